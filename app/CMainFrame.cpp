@@ -1,0 +1,248 @@
+#include "CMainFrame.h"
+
+#include "CSupportView.h"
+#include "CommandIcons.h"
+#include "CommandRouter.h"
+#include "ContextHelpMode.h"
+#include "StatusIndicators.h"
+#include "core/CSupportDoc.h"
+#include "core/LifecycleHooks.h"
+#include "core/StringTable.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+// Menu texts show these keys, which the window system or another command handles.
+const QHash<int, QString>& displayedKeys()
+{
+    static const QHash<int, QString> keys = {
+        {IdAppExit, QStringLiteral("Alt+F4")},
+        {IdHelpFinder, QStringLiteral("F1")},
+    };
+    return keys;
+}
+
+constexpr int kIdleInterval = 250;
+constexpr int kCapsIndicator = 59137;
+constexpr int kNumIndicator = 59138;
+constexpr int kScrollIndicator = 59139;
+constexpr int kIdleMessage = 57345;
+
+} // namespace
+
+CMainFrame::CMainFrame(SettingsStore& store, CSupportDoc& doc, LifecycleHooks& hooks,
+                       QWidget* parent)
+    : CPersistentFrame(store, parent)
+    , m_doc(doc)
+    , m_hooks(hooks)
+    , m_router(new CommandRouter(this))
+    , m_lockKeys(std::make_unique<LockKeyState>())
+{
+    setObjectName(QStringLiteral("mainFrame"));
+    // The caption is the application title alone.
+    setWindowTitle(StringTable::instance().text(57344, QStringLiteral("Vantrel")));
+    setWindowIcon(applicationIcon());
+
+    createMenus();
+    m_standardBar = createToolBar(QStringLiteral("Standard"), QStringLiteral("standardToolBar"),
+                                  standardToolBarButtons());
+    m_mailBar = createToolBar(QStringLiteral("tool 1"), QStringLiteral("mailToolBar"),
+                              mailToolBarButtons());
+    m_mailBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    createStatusBar();
+    bindFrameCommands();
+
+    auto* idle = new QTimer(this);
+    idle->setInterval(kIdleInterval);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::updateIdleState);
+    idle->start();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::setView(CSupportView* view)
+{
+    m_view = view;
+    setCentralWidget(view);
+    delete m_contextHelp;
+    m_contextHelp = new ContextHelpMode(
+        view, [this](int context) { requestHelp(context); }, this);
+    m_router->setInterceptor(
+        [this](int id) { return m_contextHelp && m_contextHelp->commandChosen(id); });
+}
+
+QAction* CMainFrame::createAction(int id, const QString& text)
+{
+    const StringTable& strings = StringTable::instance();
+    auto* action = new QAction(text, this);
+    action->setStatusTip(strings.statusPrompt(id));
+    action->setToolTip(strings.toolTip(id).isEmpty() ? strings.statusPrompt(id)
+                                                     : strings.toolTip(id));
+    const QList<QKeySequence> keys = acceleratorsFor(id);
+    if (!keys.isEmpty() && !m_router->action(id)) {
+        action->setShortcuts(keys);
+        // Accelerators work wherever the focus is in the window, menus closed or not.
+        addAction(action);
+    }
+    if (displayedKeys().contains(id))
+        action->setText(text + u'\t' + displayedKeys().value(id));
+    m_router->registerAction(id, action);
+    return action;
+}
+
+QMenu* CMainFrame::buildMenu(const QString& title, const QList<MenuItem>& items, QWidget* parent)
+{
+    auto* menu = new QMenu(title, parent);
+    for (const MenuItem& item : items) {
+        switch (item.kind) {
+        case MenuItem::Separator:
+            menu->addSeparator();
+            break;
+        case MenuItem::Submenu:
+            menu->addMenu(buildMenu(item.text, item.items, menu));
+            break;
+        case MenuItem::Command: {
+            QAction* existing = m_router->action(item.id);
+            menu->addAction(existing && existing->text().section(u'\t', 0, 0) == item.text
+                                ? existing
+                                : createAction(item.id, item.text));
+            break;
+        }
+        }
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { m_router->updateMenu(menu); });
+    return menu;
+}
+
+void CMainFrame::createMenus()
+{
+    for (const MenuItem& top : mainMenuBar())
+        menuBar()->addMenu(buildMenu(top.text, top.items, menuBar()));
+    m_textBoxMenu = buildMenu(QStringLiteral("menu RH"), textBoxPopupMenu(), this);
+    m_textBoxMenu->setObjectName(QStringLiteral("textBoxMenu"));
+
+    // Commands reached by keys only.
+    for (int id : {IdHelp, IdDefaultHelp}) {
+        if (!m_router->action(id))
+            createAction(id, StringTable::instance().toolTip(id));
+    }
+    for (int id : {IdViewToolBar, IdViewStatusBar, IdMailToolBar})
+        m_router->action(id)->setCheckable(true);
+}
+
+QToolBar* CMainFrame::createToolBar(const QString& title, const QString& objectName,
+                                    const QList<int>& buttons)
+{
+    auto* bar = new QToolBar(title, this);
+    bar->setObjectName(objectName);
+    bar->setIconSize(QSize(16, 16));
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : buttons) {
+        if (id == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = m_router->action(id);
+        if (!action)
+            action = createAction(id, StringTable::instance().toolTip(id));
+        action->setIcon(commandIcon(id));
+        action->setIconText(StringTable::instance().toolTip(id));
+        bar->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, bar);
+    return bar;
+}
+
+void CMainFrame::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    m_messagePane = new QLabel(StringTable::instance().text(kIdleMessage), bar);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(m_messagePane, 1);
+    for (int id : {kCapsIndicator, kNumIndicator, kScrollIndicator}) {
+        auto* pane = new QLabel(bar);
+        pane->setObjectName(QStringLiteral("indicator%1").arg(id));
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("SCRLW")));
+        bar->addPermanentWidget(pane);
+        m_indicators.insert(id, pane);
+    }
+}
+
+void CMainFrame::bindFrameCommands()
+{
+    m_router->bind(
+        IdViewToolBar, [this] { m_standardBar->setVisible(!m_standardBar->isVisible()); },
+        [this] {
+            return CommandState{true, m_standardBar->isVisible()};
+        });
+    m_router->bind(
+        IdViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); },
+        [this] {
+            return CommandState{true, statusBar()->isVisible()};
+        });
+    m_router->bind(
+        IdMailToolBar, [this] { OnMailToolBar(); },
+        [this] {
+            return CommandState{true, m_mailBar->isVisible()};
+        });
+    m_router->bind(IdAppExit, [this] { close(); });
+    m_router->bind(IdContextHelp, [this] {
+        if (m_contextHelp)
+            m_contextHelp->enter();
+    });
+}
+
+void CMainFrame::OnMailToolBar()
+{
+    const bool visible = m_mailBar->isVisible();
+    if (m_mailToolBarFlag == 1 && !visible) {
+        m_mailBar->show();
+    } else if (m_mailToolBarFlag == 1 && visible && m_mailBar->isFloating()) {
+        m_mailBar->hide();
+    } else {
+        m_mailToolBarFlag = visible ? 0 : 1;
+        m_mailBar->setVisible(!visible);
+    }
+}
+
+void CMainFrame::requestHelp(int context)
+{
+    Q_EMIT helpRequested(context);
+}
+
+void CMainFrame::updateIdleState()
+{
+    m_router->updateAll();
+    const std::pair<int, LockKeyState::Key> panes[] = {
+        {kCapsIndicator, LockKeyState::CapsLock},
+        {kNumIndicator, LockKeyState::NumLock},
+        {kScrollIndicator, LockKeyState::ScrollLock}};
+    for (const auto& [id, key] : panes)
+        m_indicators.value(id)->setText(m_lockKeys->isOn(key) ? StringTable::instance().text(id)
+                                                              : QString());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    LifecycleHooks::run(m_hooks.saveNotepadIfModified);
+    if (!m_doc.CanCloseFrame(m_view, m_hooks)) {
+        event->ignore();
+        return;
+    }
+    StorePlacement();
+    if (m_view)
+        m_view->SaveSettings();
+    event->accept();
+}

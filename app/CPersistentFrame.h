@@ -1,0 +1,35 @@
+#pragma once
+
+#include "WindowPlacement.h"
+
+#include <QMainWindow>
+
+class SettingsStore;
+
+// A main window that remembers its size, position and state and the layout of its
+// toolbars between runs ("Window size" and the bar state).
+class CPersistentFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CPersistentFrame(SettingsStore& store, QWidget* parent = nullptr);
+
+    // Shows the window. The first call restores the stored placement and bar state;
+    // later calls show it as asked.
+    void ActivateFrame(Qt::WindowState requested = Qt::WindowNoState);
+
+    // Stores the placement and the bar state; called once when the window goes away.
+    void StorePlacement();
+
+    WindowPlacement readPlacement() const;
+    WindowPlacement currentPlacement() const;
+
+protected:
+    SettingsStore& settingsStore() { return m_store; }
+
+private:
+    SettingsStore& m_store;
+    bool m_firstActivation = true;
+    bool m_placementStored = false;
+};

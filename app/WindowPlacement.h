@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+// The main window's placement as the "Window size" section stores it.
+struct WindowPlacement
+{
+    enum Show { Normal, Maximised, Minimised };
+
+    // The normal (restored) rectangle: left, top, right, bottom with right and bottom
+    // exclusive, so (10, 10, 500, 400) is 490 by 390 pixels.
+    int left = 10;
+    int top = 10;
+    int right = 500;
+    int bottom = 400;
+    int icon = 0; // minimised
+    int max = 0;  // maximised, or minimised from the maximised state
+
+    Show show() const;
+    // For a minimised window: restore to maximised.
+    bool restoresMaximised() const { return icon != 0 && max != 0; }
+
+    QRect normalRect() const { return QRect(left, top, right - left, bottom - top); }
+    void setNormalRect(const QRect& rect);
+
+    // "%04d %04d %04d %04d"; an empty text gives the default rectangle. The numbers are
+    // read at character positions 0, 5, 10 and 15.
+    QString rectText() const;
+    void setRectText(const QString& text);
+};
+
+// Reads a number the way the C runtime's atoi does: leading blanks, an optional sign,
+// then digits; anything else ends it.
+int leadingInteger(QStringView text);

@@ -1,0 +1,67 @@
+#include "MessageHelpers.h"
+
+#include "Prompter.h"
+#include "StringTable.h"
+
+namespace {
+
+const QString kWarningTitle = QStringLiteral("Warning!");
+const QString kInformationTitle = QStringLiteral("Information");
+
+// Titles of 129 characters or more are cut to the 127 the title buffer held.
+constexpr qsizetype kLongTitle = 129;
+constexpr qsizetype kTitleCut = 127;
+
+} // namespace
+
+QString MessageText(int messageId)
+{
+    QString text;
+    if (!StringTable::instance().load(messageId, &text))
+        text = QStringLiteral("Unknown error display %1").arg(messageId);
+    return text;
+}
+
+QString TitleText(int titleId)
+{
+    QString text;
+    if (!StringTable::instance().load(titleId, &text))
+        text = QStringLiteral("Warning  %1").arg(titleId);
+    return text;
+}
+
+void ShowDocWarning(int messageId, int titleId)
+{
+    Prompter::current().warning(nullptr, TitleText(titleId), MessageText(messageId));
+}
+
+void ShowViewWarning(QWidget* view, int messageId, int titleId)
+{
+    Prompter::current().warning(view, TitleText(titleId), MessageText(messageId));
+}
+
+bool AskViewYesNo(QWidget* view, int messageId, int titleId)
+{
+    return Prompter::current().askYesNo(view, TitleText(titleId), MessageText(messageId));
+}
+
+void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString& titleText)
+{
+    QString title;
+    switch (titleKind) {
+    case TitleInformation:
+        title = kInformationTitle;
+        break;
+    case TitleWarning:
+        title = kWarningTitle;
+        break;
+    default:
+        title = titleText.isEmpty() ? kWarningTitle : titleText;
+        if (title.size() >= kLongTitle)
+            title.truncate(kTitleCut);
+        break;
+    }
+    if (!StringTable::instance().contains(messageId))
+        title = kWarningTitle;
+    Prompter::current().warning(view, title, MessageText(messageId));
+}

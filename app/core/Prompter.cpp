@@ -1,0 +1,48 @@
+#include "Prompter.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+
+namespace {
+
+Prompter* g_installed = nullptr;
+
+} // namespace
+
+Prompter& Prompter::current()
+{
+    static DesktopPrompter desktop;
+    return g_installed ? *g_installed : desktop;
+}
+
+Prompter* Prompter::install(Prompter* prompter)
+{
+    Prompter* previous = g_installed;
+    g_installed = prompter;
+    return previous;
+}
+
+void DesktopPrompter::warning(QWidget* owner, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool DesktopPrompter::askYesNo(QWidget* owner, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void DesktopPrompter::plainMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
+    box.exec();
+}
+
+int DesktopPrompter::runDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// Every modal interaction with the user goes through the installed prompter, so
+// that tests can answer the program's questions with scripted replies.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+
+    // A message box with the exclamation icon and an OK button.
+    virtual void warning(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A Yes/No box with the exclamation icon; true for Yes.
+    virtual bool askYesNo(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A plain message box, for the few notices given before the string table is usable.
+    virtual void plainMessage(const QString& text) = 0;
+    // Runs a modal dialog; returns its result (QDialog::Accepted or Rejected).
+    virtual int runDialog(QDialog& dialog) = 0;
+
+    // The prompter in use (the desktop one unless a test installed another).
+    static Prompter& current();
+    // Installs `prompter` (not owned; nullptr restores the desktop one) and returns
+    // the one it replaces.
+    static Prompter* install(Prompter* prompter);
+};
+
+// Shows real message boxes.
+class DesktopPrompter : public Prompter
+{
+public:
+    void warning(QWidget* owner, const QString& title, const QString& text) override;
+    bool askYesNo(QWidget* owner, const QString& title, const QString& text) override;
+    void plainMessage(const QString& text) override;
+    int runDialog(QDialog& dialog) override;
+};

@@ -1,0 +1,56 @@
+#include "TextFiles.h"
+
+#include "codepage/Windows1252.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+bool WriteTextFile(const QString& path, const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+int ReadTextFile(const QString& path, QString& text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadCannotOpen;
+    const qint64 size = file.size();
+    if (size < 0 || size > kMaxTextFileSize)
+        return ReadNoSizeOrMemory;
+    QByteArray bytes(size, Qt::Uninitialized);
+    const qint64 read = size > 0 ? file.read(bytes.data(), size) : 0;
+    if (read <= 0)
+        return file.atEnd() && file.error() == QFileDevice::NoError ? ReadNothingAtEnd : ReadFailed;
+    bytes.truncate(read);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    if (bytes.isEmpty())
+        return ReadNoText;
+    text = vnt::codepage::decodeUtf8OrWindows1252(bytes);
+    return ReadSuccess;
+}
+
+int ProbeRichTextFile(const QString& path, bool& rich)
+{
+    rich = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(5);
+    if (head.isEmpty())
+        return 0;
+    rich = head == "{\\rtf";
+    return 1;
+}

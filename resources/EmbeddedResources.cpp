@@ -1,0 +1,8 @@
+#include "EmbeddedResources.h"
+
+#include <QFile>
+
+bool EmbeddedResources::available()
+{
+    return QFile::exists(stringTable());
+}

@@ -1,0 +1,228 @@
+#include "CMainFrame.h"
+#include "CSupportApp.h"
+#include "CSupportView.h"
+#include "CommandRouter.h"
+#include "ContextHelpMode.h"
+#include "HelpWindow.h"
+#include "ScriptedPrompter.h"
+
+#include <QLabel>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <memory>
+
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_settingsFile;
+    QString m_home;
+
+    std::unique_ptr<CSupportApp> start(int screenWidth = 1024)
+    {
+        auto app = std::make_unique<CSupportApp>(QStringList{QStringLiteral("vantrel")});
+        StartOptions options;
+        options.programDirectory = m_home;
+        options.settingsFile = m_settingsFile;
+        options.screenWidth = screenWidth;
+        if (!app->InitInstance(options))
+            return {};
+        return app;
+    }
+    static bool closeWindow(CSupportApp& app) { return app.mainFrame()->close(); }
+    QVariant stored(const QString& key) const
+    {
+        return QSettings(m_settingsFile, QSettings::IniFormat).value(key);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settingsFile = m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentTestFunction()));
+        m_home = m_dir.filePath(QStringLiteral("%1/").arg(QTest::currentTestFunction()));
+    }
+
+    void firstStartOpensAtTheDefaultPlacementAndStoresIt()
+    {
+        ScriptedPrompter prompter;
+        auto app = start();
+        QVERIFY(app);
+        CMainFrame* frame = app->mainFrame();
+        QVERIFY(frame->isVisible());
+        QCOMPARE(frame->geometry(), QRect(10, 10, 490, 390));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Vantrel"));
+        QVERIFY(frame->standardToolBar()->isVisibleTo(frame));
+        QVERIFY(frame->mailToolBar()->isVisibleTo(frame));
+        QCOMPARE(frame->toolBarArea(frame->standardToolBar()), Qt::TopToolBarArea);
+        QCOMPARE(frame->toolBarArea(frame->mailToolBar()), Qt::TopToolBarArea);
+        QCOMPARE(frame->standardToolBar()->windowTitle(), QStringLiteral("Standard"));
+        QCOMPARE(frame->mailToolBar()->windowTitle(), QStringLiteral("tool 1"));
+        // The message pane and the three lock-key indicators.
+        QCOMPARE(frame->statusBar()->findChildren<QLabel*>().size(), 4);
+        QVERIFY(QFileInfo::exists(m_home + QStringLiteral("support1/headfoot/footer.rtf")));
+
+        QVERIFY(closeWindow(*app));
+        app.reset();
+        QVERIFY(prompter.notices().isEmpty());
+        QCOMPARE(stored(QStringLiteral("Window size/Rect")).toString(),
+                 QStringLiteral("0010 0010 0500 0400"));
+        QCOMPARE(stored(QStringLiteral("Window size/icon")).toInt(), 0);
+        QCOMPARE(stored(QStringLiteral("Window size/max")).toInt(), 0);
+        QCOMPARE(stored(QStringLiteral("Internal data/Edit out")).toUInt(), 0xFFFFFFu);
+        QCOMPARE(stored(QStringLiteral("Internal data/Grid On")).toInt(), 1);
+        QVERIFY(stored(QStringLiteral("Bar state/Vantrel")).isValid());
+    }
+
+    void maximisedWindowReopensMaximisedWithItsNormalRectangle()
+    {
+        auto app = start();
+        app->mainFrame()->setGeometry(100, 120, 500, 300);
+        app->mainFrame()->showMaximized();
+        QVERIFY(app->mainFrame()->isMaximized());
+        QVERIFY(closeWindow(*app));
+        app.reset();
+        QCOMPARE(stored(QStringLiteral("Window size/max")).toInt(), 1);
+        QCOMPARE(stored(QStringLiteral("Window size/Rect")).toString(),
+                 QStringLiteral("0100 0120 0600 0420"));
+
+        app = start();
+        QVERIFY(app->mainFrame()->isMaximized());
+        QCOMPARE(app->mainFrame()->normalGeometry(), QRect(100, 120, 500, 300));
+        app->mainFrame()->showNormal();
+        QCOMPARE(app->mainFrame()->geometry(), QRect(100, 120, 500, 300));
+    }
+
+    void minimisedWindowReopensMinimised()
+    {
+        {
+            QSettings raw(m_settingsFile, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("Window size/Rect"), QStringLiteral("0050 0060 0450 0360"));
+            raw.setValue(QStringLiteral("Window size/icon"), 1);
+            raw.setValue(QStringLiteral("Window size/max"), 0);
+        }
+        auto app = start();
+        QVERIFY(app->mainFrame()->isMinimized());
+        QVERIFY(!app->mainFrame()->isActiveWindow());
+        QVERIFY(closeWindow(*app));
+        app.reset();
+        QCOMPARE(stored(QStringLiteral("Window size/icon")).toInt(), 1);
+        QCOMPARE(stored(QStringLiteral("Window size/Rect")).toString(),
+                 QStringLiteral("0050 0060 0450 0360"));
+    }
+
+    void hiddenMailToolBarStaysHiddenAfterARestart()
+    {
+        auto app = start();
+        CMainFrame* frame = app->mainFrame();
+        QAction* toggle = frame->router().action(IdMailToolBar);
+        frame->router().updateAll();
+        QVERIFY(toggle->isChecked());
+        QVERIFY(frame->router().execute(IdMailToolBar));
+        QVERIFY(!frame->mailToolBar()->isVisible());
+        QCOMPARE(frame->mailToolBarFlag(), 0);
+        QVERIFY(!toggle->isChecked());
+        QVERIFY(frame->router().execute(IdViewStatusBar));
+        QVERIFY(!frame->statusBar()->isVisible());
+        QVERIFY(closeWindow(*app));
+        app.reset();
+
+        app = start();
+        QVERIFY(!app->mainFrame()->mailToolBar()->isVisible());
+        QVERIFY(app->mainFrame()->standardToolBar()->isVisible());
+        QVERIFY(app->mainFrame()->router().execute(IdMailToolBar));
+        QVERIFY(app->mainFrame()->mailToolBar()->isVisible());
+        QCOMPARE(app->mainFrame()->mailToolBarFlag(), 1);
+    }
+
+    void closingWhileComposingAsksFirst()
+    {
+        ScriptedPrompter prompter;
+        auto app = start();
+        int logoffs = 0;
+        app->hooks().isLoggedOn = [] {
+            return true;
+        };
+        app->hooks().isComposing = [] {
+            return true;
+        };
+        app->hooks().logoff = [&] {
+            ++logoffs;
+        };
+        prompter.answerNo();
+        QVERIFY(!closeWindow(*app));
+        QVERIFY(app->mainFrame()->isVisible());
+        QCOMPARE(logoffs, 0);
+        prompter.answerYes();
+        QVERIFY(closeWindow(*app));
+        QCOMPARE(logoffs, 1);
+        QCOMPARE(prompter.notices().size(), 2);
+    }
+
+    void screenWidthChoosesTheLayout_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<bool>("warned");
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<int>("tabWidth");
+        QTest::newRow("640 warns") << 640 << true << false << 790;
+        QTest::newRow("641") << 641 << false << false << 631;
+        QTest::newRow("800") << 800 << false << false << 790;
+        QTest::newRow("801 is wide") << 801 << false << true << 791;
+        QTest::newRow("1024") << 1024 << false << true << 1014;
+    }
+    void screenWidthChoosesTheLayout()
+    {
+        QFETCH(int, screen);
+        QFETCH(bool, warned);
+        QFETCH(bool, wide);
+        QFETCH(int, tabWidth);
+        ScriptedPrompter prompter;
+        auto app = start(screen);
+        QCOMPARE(prompter.notices().size(), warned ? 1 : 0);
+        if (warned)
+            QCOMPARE(prompter.notices().first().text,
+                     QStringLiteral(
+                         "The program has been designed for a resolution of 800 by 600 or above!"));
+        QCOMPARE(app->view()->wideLayout(), wide);
+        QCOMPARE(app->view()->tabControl()->width(), tabWidth);
+        QCOMPARE(app->view()->tabControl()->count(), 8);
+        QCOMPARE(app->view()->tabControl()->tabText(6), QStringLiteral("Create new topic file"));
+    }
+
+    void commandsWithoutTheirPartAreDisabled()
+    {
+        ScriptedPrompter prompter;
+        auto app = start();
+        CommandRouter& router = app->mainFrame()->router();
+        router.updateAll();
+        for (int id : {1204, 1207, 32788, 57601, 32828})
+            QVERIFY2(!router.action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(router.execute(IdAppAbout));
+        QCOMPARE(prompter.notices().size(), 1);
+        QCOMPARE(prompter.notices().first().title, QStringLiteral("About Vantrel"));
+    }
+
+    void contextHelpExplainsTheNextCommand()
+    {
+        auto app = start();
+        CommandRouter& router = app->mainFrame()->router();
+        QVERIFY(router.execute(IdContextHelp));
+        QVERIFY(app->mainFrame()->contextHelp()->isActive());
+        // Even a command that cannot run yet is explained rather than carried out.
+        QVERIFY(router.execute(1204));
+        QVERIFY(!app->mainFrame()->contextHelp()->isActive());
+        QVERIFY(app->helpWindow());
+        QVERIFY(app->helpWindow()->currentPage().startsWith(QStringLiteral("menu-mail.html")));
+
+        QVERIFY(router.execute(IdHelpFinder));
+        QCOMPARE(app->helpWindow()->currentPage(), QStringLiteral("index.html"));
+    }
+};
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"
