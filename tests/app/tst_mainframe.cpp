@@ -5,7 +5,10 @@
 #include "ContextHelpMode.h"
 #include "HelpWindow.h"
 #include "ScriptedPrompter.h"
+#include "StatusIndicators.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
@@ -76,6 +79,38 @@ private Q_SLOTS:
         QCOMPARE(stored(QStringLiteral("Internal data/Edit out")).toUInt(), 0xFFFFFFu);
         QCOMPARE(stored(QStringLiteral("Internal data/Grid On")).toInt(), 1);
         QVERIFY(stored(QStringLiteral("Bar state/Vantrel")).isValid());
+    }
+
+    void unusableProgramDirectoryStopsTheStart()
+    {
+        ScriptedPrompter prompter;
+        QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_home = blocker.fileName() + QStringLiteral("/home/");
+        QVERIFY(!start());
+        QCOMPARE(prompter.notices().size(), 1);
+        QCOMPARE(prompter.notices().first().kind, ScriptedPrompter::Notice::Plain);
+    }
+
+    void lockKeyPanesFollowTheKeyboardLeds()
+    {
+        QTemporaryDir leds;
+        QVERIFY(QDir(leds.path()).mkpath(QStringLiteral("input3::capslock")));
+        QVERIFY(QDir(leds.path()).mkpath(QStringLiteral("input3::numlock")));
+        const auto setLed = [&](const char* name, const char* value) {
+            QFile file(leds.filePath(QLatin1String(name) + QStringLiteral("/brightness")));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(value);
+        };
+        setLed("input3::capslock", "1\n");
+        setLed("input3::numlock", "0\n");
+        const LockKeyState state(leds.path());
+        QVERIFY(state.isOn(LockKeyState::CapsLock));
+        QVERIFY(!state.isOn(LockKeyState::NumLock));
+        QVERIFY(!state.isOn(LockKeyState::ScrollLock));
+        setLed("input3::capslock", "0\n");
+        QVERIFY(!state.isOn(LockKeyState::CapsLock));
     }
 
     void maximisedWindowReopensMaximisedWithItsNormalRectangle()
