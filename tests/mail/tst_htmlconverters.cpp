@@ -1,0 +1,365 @@
+#include "mail/HtmlConverters.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+QString fromUtf16(const char16_t* text)
+{
+    return QString::fromUtf16(text);
+}
+
+void addRow(const char* name, const QString& input, const QString& output)
+{
+    QTest::newRow(name) << input << output;
+}
+
+// HTML after the body tag, so that the text rules alone apply.
+QString bodyText(const QString& html)
+{
+    return HtmlToText(QStringLiteral("<body>") + html);
+}
+
+// The text rules for tags, style blocks and "&lt;" runs read plainly, scanning ahead
+// afresh for every run: what the converter's remembered searches must agree with.
+qsizetype plainSkipTag(const QString& html, qsizetype i)
+{
+    qsizetype level = 0;
+    for (++i; i < html.size(); ++i) {
+        if (html[i] == u'<') {
+            ++level;
+        } else if (html[i] == u'>' && level-- == 0) {
+            ++i;
+            for (int n = 0; n < 2 && i < html.size() && (html[i] == u'\r' || html[i] == u'\n'); ++n)
+                ++i;
+            return i;
+        }
+    }
+    return html.size();
+}
+
+qsizetype plainRunEnd(const QString& html, qsizetype i)
+{
+    qsizetype level = 0;
+    for (qsizetype j = i + 1; j < html.size(); ++j) {
+        if (html.mid(j, 4).compare(u"&gt;", Qt::CaseInsensitive) == 0)
+            return j + 4;
+        if (html[j] == u'<')
+            ++level;
+        else if (html[j] == u'>' && level-- == 0)
+            return j;
+    }
+    return -1;
+}
+
+QString plainText(const QString& html)
+{
+    QString out;
+    bool leading = true;
+    qsizetype i = 0;
+    while (i < html.size()) {
+        if (html[i] == u'<') {
+            if (!html.mid(i).startsWith(u"<style", Qt::CaseInsensitive)) {
+                i = plainSkipTag(html, i);
+                continue;
+            }
+            const qsizetype close =
+                html.indexOf(u"</style", plainSkipTag(html, i), Qt::CaseInsensitive);
+            if (close < 0)
+                break;
+            i = plainSkipTag(html, close);
+            continue;
+        }
+        if (leading && (html[i] == u'\r' || html[i] == u'\n')) {
+            ++i;
+            continue;
+        }
+        leading = false;
+        const qsizetype end =
+            html.mid(i, 4).compare(u"&lt;", Qt::CaseInsensitive) == 0 ? plainRunEnd(html, i) : -1;
+        out += end < 0 ? html[i] : QChar(u' ');
+        i = end < 0 ? i + 1 : end;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestHtmlConverters : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void encapsulatedHtml_data()
+    {
+        QTest::addColumn<QString>("rtf");
+        QTest::addColumn<bool>("encapsulated");
+        QTest::newRow("fromhtml") << "{\\rtf1\\ansi\\fromhtml1 \\deff0 x}" << true;
+        QTest::newRow("fromtext first, fromhtml later")
+            << "{\\rtf1\\fromtext \\deff0 {\\*\\x \\fromhtml1}}" << false;
+        QTest::newRow("no from") << "{\\rtf1\\ansi\\deff0 plain}" << false;
+        QTest::newRow("cut short") << "{\\rtf1\\fromhtm" << false;
+        QTest::newRow("at the very start") << "\\fromhtml" << true;
+    }
+    void encapsulatedHtml()
+    {
+        QFETCH(QString, rtf);
+        QFETCH(bool, encapsulated);
+        QCOMPARE(IsEncapsulatedHtml(rtf), encapsulated);
+    }
+
+    void unpackRules_data()
+    {
+        QTest::addColumn<QString>("rtf");
+        QTest::addColumn<QString>("html");
+        addRow("no htmltag group", "{\\rtf1\\fromhtml1 text}", "");
+        addRow("text before the first group is skipped",
+               "{\\rtf1 skipped \\par {\\*\\htmltag19 <html>}}", "<html>");
+        addRow("mhtmltag 4 then htmltag 4",
+               "{\\*\\htmltag1 <p>}{\\*\\mhtmltag4 <a href=x>}{\\*\\htmltag4 <a href=\"x\">}text",
+               "<p><a href=x>text");
+        addRow("htmltag of another number is kept",
+               "{\\*\\htmltag1 <p>}{\\*\\mhtmltag4 a}{\\*\\htmltag5 b}c", "<p>abc");
+        addRow("pending number is used once",
+               "{\\*\\htmltag1 x}{\\*\\mhtmltag4 a}{\\*\\htmltag4 b}{\\*\\htmltag4 c}", "xac");
+        addRow("dropped tag without a closing brace ends the text",
+               "{\\*\\htmltag1 x}{\\*\\mhtmltag2 a}{\\*\\htmltag2 never closed", "xa");
+        addRow("htmltag without a number is copied", "{\\*\\htmltag <p>}", "\\*\\htmltag <p>");
+        addRow("par and one space", "{\\*\\htmltag1 }a\\par  b", "a\r\n b");
+        addRow("pard matches par", "{\\*\\htmltag1 }a\\pard b", "a\r\nd b");
+        addRow("tab", "{\\*\\htmltag1 }a\\tab b", "a   b");
+        addRow("left indent dropped", "{\\*\\htmltag1 }\\li720 a", "a");
+        addRow("li without digits copied", "{\\*\\htmltag1 }\\line a", "\\line a");
+        addRow("negative first indent dropped", "{\\*\\htmltag1 }\\fi-360 a", "a");
+        addRow("positive first indent copied", "{\\*\\htmltag1 }\\fi360 a", "\\fi360 a");
+        addRow("hex byte", "{\\*\\htmltag1 }caf\\'e9", fromUtf16(u"caf\u00e9"));
+        addRow("hex byte upper case", "{\\*\\htmltag1 }caf\\'E9", fromUtf16(u"caf\u00e9"));
+        addRow("hex bytes as Windows-1252", "{\\*\\htmltag1 }\\'93q\\'94 \\'80",
+               fromUtf16(u"\u201cq\u201d \u20ac"));
+        addRow("hex zero byte dropped", "{\\*\\htmltag1 }a\\'00b", "ab");
+        addRow("hex byte cut short", "{\\*\\htmltag1 }x\\'e", "x\\'e");
+        addRow("list number text", "{\\*\\htmltag1 }{\\pntext 1.\\tab}item", "item");
+        addRow("htmlrtf span", "{\\*\\htmltag1 }a\\htmlrtf {\\b bold}\\htmlrtf0 b", "ab");
+        addRow("htmlrtf span drops one space", "{\\*\\htmltag1 }a\\htmlrtf x\\htmlrtf0   b",
+               "a  b");
+        addRow("unterminated htmlrtf ends the text", "{\\*\\htmltag1 }a\\htmlrtf b\\par c", "a");
+        addRow("htmlrtf0 alone opens a span", "{\\*\\htmltag1 }a\\htmlrtf0 b\\htmlrtf0 c", "ac");
+        addRow("escaped braces", "{\\*\\htmltag1 }\\{x\\}", "{x}");
+        addRow("line ends dropped", "{\\*\\htmltag1 }a\r\nb\nc", "abc");
+        addRow("other control words copied", "{\\*\\htmltag1 }\\b x\\b0", "\\b x\\b0");
+    }
+    void unpackRules()
+    {
+        QFETCH(QString, rtf);
+        QFETCH(QString, html);
+        QCOMPARE(UnpackEncapsulatedHtml(rtf), html);
+    }
+
+    void unpackMessage()
+    {
+        QFile file(QStringLiteral(VANTREL_TEST_DATA "/html/encapsulated-reply.rtf"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString rtf = QString::fromLatin1(file.readAll());
+        QVERIFY(IsEncapsulatedHtml(rtf));
+        const QString html = UnpackEncapsulatedHtml(rtf);
+        QCOMPARE(html,
+                 fromUtf16(u"<html><head>\r\n<style>p.note { color: gray; }</style></head>\r\n"
+                           u"<body><p>Dear Ms Carter,</p>"
+                           u"<p>Your order n\u00b0 4471 left our warehouse today. We\u2019ll send "
+                           u"the \u201ctracking\u201d number by e-mail.</p>"
+                           u"<p class=\"note\">Caf\u00e9 orders:<br>   12 &amp; 14</p>"
+                           u"<p><a href=\"https://example.com/t?id=4471\">Track it</a></p>"
+                           u"<p>Kind regards,<br>Anna&nbsp;Lee</p></body></html>"));
+        QCOMPARE(HtmlToText(html),
+                 fromUtf16(u"\r\nDear Ms Carter,\r\nYour order n\u00b0 4471 left our warehouse "
+                           u"today. We\u2019ll send the \u201ctracking\u201d number by e-mail."
+                           u"Caf\u00e9 orders:\r\n   12 & 14\r\nTrack it\r\n"
+                           u"Kind regards,\r\nAnna Lee"));
+    }
+
+    void textStart_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        addRow("html and body", "<html><head><title>t</title></head><body>x", "x");
+        addRow("body with attributes and line ends",
+               "junk<HTML>\r\n<Body bgcolor=\"white\">\r\n\r\nx", "x");
+        addRow("doctype", "<!DOCTYPE HTML PUBLIC \"-//W3C\"><html><body>x</body>", "x");
+        addRow("text before the body tag", "before<body>x", "x");
+        addRow("no body: text after the html tag", "<html lang=\"en\">x", "x");
+        addRow("no body after doctype", "<!doctype html><p>x", "\r\nx");
+        addRow("no markers", "plain & simple", "plain & simple");
+        addRow("body before html is not looked for", "<body>a<html>b", "b");
+    }
+    void textStart()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(HtmlToText(html), text);
+    }
+
+    void tags_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        addRow("leading paragraph: empty first line", "<p>Hello", "\r\nHello");
+        addRow("leading line break: nothing", "<br>Hello", "Hello");
+        addRow("leading line ends dropped", "\r\n\r\n<BR>\nHi", "Hi");
+        addRow("space ends leading", " \r\nHi<br>", " \r\nHi\r\n");
+        addRow("line break after text", "Hi<br>there", "Hi\r\nthere");
+        addRow("line break upper case", "Hi<BR>there", "Hi\r\nthere");
+        addRow("self-closing line break is a tag", "Hi<br/>there", "Hithere");
+        addRow("bold tag", "a <b>b</b>", "a b");
+        addRow("paragraph with attributes is a tag", "Hi<p class=x>there", "Hithere");
+        addRow("two paragraphs", "<p><P>x", "\r\n\r\nx");
+        addRow("tag never closes", "a<b c", "a");
+        addRow("nested levels", "a<x<y>z>b", "ab");
+        addRow("nested level never closes", "a<x<y>z", "a");
+        addRow("tag drops two line ends", "a<x>\r\n\r\nb", "a\r\nb");
+        addRow("style block", "a<style>p{}</style>b", "ab");
+        addRow("style tags in other case", "a<STYLE type=\"text/css\">p{}</Style >b", "ab");
+        addRow("style never closed ends the text", "a<style>p{}", "a");
+        addRow("style end drops line ends", "a<style>p{}</style>\r\nb", "ab");
+        addRow("spaces and line ends kept", "a  b\r\n\r\nc", "a  b\r\n\r\nc");
+    }
+    void tags()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(bodyText(html), text);
+    }
+
+    void numericReferences_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        addRow("64 is an equals sign", "a&#64;b", "a=b");
+        addRow("two digits", "&#65;", "A");
+        addRow("four digits", "&#0065;", "A");
+        addRow("four digits take the next character as the semicolon", "x&#0065yz", "xAz");
+        addRow("two-digit tab", "a&#09;b", "a\tb");
+        addRow("two-digit 7 stays", "&#07;", "&#07;");
+        addRow("one digit stays", "&#5;", "&#5;");
+        addRow("zero stays", "&#00;", "&#00;");
+        addRow("bullet", "&#149;", fromUtf16(u"\u2022"));
+        addRow("right quote", "&#146;", fromUtf16(u"\u2019"));
+        addRow("euro from the code page", "&#128;", fromUtf16(u"\u20ac"));
+        addRow("129 has no character", "&#129;", "&#129;");
+        addRow("142 has no character", "&#142;", "&#142;");
+        addRow("en dash is a hyphen", "&#8211;", "-");
+        addRow("bullet in Unicode", "&#8226;", fromUtf16(u"\u2022"));
+        addRow("quote in Unicode", "&#8217;", fromUtf16(u"\u2019"));
+        addRow("prime is an apostrophe", "&#8242;", "'");
+        addRow("fraction slash", "&#8260;", "/");
+        addRow("euro in Unicode", "&#8364;", fromUtf16(u"\u20ac"));
+        addRow("three digits above 255", "&#256;", fromUtf16(u"\u0100"));
+        addRow("five digits: four read, one taken", "&#12345;", fromUtf16(u"\u04d2;"));
+        addRow("missing semicolon after two", "&#65 x", "&#65 x");
+        addRow("missing semicolon after three", "&#149x", "&#149x");
+        addRow("four digits at the end", "&#0065", "&#0065");
+        addRow("hexadecimal stays", "&#x41;", "&#x41;");
+    }
+    void numericReferences()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(bodyText(html), text);
+    }
+
+    void namedReferences_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        addRow("nbsp is a space", "a&nbsp;b", "a b");
+        addRow("case ignored", "a&NBSP;b&Amp;c", "a b&c");
+        addRow("quote", "&quot;x&quot;", "\"x\"");
+        addRow("Latin-1 signs", "&pound;&BRKBAR;&shy;&iquest;",
+               fromUtf16(u"\u00a3\u00a6\u00ad\u00bf"));
+        addRow("gt alone stays", "a &gt; b", "a &gt; b");
+        addRow("missing semicolon", "&nbsp x", "&nbsp x");
+        addRow("unknown name", "&euro;", "&euro;");
+        addRow("decoded ampersand is not read again", "&amp;lt;", "&lt;");
+        addRow("bare ampersand", "a & b&", "a & b&");
+    }
+    void namedReferences()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(bodyText(html), text);
+    }
+
+    void lessThanRuns_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        addRow("run up to gt becomes one space", "a &lt;b&gt; c", "a   c");
+        addRow("case ignored", "x&LT;y&Gt;z", "x z");
+        addRow("empty run", "&lt;&gt;", " ");
+        addRow("ends before a closing angle", "x&lt;y>z", "x >z");
+        addRow("angle inside a level", "x&lt;<y>>z", "x >z");
+        addRow("levels before the gt", "&lt;a<b>c&gt;d", " d");
+        addRow("angle at level zero before the gt", "&lt;a>b&gt;", " >b&gt;");
+        addRow("no end stays", "x&lt;y", "x&lt;y");
+        addRow("angle inside a level only: the tag is then skipped", "x&lt;<y>", "x&lt;");
+        addRow("many without an end", "&lt;&lt;&lt;", "&lt;&lt;&lt;");
+        addRow("run over another lt", "&lt;&lt;x>", " >");
+        // The first run fails; the style block leaves the level raised, and the second run
+        // then ends at the ">" that closes its own level.
+        addRow("failed run, then a run at a higher level", "&lt;x<style>a<</style>&lt;y>z",
+               "&lt;x >z");
+    }
+    void lessThanRuns()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(bodyText(html), text);
+    }
+
+    void lessThanRunsAgreeWithAPlainScan()
+    {
+        static const QStringList kPieces = {u"&lt;"_qs, u"&LT;"_qs, u"&gt;"_qs,     u"<"_qs,
+                                            u">"_qs,    u"x"_qs,    u"<style>"_qs,  u"</style>"_qs,
+                                            u"\r\n"_qs, u"<a>"_qs,  u"&lt;&lt;"_qs, u">>"_qs};
+        QRandomGenerator random(2024);
+        for (int round = 0; round < 4000; ++round) {
+            QString html;
+            const int pieces = 1 + random.bounded(30);
+            for (int i = 0; i < pieces; ++i)
+                html += kPieces[random.bounded(int(kPieces.size()))];
+            QVERIFY2(HtmlToText(html) == plainText(html), qPrintable(html));
+        }
+    }
+
+    void referenceTable_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("character");
+        QTest::newRow("8") << 8 << 0;
+        QTest::newRow("142: a letter in the code page, none in the table") << 142 << 0;
+        QTest::newRow("tab") << 9 << 9;
+        QTest::newRow("line feed") << 10 << 10;
+        QTest::newRow("11") << 11 << 0;
+        QTest::newRow("carriage return") << 13 << 13;
+        QTest::newRow("31") << 31 << 0;
+        QTest::newRow("space") << 32 << 32;
+        QTest::newRow("64") << 64 << int('=');
+        QTest::newRow("127") << 127 << 0;
+        QTest::newRow("euro") << 128 << 0x20AC;
+        QTest::newRow("129") << 129 << 0;
+        QTest::newRow("157") << 157 << 0;
+        QTest::newRow("Y diaeresis") << 159 << 0x178;
+        QTest::newRow("y diaeresis") << 255 << 0xFF;
+        QTest::newRow("256") << 256 << 0;
+    }
+    void referenceTable()
+    {
+        QFETCH(int, code);
+        QFETCH(int, character);
+        QCOMPARE(int(htmlReferenceCharacter(code)), character);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHtmlConverters)
+#include "tst_htmlconverters.moc"
