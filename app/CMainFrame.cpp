@@ -2,10 +2,10 @@
 
 #include "CSupportView.h"
 #include "CommandIcons.h"
-#include "CommandRouter.h"
 #include "ContextHelpMode.h"
 #include "StatusIndicators.h"
 #include "core/CSupportDoc.h"
+#include "core/CommandRouter.h"
 #include "core/LifecycleHooks.h"
 #include "core/StringTable.h"
 
@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -71,7 +72,13 @@ CMainFrame::~CMainFrame() = default;
 void CMainFrame::setView(CSupportView* view)
 {
     m_view = view;
-    setCentralWidget(view);
+    // The form keeps its fixed layout; a window smaller than the form scrolls it.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("workspaceScroller"));
+    scroller->setWidgetResizable(false);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidget(view);
+    setCentralWidget(scroller);
     delete m_contextHelp;
     m_contextHelp = new ContextHelpMode(
         view, [this](int context) { requestHelp(context); }, this);
@@ -128,6 +135,8 @@ void CMainFrame::createMenus()
         menuBar()->addMenu(buildMenu(top.text, top.items, menuBar()));
     m_textBoxMenu = buildMenu(QStringLiteral("menu RH"), textBoxPopupMenu(), this);
     m_textBoxMenu->setObjectName(QStringLiteral("textBoxMenu"));
+    m_topicTreeMenu = buildMenu(QStringLiteral("Topic File"), topicTreePopupMenu(), this);
+    m_topicTreeMenu->setObjectName(QStringLiteral("topicTreeMenu"));
 
     // Commands reached by keys only.
     for (int id : {IdHelp, IdDefaultHelp}) {

@@ -37,6 +37,8 @@ public:
 
     // The text-box popup menu (menu 128), shown by the text boxes on a right click.
     QMenu* textBoxMenu() const { return m_textBoxMenu; }
+    // The topic tree's popup menu (menu 178).
+    QMenu* topicTreeMenu() const { return m_topicTreeMenu; }
 
     // Asks for help on a context (see the application's help entry point).
     void requestHelp(int context);
@@ -68,6 +70,7 @@ private:
     QToolBar* m_standardBar = nullptr;
     QToolBar* m_mailBar = nullptr;
     QMenu* m_textBoxMenu = nullptr;
+    QMenu* m_topicTreeMenu = nullptr;
     ContextHelpMode* m_contextHelp = nullptr;
     QLabel* m_messagePane = nullptr;
     QHash<int, QLabel*> m_indicators;

@@ -3,13 +3,14 @@
 #include "AboutDialog.h"
 #include "CMainFrame.h"
 #include "CSupportView.h"
-#include "CommandRouter.h"
 #include "HelpTopics.h"
 #include "HelpWindow.h"
 #include "core/CSupportDoc.h"
+#include "core/CommandRouter.h"
 #include "core/ProgramDirectory.h"
 #include "core/Prompter.h"
 #include "core/SettingsStore.h"
+#include "topics/TopicStore.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -81,6 +82,10 @@ bool CSupportApp::InitInstance(const StartOptions& options)
                   : std::make_unique<SettingsStore>(options.settingsFile);
     m_doc = std::make_unique<CSupportDoc>(*m_store, m_programDirectory);
     m_doc->LoadSettings();
+    if (!m_hooks.buildTopicStore)
+        m_hooks.buildTopicStore = [this] {
+            BuildTopicStore(*m_doc);
+        };
     LifecycleHooks::run(m_hooks.buildTopicStore);
     m_doc->RebuildSupportPathList();
 
@@ -93,7 +98,7 @@ bool CSupportApp::InitInstance(const StartOptions& options)
     auto* view = new CSupportView(*m_doc, m_hooks, screenWidth);
     m_frame->setView(view);
     bindApplicationCommands();
-    view->OnInitialUpdate(m_frame->router());
+    view->OnInitialUpdate(m_frame->router(), m_frame->textBoxMenu(), m_frame->topicTreeMenu());
 
     if (options.show)
         m_frame->ActivateFrame();

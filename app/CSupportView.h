@@ -1,52 +1,130 @@
 #pragma once
 
+#include "TextStreams.h"
+#include "ViewTimers.h"
+#include "WorkspaceHooks.h"
+#include "WorkspaceLayout.h"
+#include "WorkspaceTabs.h"
 #include "core/CSupportDoc.h"
+#include "topics/TopicHost.h"
 
+#include <QHash>
 #include <QWidget>
+#include <array>
+#include <memory>
 
+class CRecipientBox;
+class CTextBox;
 class CommandRouter;
+class QComboBox;
+class QMenu;
 class QTabBar;
+class TopicController;
 struct LifecycleHooks;
 
-// The workspace: one form with eight tabs that fills the main window. It keeps working
+// The workspace: one form holding every control of the eight tabs. Switching tabs
+// moves, shows and hides controls from the layout table, sets the shared labels and
+// refills the shared selector. The view routes the commands it owns, keeps working
 // copies of some settings while it runs and writes every setting back when it goes.
-class CSupportView : public QWidget
+class CSupportView : public QWidget, public TopicHost
 {
     Q_OBJECT
 
 public:
-    enum Tab {
-        EmailFolders = 0,
-        ReadEmail,
-        CreateReply,
-        SendEmail,
-        DatabaseTab,
-        KnowledgeBase,
-        CreateTopicFile,
-        NotePadCalendar,
-        TabCount
-    };
-    static constexpr int kTabControlId = 1075;
-    static constexpr int kWideLayoutFrom = 801;
-    static constexpr int kLowResolution = 640;
+    static constexpr int kTabControlId = WorkspaceLayout::kTabControl;
+    static constexpr int kSelectorId = 1046;
+    static constexpr int kLabelSlots = 15;
+    static constexpr int kMarkReadDelay = 12000;
 
     // `screenWidth` chooses the layout; 640 pixels or less warns and lays out for 800.
     CSupportView(CSupportDoc& doc, LifecycleHooks& hooks, int screenWidth,
                  QWidget* parent = nullptr);
     ~CSupportView() override;
 
-    void OnInitialUpdate(CommandRouter& router);
+    // Creates the run-time controls, takes the working copies of the settings and runs
+    // the start-up work of the other parts. `textBoxMenu` is shown on a right click in
+    // a text box.
+    void OnInitialUpdate(CommandRouter& router, QMenu* textBoxMenu = nullptr,
+                         QMenu* topicTreeMenu = nullptr);
 
-    // The selected tab when it is valid, else the last valid one.
-    int currentTab();
+    // The selected tab when it is valid, else the last valid one (currentTab()).
+    // Selects tab `tab` and switches to it as a click on the tab would.
     void SelectTab(int tab);
 
-    bool wideLayout() const { return m_wideLayout; }
-    int layoutWidth() const { return m_layoutWidth; }
+    const WorkspaceLayout& layout() const { return m_layout; }
+    bool wideLayout() const { return m_layout.isWide(); }
+    int layoutWidth() const { return m_layout.screenWidth(); }
     QTabBar* tabControl() const { return m_tabs; }
 
+    // The control with the given id, or nullptr.
+    QWidget* control(int controlId) const { return m_controls.value(controlId); }
+    CTextBox* textBox(int controlId) const;
+    CRecipientBox* recipientBox(int controlId) const;
+    QComboBox* selector() const;
+
+    // Label texts: 15 slots per tab, set on the shared labels in slot order.
+    QString labelText(int tab, int slot) const;
+    void setLabelText(int tab, int slot, const QString& text);
+    static int labelControl(int slot);
+
+    // Text in and out of the boxes (see TextStreams).
+    const TextStreams& streams() const { return m_streams; }
+    void StreamTextOut(int controlId, QString& text, int rich) const
+    {
+        m_streams.StreamTextOut(controlId, text, rich);
+    }
+    void StreamTextIn(int controlId, bool atSelection, const QString& text, int rich) const
+    {
+        m_streams.StreamTextIn(controlId, atSelection, text, rich);
+    }
+    void TransferToOutgoing(const QString& text, int rich) const
+    {
+        m_streams.TransferToOutgoing(text, rich);
+    }
+    // 0 plain text, 1 rich text.
+    int OutgoingFormat() const { return m_settings.outgoingTextType; }
+    void setOutgoingFormat(int format) { m_settings.outgoingTextType = format; }
+
+    bool previewOn() const { return m_settings.previewOn != 0; }
+    // Shows or hides the read box below the folder tree and message list.
+    void OnPreviewSwitch();
+
+    // Mark-as-read wait: armed by reading a message; tab changes suspend and resume it.
+    void ArmMarkReadWait();
+    bool markReadArmed() const { return m_waitArmed; }
+    bool markReadSuspended() const { return m_waitSuspended; }
+    ViewTimers& timers() { return m_timers; }
+
+    WorkspaceHooks& workspaceHooks() { return m_workspaceHooks; }
     ViewSettings& workingSettings() { return m_settings; }
     const ViewSettings& workingSettings() const { return m_settings; }
+
+    // The control remembered as focused on `tab` (0 when none).
+    int rememberedFocus(int tab) const { return m_focusMemory[static_cast<size_t>(tab)]; }
+
+    // Edit commands on the focused control of the view; nothing when none has focus.
+    void EditCommand(int commandId);
+
+    TopicController* topics() const { return m_topics.get(); }
+
+    // TopicHost
+    QWidget* hostWidget() override { return this; }
+    int currentTab() override;
+    int outgoingFormat() const override { return OutgoingFormat(); }
+    void streamTextOut(int controlId, QString& text, int rich) override
+    {
+        m_streams.StreamTextOut(controlId, text, rich);
+    }
+    void streamTextIn(int controlId, bool atSelection, const QString& text, int rich) override
+    {
+        m_streams.StreamTextIn(controlId, atSelection, text, rich);
+    }
+    void transferToOutgoing(const QString& text, int rich) override
+    {
+        m_streams.TransferToOutgoing(text, rich);
+    }
+    QTextEdit* topicBox() override;
+    QRect outgoingBoxScreenRect() override;
 
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();
@@ -54,14 +132,46 @@ public:
     static QString tabCaption(int tab);
 
 private:
+    // Construction and start-up (CSupportView.cpp).
     void createTabs();
+    void createTextBoxes(QMenu* textBoxMenu);
+    void createTopics(CommandRouter& router, QMenu* topicTreeMenu);
+    void configureTextBoxes();
+    void configureDatePickers();
+    void registerControl(int controlId, QWidget* control);
+    void initialiseLabels();
+    void initialiseTimers();
+
+    // Tabs and layout (SupportViewTabs.cpp).
+    void OnTabChange();
+    void updateMarkReadWait(int leaving, int next);
+    void applyLayout(int tab);
+    void placeControl(int id, int tab, const QPoint& origin);
+    void setTransferCaptions(int tab);
+    void refillSelector(int tab);
+    void restoreFocus(int tab);
+    int focusedControlId() const;
+    void OnMarkReadTimer();
+
+    // Commands (SupportViewCommands.cpp).
+    void bindCommands(CommandRouter& router);
+    void afterPaste(QWidget* target);
 
     CSupportDoc& m_doc;
     LifecycleHooks& m_hooks;
+    WorkspaceHooks m_workspaceHooks;
+    WorkspaceLayout m_layout;
     QTabBar* m_tabs = nullptr;
-    int m_layoutWidth = 0;
-    bool m_wideLayout = false;
+    QHash<int, QWidget*> m_controls;
+    TextStreams m_streams;
+    std::unique_ptr<TopicController> m_topics;
+    ViewTimers m_timers;
+    std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
+    std::array<int, WorkspaceTab::Count> m_focusMemory{};
     int m_currentTab = 0;
+    int m_shownTab = 0;
+    bool m_waitArmed = false;
+    bool m_waitSuspended = false;
     ViewSettings m_settings;
     bool m_settingsSaved = false;
 };

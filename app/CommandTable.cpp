@@ -249,6 +249,24 @@ QList<MenuItem> textBoxPopupMenu()
     };
 }
 
+QList<MenuItem> topicTreePopupMenu()
+{
+    return {
+        M::command(1238, u"&New topic folder"),
+        M::command(1007, u"&Create topic file from topic notes..."),
+        M::separator(),
+        M::command(57601, u"&Open topic file..."),
+        M::command(57603, u"&Save topic file"),
+        M::command(57604, u"Save topic file &As..."),
+        M::separator(),
+        M::command(32882, u"R&ename selected topic file or folder..."),
+        M::command(1239, u"&Delete selected topic file or folder"),
+        M::separator(),
+        M::command(32835, u"Refresh &topic file tree"),
+        M::command(32883, u"Open pre&ferences"),
+    };
+}
+
 QList<int> standardToolBarButtons()
 {
     return {1238,  57601, 57603, 0,     32832, 32828, 0,     57635, 57634, 57637, 0, 57607, 0,
@@ -306,6 +324,7 @@ QList<int> allCommandIds()
     QSet<int> seen;
     collectIds(mainMenuBar(), ids, seen);
     collectIds(textBoxPopupMenu(), ids, seen);
+    collectIds(topicTreePopupMenu(), ids, seen);
     for (const QList<int>& bar : {standardToolBarButtons(), mailToolBarButtons()}) {
         for (int id : bar) {
             if (id != 0 && !seen.contains(id)) {

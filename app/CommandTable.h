@@ -59,6 +59,9 @@ QList<MenuItem> mainMenuBar();
 // Menu 128: the popup menu of the text boxes.
 QList<MenuItem> textBoxPopupMenu();
 
+// Menu 178: the popup menu of the topic tree.
+QList<MenuItem> topicTreePopupMenu();
+
 // Toolbar buttons in order; 0 stands for a separator.
 QList<int> standardToolBarButtons();
 QList<int> mailToolBarButtons();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
@@ -45,4 +46,37 @@ void DesktopPrompter::plainMessage(const QString& text)
 int DesktopPrompter::runDialog(QDialog& dialog)
 {
     return dialog.exec();
+}
+
+namespace {
+
+QString runFileDialog(QWidget* owner, const Prompter::FileRequest& request,
+                      QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner, request.caption, request.directory, request.filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+QString DesktopPrompter::openFileName(QWidget* owner, const FileRequest& request)
+{
+    return runFileDialog(owner, request, QFileDialog::AcceptOpen);
+}
+
+QString DesktopPrompter::saveFileName(QWidget* owner, const FileRequest& request)
+{
+    return runFileDialog(owner, request, QFileDialog::AcceptSave);
+}
+
+QString DesktopPrompter::existingDirectory(QWidget* owner, const QString& caption,
+                                           const QString& directory)
+{
+    return QFileDialog::getExistingDirectory(owner, caption, directory);
 }

@@ -21,6 +21,20 @@ public:
     // Runs a modal dialog; returns its result (QDialog::Accepted or Rejected).
     virtual int runDialog(QDialog& dialog) = 0;
 
+    // File and folder choosers; an empty result means the user cancelled.
+    struct FileRequest
+    {
+        QString caption;
+        QString directory;
+        QString filter;        // "Text Files (*.txt);;All Files (*)"
+        QString defaultSuffix; // added to a name typed without one
+    };
+    virtual QString openFileName(QWidget* owner, const FileRequest& request) = 0;
+    // Asks before replacing an existing file.
+    virtual QString saveFileName(QWidget* owner, const FileRequest& request) = 0;
+    virtual QString existingDirectory(QWidget* owner, const QString& caption,
+                                      const QString& directory) = 0;
+
     // The prompter in use (the desktop one unless a test installed another).
     static Prompter& current();
     // Installs `prompter` (not owned; nullptr restores the desktop one) and returns
@@ -36,4 +50,8 @@ public:
     bool askYesNo(QWidget* owner, const QString& title, const QString& text) override;
     void plainMessage(const QString& text) override;
     int runDialog(QDialog& dialog) override;
+    QString openFileName(QWidget* owner, const FileRequest& request) override;
+    QString saveFileName(QWidget* owner, const FileRequest& request) override;
+    QString existingDirectory(QWidget* owner, const QString& caption,
+                              const QString& directory) override;
 };

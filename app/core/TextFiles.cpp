@@ -29,7 +29,11 @@ int ReadTextFile(const QString& path, QString& text)
     if (size < 0 || size > kMaxTextFileSize)
         return ReadNoSizeOrMemory;
     QByteArray bytes(size, Qt::Uninitialized);
-    const qint64 read = size > 0 ? file.read(bytes.data(), size) : 0;
+    // An empty file reads nothing without reaching a reported end; a file that shrank
+    // since its size was taken ends early.
+    if (size == 0)
+        return ReadFailed;
+    const qint64 read = file.read(bytes.data(), size);
     if (read <= 0)
         return file.atEnd() && file.error() == QFileDevice::NoError ? ReadNothingAtEnd : ReadFailed;
     bytes.truncate(read);

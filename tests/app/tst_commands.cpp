@@ -1,5 +1,5 @@
-#include "CommandRouter.h"
 #include "CommandTable.h"
+#include "core/CommandRouter.h"
 #include "core/StringTable.h"
 
 #include <QAction>

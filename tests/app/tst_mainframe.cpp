@@ -1,11 +1,11 @@
 #include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CSupportView.h"
-#include "CommandRouter.h"
 #include "ContextHelpMode.h"
 #include "HelpWindow.h"
 #include "ScriptedPrompter.h"
 #include "StatusIndicators.h"
+#include "core/CommandRouter.h"
 
 #include <QDir>
 #include <QFile>
@@ -235,7 +235,7 @@ private Q_SLOTS:
         auto app = start();
         CommandRouter& router = app->mainFrame()->router();
         router.updateAll();
-        for (int id : {1204, 1207, 32788, 57601, 32828})
+        for (int id : {1204, 1207, 32788, 32859, 32828})
             QVERIFY2(!router.action(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(router.execute(IdAppAbout));
         QCOMPARE(prompter.notices().size(), 1);

@@ -53,7 +53,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("plain") << QByteArray("Hello\r\nworld") << int(ReadSuccess)
                                << QStringLiteral("Hello\r\nworld");
-        QTest::newRow("empty file") << QByteArray() << int(ReadNothingAtEnd) << QString();
+        QTest::newRow("empty file") << QByteArray() << int(ReadFailed) << QString();
         QTest::newRow("starts with NUL") << QByteArray("\0abc", 4) << int(ReadNoText) << QString();
         QTest::newRow("text ends at NUL")
             << QByteArray("ab\0cd", 5) << int(ReadSuccess) << QStringLiteral("ab");

@@ -1,0 +1,71 @@
+// Writes a picture of every workspace tab in the 800-pixel and the wide layout, so the
+// window can be looked at without a desktop: vantrel_screenshots OUTPUT_DIR
+
+#include "CMainFrame.h"
+#include "CSupportApp.h"
+#include "CSupportView.h"
+#include "CommandIcons.h"
+#include "core/Prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+namespace {
+
+// Answers the start-up's notices without a desktop to show them on.
+class SilentPrompter : public DesktopPrompter
+{
+public:
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        qInfo("%s: %s", qUtf8Printable(title), qUtf8Printable(text));
+    }
+};
+
+bool shootLayout(int screenWidth, const QString& output)
+{
+    QTemporaryDir scratch;
+    CSupportApp app(QApplication::arguments());
+    StartOptions options;
+    options.programDirectory = scratch.filePath(QStringLiteral("home/"));
+    options.settingsFile = scratch.filePath(QStringLiteral("settings.ini"));
+    options.screenWidth = screenWidth;
+    if (!app.InitInstance(options))
+        return false;
+    CMainFrame* frame = app.mainFrame();
+    const QFontInfo info(app.view()->font());
+    qInfo("form font: %s %dpx", qUtf8Printable(info.family()), info.pixelSize());
+    const QSize form = app.view()->size();
+    frame->resize(form.width() + 24, form.height() + 120);
+    for (int tab = 0; tab < WorkspaceTab::Count; ++tab) {
+        app.view()->SelectTab(tab);
+        QApplication::processEvents();
+        const QString name =
+            QStringLiteral("%1/%2-tab%3.png").arg(output).arg(screenWidth).arg(tab + 1);
+        if (!frame->grab().save(name))
+            return false;
+        qInfo("%s", qUtf8Printable(name));
+    }
+    frame->close();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(applicationIcon());
+    const QString output =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(output);
+    SilentPrompter prompter;
+    Prompter::install(&prompter);
+    const bool ok = shootLayout(800, output) && shootLayout(1024, output);
+    Prompter::install(nullptr);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,17 @@
+#include "TopicFileReader.h"
+
+#include "core/MessageHelpers.h"
+#include "core/TextFiles.h"
+
+bool ReadTopicFile(QWidget* owner, const QString& path, QString& text, bool quiet)
+{
+    const int result = ReadTextFile(path, text);
+    if (result == ReadSuccess)
+        return true;
+    const bool silenced = quiet && (result == ReadCannotOpen || result == ReadNothingAtEnd);
+    if (!silenced) {
+        // 20083 .. 20087 for results 1 .. 5.
+        ShowViewMessage(owner, 20082 + result, TitleWarning);
+    }
+    return false;
+}
