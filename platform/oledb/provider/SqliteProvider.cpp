@@ -1,0 +1,63 @@
+#include "oledb/provider/SqliteProvider.h"
+
+#include "oledb/provider/Connection.h"
+#include "oledb/provider/Sqlite.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace vnt::oledb {
+
+namespace {
+
+// How long a change waits for another program that is writing the same file.
+constexpr int kBusyTimeoutMs = 3000;
+
+class SqliteConnection : public Connection
+{
+public:
+    SqliteConnection(sqlite3* db, QString path)
+        : Connection(db)
+        , m_path(std::move(path))
+    {}
+
+    QString readOnlyReason(const QString&) const override
+    {
+        if (sqlite3_db_readonly(db(), "main") == 1)
+            return QStringLiteral("The database '%1' is open read-only.").arg(m_path);
+        return {};
+    }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+HRESULT openSqliteFile(const QString& path, bool readOnly, std::shared_ptr<Connection>* connection,
+                       ErrorRecords* errors)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir()) {
+        errors->add(STG_E_FILENOTFOUND, QStringLiteral("Could not find file '%1'.").arg(path));
+        return STG_E_FILENOTFOUND;
+    }
+    sqlite3* db = nullptr;
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    auto opened = std::make_shared<SqliteConnection>(db, path);
+    if (rc == SQLITE_OK)
+        rc = execSql(db, "SELECT count(*) FROM sqlite_schema");
+    if (rc != SQLITE_OK)
+        return sqliteFailure(
+            db, rc, QStringLiteral("The file '%1' cannot be opened as a database").arg(path),
+            errors);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    rc = registerLike(db);
+    if (rc != SQLITE_OK)
+        return sqliteFailure(db, rc, QString(), errors);
+    *connection = std::move(opened);
+    return S_OK;
+}
+
+} // namespace vnt::oledb

@@ -1,0 +1,292 @@
+#include "oledb/provider/WorkbookProvider.h"
+
+#include "oledb/DayNumber.h"
+#include "oledb/provider/Connection.h"
+#include "oledb/provider/Sqlite.h"
+#include "oledb/provider/WorkbookTable.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace vnt::oledb {
+
+namespace {
+
+// What identifies the file as last read or written, to notice another program's save.
+struct FileStamp
+{
+    qint64 size = -1;
+    QDateTime modified;
+
+    static FileStamp of(const QString& path)
+    {
+        const QFileInfo info(path);
+        return {info.size(), info.lastModified()};
+    }
+    bool operator==(const FileStamp& other) const
+    {
+        return size == other.size && modified == other.modified;
+    }
+};
+
+class WorkbookConnection : public Connection
+{
+public:
+    WorkbookConnection(sqlite3* db, QString path, const WorkbookOptions& options)
+        : Connection(db)
+        , m_path(std::move(path))
+        , m_options(options)
+    {}
+
+    HRESULT load(ErrorRecords* errors);
+    QString readOnlyReason(const QString& table) const override;
+    bool isDateColumn(const QString& table, const QString& column) const override;
+    void noteDateColumn(const QString& table, const QString& column) override;
+
+protected:
+    HRESULT persist(ErrorRecords* errors) override;
+    void noteChanged(const QString& table) override;
+
+private:
+    HRESULT cannotRead(const QString& reason, ErrorRecords* errors) const;
+    HRESULT cannotWrite(const QString& reason, ErrorRecords* errors) const;
+    bool loadTables(QString* error);
+    void createViews();
+    WorkbookTable* find(const QString& table);
+    const WorkbookTable* find(const QString& table) const;
+    SheetLayout layout() const;
+    bool writeSheets(xlsx::Package* package, xlsx::WorkbookInfo* info,
+                     QHash<QString, QList<qint64>>* orders, QString* error);
+    int dateStyle(xlsx::Package* package, xlsx::WorkbookInfo* info);
+
+    QString m_path;
+    WorkbookOptions m_options;
+    xlsx::Package m_package;
+    xlsx::WorkbookInfo m_info;
+    QList<WorkbookTable> m_tables;
+    FileStamp m_stamp;
+};
+
+HRESULT WorkbookConnection::cannotRead(const QString& reason, ErrorRecords* errors) const
+{
+    errors->add(E_FAIL,
+                QStringLiteral("The workbook '%1' cannot be read: %2.").arg(m_path, reason));
+    return E_FAIL;
+}
+
+HRESULT WorkbookConnection::cannotWrite(const QString& reason, ErrorRecords* errors) const
+{
+    errors->add(E_FAIL,
+                QStringLiteral("The workbook '%1' could not be written: %2.").arg(m_path, reason));
+    return E_FAIL;
+}
+
+HRESULT WorkbookConnection::load(ErrorRecords* errors)
+{
+    const QFileInfo fileInfo(m_path);
+    if (m_path.isEmpty() || !fileInfo.exists() || fileInfo.isDir()) {
+        errors->add(STG_E_FILENOTFOUND, QStringLiteral("Could not find file '%1'.").arg(m_path));
+        return STG_E_FILENOTFOUND;
+    }
+    m_stamp = FileStamp::of(m_path);
+    // A file that cannot be written opens read-only, as a database file does.
+    m_options.readOnly = m_options.readOnly || !fileInfo.isWritable();
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotRead(file.errorString(), errors);
+    QString error;
+    if (!xlsx::readPackage(file.readAll(), &m_package, &error) ||
+        !xlsx::readWorkbookInfo(m_package, &m_info, &error) || !loadTables(&error))
+        return cannotRead(error, errors);
+    createViews();
+    return S_OK;
+}
+
+SheetLayout WorkbookConnection::layout() const
+{
+    return {m_options.headerRow, m_info.date1904 ? kDate1904Offset : 0.0};
+}
+
+bool WorkbookConnection::loadTables(QString* error)
+{
+    for (const xlsx::WorkbookInfo::Sheet& sheet : m_info.sheets) {
+        xlsx::SheetData data;
+        if (!xlsx::readSheet(m_package.part(sheet.part), m_info, &data, error))
+            return false;
+        WorkbookTable table;
+        table.sheet = sheet.name;
+        table.part = sheet.part;
+        table.table = sheet.name + QLatin1Char('$');
+        if (!loadSheet(db(), m_info, data, layout(), &table, error)) {
+            *error = QStringLiteral("sheet '%1': %2").arg(sheet.name, *error);
+            return false;
+        }
+        m_tables.append(table);
+    }
+    return true;
+}
+
+// Statements name sheets both as "Name$" and as "Name"; the second is a view, made only
+// where no sheet already takes the name.
+void WorkbookConnection::createViews()
+{
+    QSet<QString> names;
+    for (const WorkbookTable& table : m_tables)
+        names.insert(table.table.toLower());
+    for (const WorkbookTable& table : m_tables) {
+        if (names.contains(table.sheet.toLower()))
+            continue;
+        names.insert(table.sheet.toLower());
+        const QString sql = QStringLiteral("CREATE VIEW %1 AS SELECT * FROM %2")
+                                .arg(quoteIdentifier(table.sheet), quoteIdentifier(table.table));
+        execSql(db(), sql.toUtf8().constData());
+    }
+}
+
+WorkbookTable* WorkbookConnection::find(const QString& table)
+{
+    for (WorkbookTable& candidate : m_tables) {
+        if (candidate.table.compare(table, Qt::CaseInsensitive) == 0)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+const WorkbookTable* WorkbookConnection::find(const QString& table) const
+{
+    return const_cast<WorkbookConnection*>(this)->find(table);
+}
+
+QString WorkbookConnection::readOnlyReason(const QString& table) const
+{
+    if (m_options.readOnly)
+        return QStringLiteral("The workbook '%1' is open read-only.").arg(m_path);
+    const WorkbookTable* found = find(table);
+    return found ? found->readOnlyReason : QString();
+}
+
+bool WorkbookConnection::isDateColumn(const QString& table, const QString& column) const
+{
+    const WorkbookTable* found = find(table);
+    const int index = found ? found->columnIndex(column) : -1;
+    return index >= 0 && found->columns[index].date;
+}
+
+void WorkbookConnection::noteDateColumn(const QString& table, const QString& column)
+{
+    WorkbookTable* found = find(table);
+    const int index = found ? found->columnIndex(column) : -1;
+    if (index >= 0)
+        found->columns[index].date = true;
+}
+
+void WorkbookConnection::noteChanged(const QString& table)
+{
+    if (WorkbookTable* found = find(table))
+        found->dirty = true;
+}
+
+// A cell style that shows dates, added to the styles when the workbook has none.
+int WorkbookConnection::dateStyle(xlsx::Package* package, xlsx::WorkbookInfo* info)
+{
+    const qsizetype existing = info->styleKinds.indexOf(xlsx::FormatKind::Date);
+    if (existing >= 0)
+        return int(existing);
+    if (info->stylesPart.isEmpty())
+        return 0;
+    QByteArray styles = package->part(info->stylesPart);
+    const int style = xlsx::addDateStyle(&styles);
+    if (style < 0)
+        return 0;
+    package->setPart(info->stylesPart, styles);
+    info->styleKinds.resize(style + 1);
+    info->styleKinds[style] = xlsx::FormatKind::Date;
+    return style;
+}
+
+bool WorkbookConnection::writeSheets(xlsx::Package* package, xlsx::WorkbookInfo* info,
+                                     QHash<QString, QList<qint64>>* orders, QString* error)
+{
+    for (const WorkbookTable& table : m_tables) {
+        if (!table.dirty)
+            continue;
+        xlsx::SheetContent content;
+        QList<qint64> order;
+        if (!readTableContent(db(), table, layout(), &content, &order, error))
+            return false;
+        for (xlsx::ColumnFormat& format : content.columns) {
+            if (format.date && !info->isDateStyle(format.style))
+                format.style = dateStyle(package, info);
+        }
+        QByteArray xml;
+        if (!xlsx::replaceSheetData(package->part(table.part), content, &xml)) {
+            *error = QStringLiteral("sheet '%1' has no cells to replace").arg(table.sheet);
+            return false;
+        }
+        package->setPart(table.part, xml);
+        orders->insert(table.table, order);
+    }
+    return true;
+}
+
+HRESULT WorkbookConnection::persist(ErrorRecords* errors)
+{
+    if (std::none_of(m_tables.begin(), m_tables.end(),
+                     [](const WorkbookTable& table) { return table.dirty; }))
+        return S_OK;
+    if (!(FileStamp::of(m_path) == m_stamp)) {
+        errors->add(DB_E_CONCURRENCYVIOLATION,
+                    QStringLiteral("The workbook '%1' has been changed by another program since "
+                                   "it was opened; connect again to see its changes.")
+                        .arg(m_path));
+        return DB_E_CONCURRENCYVIOLATION;
+    }
+    xlsx::Package package = m_package;
+    xlsx::WorkbookInfo info = m_info;
+    QHash<QString, QList<qint64>> orders;
+    QString error;
+    QByteArray data;
+    if (!writeSheets(&package, &info, &orders, &error))
+        return cannotWrite(error, errors);
+    xlsx::dropCalcChain(&package, info);
+    if (!xlsx::writePackage(package, &data, &error))
+        return cannotWrite(error, errors);
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        return cannotWrite(file.errorString(), errors);
+    m_package = package;
+    m_info = info;
+    m_stamp = FileStamp::of(m_path);
+    for (WorkbookTable& table : m_tables) {
+        if (orders.contains(table.table))
+            table.rowOrder = orders[table.table];
+        table.dirty = false;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT openWorkbook(const QString& path, const WorkbookOptions& options,
+                     std::shared_ptr<Connection>* connection, ErrorRecords* errors)
+{
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    auto workbook = std::make_shared<WorkbookConnection>(db, path, options);
+    if (rc == SQLITE_OK)
+        rc = registerLike(db);
+    if (rc != SQLITE_OK)
+        return sqliteFailure(db, rc, QString(), errors);
+    const HRESULT hr = workbook->load(errors);
+    if (failed(hr))
+        return hr;
+    *connection = std::move(workbook);
+    return S_OK;
+}
+
+} // namespace vnt::oledb
