@@ -3,7 +3,7 @@
 #include "CSupportView.h"
 #include "CommandIcons.h"
 #include "ContextHelpMode.h"
-#include "StatusIndicators.h"
+#include "LockKeyState.h"
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
 #include "core/LifecycleHooks.h"

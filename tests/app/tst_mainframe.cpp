@@ -3,8 +3,8 @@
 #include "CSupportView.h"
 #include "ContextHelpMode.h"
 #include "HelpWindow.h"
+#include "LockKeyState.h"
 #include "ScriptedPrompter.h"
-#include "StatusIndicators.h"
 #include "core/CommandRouter.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "StatusIndicators.h"
+#include "LockKeyState.h"
 
 #include <QDir>
 #include <QFile>
