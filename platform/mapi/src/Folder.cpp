@@ -1,0 +1,164 @@
+#include "Folder.h"
+
+#include "Maildir.h"
+#include "MemoryTable.h"
+#include "Message.h"
+
+namespace vntmapi {
+
+namespace {
+
+const std::vector<ULONG> kHierarchyColumns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_SUBFOLDERS,
+                                              PR_PARENT_ENTRYID, PR_CONTAINER_CLASS};
+const std::vector<ULONG> kContentsColumns = {
+    PR_ENTRYID,       PR_SUBJECT,     PR_SENT_REPRESENTING_NAME, PR_MESSAGE_DELIVERY_TIME,
+    PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE};
+
+HRESULT newTable(std::vector<PropList> rows, const std::vector<ULONG>& columns, IMAPITable** table)
+{
+    if (!table) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *table = new MemoryTable(std::move(rows), columns);
+    return S_OK;
+}
+
+} // namespace
+
+PropList folderProperties(const MsgStore& store, const std::string& folder)
+{
+    PropList props;
+    const StoreKey& key = store.config().key;
+    props.push_back(binaryProp(PR_ENTRYID, store.folderId(folder)));
+    props.push_back(binaryProp(PR_STORE_ENTRYID, encodeEntryId(storeRef(key))));
+    if (folder != kSubtreeFolder) {
+        props.push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(parentFolder(folder))));
+    }
+    props.push_back(stringProp(PR_DISPLAY_NAME, folder == kSubtreeFolder ? store.config().name
+                                                                         : folderLeafName(folder)));
+    props.push_back(longProp(PR_OBJECT_TYPE, MAPI_FOLDER));
+    props.push_back(longProp(PR_DISPLAY_TYPE, DT_FOLDER));
+    props.push_back(stringProp(PR_CONTAINER_CLASS, "IPF.Note"));
+    props.push_back(boolProp(PR_SUBFOLDERS, !store.childFolders(folder).empty()));
+    std::int64_t count = 0;
+    std::int64_t unread = 0;
+    if (folder != kSubtreeFolder) {
+        for (const MessageFile& file : listMessages(store.folderDirectory(folder))) {
+            ++count;
+            unread += file.info.find('S') == std::string::npos ? 1 : 0;
+        }
+    }
+    props.push_back(longProp(PR_CONTENT_COUNT, count));
+    props.push_back(longProp(PR_CONTENT_UNREAD, unread));
+    return props;
+}
+
+Folder::Folder(MsgStore* store, std::string folder)
+    : m_store(store)
+    , m_folder(std::move(folder))
+{
+    m_store->AddRef();
+}
+
+Folder::~Folder()
+{
+    m_store->Release();
+}
+
+PropList Folder::properties() const
+{
+    return folderProperties(*m_store, m_folder);
+}
+
+HRESULT Folder::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG, LPUNKNOWN* lppUnk)
+{
+    if (!lppUnk || !lpiid) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (*lpiid != IID_IMAPITable) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    IMAPITable* table = nullptr;
+    HRESULT hr = MAPI_E_NO_SUPPORT;
+    if (ulPropTag == PR_CONTAINER_HIERARCHY) {
+        hr = GetHierarchyTable(0, &table);
+    } else if (ulPropTag == PR_CONTAINER_CONTENTS) {
+        hr = GetContentsTable(0, &table);
+    }
+    *lppUnk = SUCCEEDED(hr) ? table : nullptr;
+    return hr;
+}
+
+HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
+{
+    std::vector<PropList> rows;
+    if (m_folder != kSubtreeFolder) {
+        for (const MessageFile& file : listMessages(m_store->folderDirectory(m_folder))) {
+            MessageSummary summary;
+            if (readMessage(file, &summary, nullptr)) {
+                rows.push_back(messageProperties(*m_store, m_folder, file, summary));
+            }
+        }
+    }
+    return newTable(std::move(rows), kContentsColumns, lppTable);
+}
+
+HRESULT Folder::GetHierarchyTable(ULONG ulFlags, IMAPITable** lppTable)
+{
+    if (ulFlags & CONVENIENT_DEPTH) {
+        return MAPI_E_NO_SUPPORT;
+    }
+    std::vector<PropList> rows;
+    for (const std::string& child : m_store->childFolders(m_folder)) {
+        rows.push_back(folderProperties(*m_store, child));
+    }
+    return newTable(std::move(rows), kHierarchyColumns, lppTable);
+}
+
+HRESULT Folder::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                          ULONG* lpulObjType, LPUNKNOWN* lppUnk)
+{
+    return m_store->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
+}
+
+HRESULT Folder::SetSearchCriteria(LPSRestriction, LPENTRYLIST, ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::GetSearchCriteria(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::CreateMessage(LPCIID, ULONG, IMessage**)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::CopyMessages(LPENTRYLIST, LPCIID, IMAPIFolder*, ULONG, IMAPIProgress*, ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::DeleteMessages(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::CreateFolder(ULONG, const char*, const char*, LPCIID, ULONG, IMAPIFolder**)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::SetReadFlags(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Folder::EmptyFolder(ULONG, IMAPIProgress*, ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+} // namespace vntmapi

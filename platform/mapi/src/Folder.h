@@ -1,0 +1,41 @@
+// A folder of a Maildir store: the IPM subtree, the Inbox or a Maildir++ folder.
+#pragma once
+
+#include "MsgStore.h"
+
+namespace vntmapi {
+
+class Folder : public PropObject<IMAPIFolder>
+{
+public:
+    // Holds a reference to `store` for its lifetime.
+    Folder(MsgStore* store, std::string folder);
+    ~Folder() override;
+
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN* lppUnk) override;
+    HRESULT GetContentsTable(ULONG ulFlags, IMAPITable** lppTable) override;
+    HRESULT GetHierarchyTable(ULONG ulFlags, IMAPITable** lppTable) override;
+    HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override;
+    HRESULT SetSearchCriteria(LPSRestriction, LPENTRYLIST, ULONG) override;
+    HRESULT GetSearchCriteria(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*) override;
+    HRESULT CreateMessage(LPCIID, ULONG, IMessage**) override;
+    HRESULT CopyMessages(LPENTRYLIST, LPCIID, IMAPIFolder*, ULONG, IMAPIProgress*, ULONG) override;
+    HRESULT DeleteMessages(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG) override;
+    HRESULT CreateFolder(ULONG, const char*, const char*, LPCIID, ULONG, IMAPIFolder**) override;
+    HRESULT SetReadFlags(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG) override;
+    HRESULT EmptyFolder(ULONG, IMAPIProgress*, ULONG) override;
+
+protected:
+    PropList properties() const override;
+
+private:
+    MsgStore* m_store;
+    std::string m_folder;
+};
+
+// The properties of a folder as GetProps and the parent's hierarchy table report them.
+PropList folderProperties(const MsgStore& store, const std::string& folder);
+
+} // namespace vntmapi

@@ -1,0 +1,270 @@
+#include "Maildir.h"
+
+#include "MimeContent.h"
+#include "Property.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <glib/gstdio.h>
+#include <gmime/gmime.h>
+#include <set>
+
+namespace vntmapi {
+
+namespace {
+
+std::string joinPath(const std::string& a, const std::string& b)
+{
+    return a + "/" + b;
+}
+
+bool isDirectory(const std::string& path)
+{
+    return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+}
+
+template<typename F>
+void forEachEntry(const std::string& dir, F&& visit)
+{
+    GDir* handle = g_dir_open(dir.c_str(), 0, nullptr);
+    if (!handle) {
+        return;
+    }
+    while (const gchar* name = g_dir_read_name(handle)) {
+        visit(std::string(name));
+    }
+    g_dir_close(handle);
+}
+
+std::string addressListText(InternetAddressList* list)
+{
+    std::string text;
+    const int count = list ? internet_address_list_length(list) : 0;
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        const char* name = internet_address_get_name(address);
+        std::string part;
+        if (name && *name) {
+            part = name;
+        } else if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
+            part = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+        }
+        if (!part.empty()) {
+            text += (text.empty() ? "" : "; ") + part;
+        }
+    }
+    return text;
+}
+
+void firstMailbox(InternetAddressList* list, std::string* name, std::string* address)
+{
+    const int count = list ? internet_address_list_length(list) : 0;
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* entry = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_MAILBOX(entry)) {
+            const char* n = internet_address_get_name(entry);
+            *name = n ? n : "";
+            *address = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(entry));
+            if (name->empty()) {
+                *name = *address;
+            }
+            return;
+        }
+    }
+}
+
+std::int32_t importanceOf(GMimeObject* message)
+{
+    if (const char* value = g_mime_object_get_header(message, "Importance")) {
+        if (g_ascii_strncasecmp(value, "high", 4) == 0) {
+            return IMPORTANCE_HIGH;
+        }
+        return g_ascii_strncasecmp(value, "low", 3) == 0 ? IMPORTANCE_LOW : IMPORTANCE_NORMAL;
+    }
+    if (const char* value = g_mime_object_get_header(message, "X-Priority")) {
+        const int level = atoi(value);
+        if (level == 1 || level == 2) {
+            return IMPORTANCE_HIGH;
+        }
+        return level == 4 || level == 5 ? IMPORTANCE_LOW : IMPORTANCE_NORMAL;
+    }
+    return IMPORTANCE_NORMAL;
+}
+
+std::uint32_t flagsFromInfo(const std::string& info)
+{
+    std::uint32_t flags = 0;
+    if (info.find('S') != std::string::npos) {
+        flags |= MSGFLAG_READ;
+    }
+    if (info.find('D') != std::string::npos) {
+        flags |= MSGFLAG_UNSENT;
+    }
+    return flags;
+}
+
+void fillFromMessage(GMimeMessage* message, MessageSummary* s)
+{
+    const char* subject = g_mime_message_get_subject(message);
+    s->subject = subject ? subject : "";
+    firstMailbox(g_mime_message_get_from(message), &s->fromName, &s->fromAddress);
+    firstMailbox(g_mime_message_get_sender(message), &s->senderName, &s->senderAddress);
+    if (s->senderAddress.empty()) {
+        s->senderName = s->fromName;
+        s->senderAddress = s->fromAddress;
+    }
+    s->displayTo = addressListText(g_mime_message_get_to(message));
+    s->displayCc = addressListText(g_mime_message_get_cc(message));
+    if (GDateTime* date = g_mime_message_get_date(message)) {
+        s->submitTime = fileTimeFromUnix(g_date_time_to_unix(date));
+    }
+    s->importance = importanceOf(GMIME_OBJECT(message));
+}
+
+// Decodes one "&...-" run of IMAP's modified UTF-7: base64 with "," for "/" over UTF-16BE.
+std::string decodeShifted(const std::string& run)
+{
+    if (run.empty()) {
+        return "&";
+    }
+    std::string b64 = run;
+    std::replace(b64.begin(), b64.end(), ',', '/');
+    b64.append((4 - b64.size() % 4) % 4, '=');
+    gsize size = 0;
+    guchar* utf16 = g_base64_decode(b64.c_str(), &size);
+    gchar* utf8 = g_convert(reinterpret_cast<const gchar*>(utf16), static_cast<gssize>(size),
+                            "UTF-8", "UTF-16BE", nullptr, nullptr, nullptr);
+    std::string result = utf8 ? utf8 : "&" + run + "-"; // keep what cannot be decoded
+    g_free(utf8);
+    g_free(utf16);
+    return result;
+}
+
+// Folder names on disk are modified UTF-7, as IMAP servers write them ("Entw&APw-rfe").
+std::string decodeFolderName(const std::string& name)
+{
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < name.size()) {
+        const std::size_t amp = name.find('&', pos);
+        const std::size_t dash = amp == std::string::npos ? amp : name.find('-', amp);
+        if (dash == std::string::npos) {
+            out += name.substr(pos);
+            break;
+        }
+        out += name.substr(pos, amp - pos) + decodeShifted(name.substr(amp + 1, dash - amp - 1));
+        pos = dash + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> listFolders(const std::string& root)
+{
+    std::set<std::string> folders;
+    forEachEntry(root, [&](const std::string& name) {
+        if (name.size() > 1 && name[0] == '.' && name != ".." &&
+            isDirectory(joinPath(root, name))) {
+            folders.insert(name);
+        }
+    });
+    std::set<std::string> implied;
+    for (const std::string& folder : folders) {
+        for (std::string p = parentFolder(folder); p != "/"; p = parentFolder(p)) {
+            implied.insert(p);
+        }
+    }
+    folders.insert(implied.begin(), implied.end());
+    return {folders.begin(), folders.end()};
+}
+
+std::string parentFolder(const std::string& folder)
+{
+    const std::size_t dot = folder.rfind('.');
+    if (folder.empty() || dot == 0 || dot == std::string::npos) {
+        return "/";
+    }
+    return folder.substr(0, dot);
+}
+
+std::string folderLeafName(const std::string& folder)
+{
+    if (folder.empty()) {
+        return "Inbox";
+    }
+    return decodeFolderName(folder.substr(folder.rfind('.') + 1));
+}
+
+std::string folderDirectory(const std::string& root, const std::string& folder)
+{
+    return folder.empty() ? root : joinPath(root, folder);
+}
+
+std::vector<MessageFile> listMessages(const std::string& folderDir)
+{
+    std::vector<MessageFile> files;
+    for (const char* sub : {"new", "cur"}) {
+        const std::string dir = joinPath(folderDir, sub);
+        forEachEntry(dir, [&](const std::string& name) {
+            if (name.empty() || name[0] == '.') {
+                return;
+            }
+            const std::size_t colon = name.find(":2,");
+            MessageFile file;
+            file.path = joinPath(dir, name);
+            file.baseName = name.substr(0, colon);
+            file.info = colon == std::string::npos ? "" : name.substr(colon + 3);
+            files.push_back(std::move(file));
+        });
+    }
+    return files;
+}
+
+bool findMessage(const std::string& folderDir, const std::string& baseName, MessageFile* file)
+{
+    for (MessageFile& candidate : listMessages(folderDir)) {
+        if (candidate.baseName == baseName) {
+            *file = std::move(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool readMessage(const MessageFile& file, MessageSummary* summary, MessageContent* content)
+{
+    GStatBuf info;
+    if (g_stat(file.path.c_str(), &info) != 0) {
+        return false;
+    }
+    *summary = MessageSummary{};
+    summary->size = static_cast<std::int64_t>(info.st_size);
+    summary->deliveryTime = fileTimeFromUnix(info.st_mtime);
+    summary->flags = flagsFromInfo(file.info);
+    GMimeStream* stream = g_mime_stream_fs_open(file.path.c_str(), O_RDONLY, 0, nullptr);
+    if (!stream) {
+        return false;
+    }
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_mime_parser_set_persist_stream(parser, FALSE);
+    // Undeclared 8-bit header text is most often Windows-1252 (GMime would assume Latin-1).
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    const char* fallback[] = {"utf-8", "windows-1252", nullptr};
+    g_mime_parser_options_set_fallback_charsets(options, fallback);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, options);
+    if (message) {
+        fillFromMessage(message, summary);
+        scanParts(message, content, &summary->hasAttachments);
+        if (summary->hasAttachments) {
+            summary->flags |= MSGFLAG_HASATTACH;
+        }
+        g_object_unref(message);
+    }
+    g_mime_parser_options_free(options);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return true;
+}
+
+} // namespace vntmapi

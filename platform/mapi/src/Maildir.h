@@ -1,0 +1,53 @@
+// Reading a Maildir++ tree: its folders, the message files of a folder and their summaries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vntmapi {
+
+// Maildir++ folder names (".A", ".A.B"), sorted; a parent missing on disk is listed as well.
+std::vector<std::string> listFolders(const std::string& root);
+
+// "" for the Inbox, the parent of ".A.B" is ".A", of ".A" the IPM subtree "/".
+std::string parentFolder(const std::string& folder);
+std::string folderLeafName(const std::string& folder);
+std::string folderDirectory(const std::string& root, const std::string& folder);
+
+struct MessageFile
+{
+    std::string path;     // full path as found
+    std::string baseName; // unique name, the part before ":2,"
+    std::string info;     // flag letters after ":2,"
+};
+
+// Messages of new/ and cur/, names starting with "." skipped.
+std::vector<MessageFile> listMessages(const std::string& folderDir);
+// Finds the file whose unique name is `baseName`, whatever its flags.
+bool findMessage(const std::string& folderDir, const std::string& baseName, MessageFile* file);
+
+struct MessageSummary
+{
+    std::string subject;
+    std::string fromName;
+    std::string fromAddress;
+    std::string senderName;
+    std::string senderAddress;
+    std::string displayTo;
+    std::string displayCc;
+    std::uint64_t submitTime = 0;   // FILETIME of Date:, 0 when missing
+    std::uint64_t deliveryTime = 0; // FILETIME of the file's modification time
+    std::int64_t size = 0;
+    std::uint32_t flags = 0; // MSGFLAG_*
+    std::int32_t importance = 1;
+    bool hasAttachments = false;
+};
+
+struct MessageContent;
+
+// Parses the headers and Maildir flags of one message, and its bodies when `content` is given;
+// false if the file cannot be read. A file that is not a message still gives a summary.
+bool readMessage(const MessageFile& file, MessageSummary* summary, MessageContent* content);
+
+} // namespace vntmapi

@@ -1,0 +1,165 @@
+#include "MsgStore.h"
+
+#include "Folder.h"
+#include "Maildir.h"
+#include "Message.h"
+
+#include <cstring>
+
+namespace vntmapi {
+
+namespace {
+
+constexpr ULONG kSupportMask =
+    STORE_ENTRYID_UNIQUE | STORE_READONLY | STORE_SORT_OK | STORE_UNICODE_OK;
+
+} // namespace
+
+MsgStore::MsgStore(StoreConfig config)
+    : m_config(std::move(config))
+{}
+
+std::vector<BYTE> MsgStore::folderId(const std::string& folder) const
+{
+    return encodeEntryId(folderRef(m_config.key, folder));
+}
+
+bool MsgStore::folderExists(const std::string& folder) const
+{
+    if (folder == kSubtreeFolder || folder == kInboxFolder) {
+        return true;
+    }
+    const std::vector<std::string> all = listFolders(m_config.path);
+    return std::find(all.begin(), all.end(), folder) != all.end();
+}
+
+std::vector<std::string> MsgStore::childFolders(const std::string& folder) const
+{
+    std::vector<std::string> children;
+    if (folder == kSubtreeFolder) {
+        children.push_back(kInboxFolder);
+    }
+    if (folder == kInboxFolder) {
+        return children; // Maildir++ folders are the Inbox's siblings, as IMAP shows them
+    }
+    for (const std::string& candidate : listFolders(m_config.path)) {
+        if (parentFolder(candidate) == folder) {
+            children.push_back(candidate);
+        }
+    }
+    return children;
+}
+
+std::string MsgStore::folderDirectory(const std::string& folder) const
+{
+    return vntmapi::folderDirectory(m_config.path, folder);
+}
+
+void MsgStore::addSpecialFolder(PropList* props, ULONG* mask, ULONG tag, ULONG bit,
+                                const std::string& folder) const
+{
+    if (!folder.empty() && folderExists(folder)) {
+        props->push_back(binaryProp(tag, folderId(folder)));
+        *mask |= bit;
+    }
+}
+
+PropList MsgStore::properties() const
+{
+    PropList props;
+    props.push_back(binaryProp(PR_ENTRYID, encodeEntryId(storeRef(m_config.key))));
+    props.push_back(binaryProp(PR_STORE_ENTRYID, encodeEntryId(storeRef(m_config.key))));
+    props.push_back(binaryProp(PR_RECORD_KEY, {m_config.key.begin(), m_config.key.end()}));
+    props.push_back(stringProp(PR_DISPLAY_NAME, m_config.name));
+    props.push_back(longProp(PR_OBJECT_TYPE, MAPI_STORE));
+    props.push_back(boolProp(PR_DEFAULT_STORE, m_config.isDefault));
+    props.push_back(longProp(PR_STORE_SUPPORT_MASK, kSupportMask));
+    props.push_back(binaryProp(PR_IPM_SUBTREE_ENTRYID, folderId(kSubtreeFolder)));
+    ULONG mask = FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_INBOX_VALID;
+    addSpecialFolder(&props, &mask, PR_IPM_OUTBOX_ENTRYID, FOLDER_IPM_OUTBOX_VALID,
+                     m_config.outbox);
+    addSpecialFolder(&props, &mask, PR_IPM_WASTEBASKET_ENTRYID, FOLDER_IPM_WASTEBASKET_VALID,
+                     m_config.deletedItems);
+    addSpecialFolder(&props, &mask, PR_IPM_SENTMAIL_ENTRYID, FOLDER_IPM_SENTMAIL_VALID,
+                     m_config.sentItems);
+    props.push_back(longProp(PR_VALID_FOLDER_MASK, mask));
+    return props;
+}
+
+HRESULT MsgStore::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT MsgStore::Advise(ULONG, LPENTRYID, ULONG, IMAPIAdviseSink*, ULONG*)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT MsgStore::Unadvise(ULONG)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT MsgStore::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                                  LPENTRYID lpEntryID2, ULONG, ULONG* lpulResult)
+{
+    if (!lpulResult) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *lpulResult = sameEntry(lpEntryID1, cbEntryID1, lpEntryID2, cbEntryID2) ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT MsgStore::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID, ULONG, ULONG* lpulObjType,
+                            LPUNKNOWN* lppUnk)
+{
+    if (!lpulObjType || !lppUnk) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    EntryRef ref = folderRef(m_config.key, kSubtreeFolder); // no id: the root folder
+    if (cbEntryID != 0 && !decodeEntryId(lpEntryID, cbEntryID, &ref)) {
+        return MAPI_E_INVALID_ENTRYID;
+    }
+    if (ref.store != m_config.key) {
+        return MAPI_E_UNKNOWN_ENTRYID;
+    }
+    if (ref.kind == EntryKind::Store) {
+        AddRef();
+        *lpulObjType = MAPI_STORE;
+        *lppUnk = this;
+        return S_OK;
+    }
+    if (!folderExists(ref.folder)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    if (ref.kind == EntryKind::Message) {
+        IMessage* message = nullptr;
+        const HRESULT hr = openMessage(this, ref.folder, ref.message, &message);
+        if (SUCCEEDED(hr)) {
+            *lpulObjType = MAPI_MESSAGE;
+            *lppUnk = message;
+        }
+        return hr;
+    }
+    *lpulObjType = MAPI_FOLDER;
+    *lppUnk = new Folder(this, ref.folder);
+    return S_OK;
+}
+
+HRESULT MsgStore::GetReceiveFolder(const char*, ULONG, ULONG* lpcbEntryID, LPENTRYID* lppEntryID,
+                                   char** lppszExplicitClass)
+{
+    // Every message class is received into the Inbox.
+    if (lppszExplicitClass) {
+        *lppszExplicitClass = nullptr;
+    }
+    return allocEntryId(folderId(kInboxFolder), lpcbEntryID, lppEntryID);
+}
+
+HRESULT MsgStore::StoreLogoff(ULONG*)
+{
+    return S_OK;
+}
+
+} // namespace vntmapi

@@ -1,0 +1,43 @@
+// A message store over one Maildir++ tree (read-only for now).
+#pragma once
+
+#include "Profiles.h"
+#include "PropObject.h"
+
+namespace vntmapi {
+
+class MsgStore : public PropObject<IMsgStore>
+{
+public:
+    explicit MsgStore(StoreConfig config);
+
+    const StoreConfig& config() const { return m_config; }
+    std::vector<BYTE> folderId(const std::string& folder) const;
+    bool folderExists(const std::string& folder) const;
+    std::vector<std::string> childFolders(const std::string& folder) const;
+    std::string folderDirectory(const std::string& folder) const;
+
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN* lppUnk) override;
+    HRESULT Advise(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask,
+                   IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection) override;
+    HRESULT Unadvise(ULONG ulConnection) override;
+    HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                            LPENTRYID lpEntryID2, ULONG ulFlags, ULONG* lpulResult) override;
+    HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override;
+    HRESULT GetReceiveFolder(const char* lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID,
+                             LPENTRYID* lppEntryID, char** lppszExplicitClass) override;
+    HRESULT StoreLogoff(ULONG* lpulFlags) override;
+
+protected:
+    PropList properties() const override;
+
+private:
+    void addSpecialFolder(PropList* props, ULONG* mask, ULONG tag, ULONG bit,
+                          const std::string& folder) const;
+
+    StoreConfig m_config;
+};
+
+} // namespace vntmapi

@@ -1,0 +1,174 @@
+#include "Profiles.h"
+
+#include <algorithm>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <memory>
+
+namespace vntmapi {
+
+namespace {
+
+constexpr char kProfilePrefix[] = "Profile ";
+constexpr char kStorePrefix[] = "Store ";
+
+struct KeyFileDeleter
+{
+    void operator()(GKeyFile* f) const { g_key_file_free(f); }
+};
+using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileDeleter>;
+
+std::string takeString(gchar* value)
+{
+    std::string result = value ? value : "";
+    g_free(value);
+    return result;
+}
+
+std::string buildPath(const std::string& a, const std::string& b)
+{
+    return takeString(g_build_filename(a.c_str(), b.c_str(), nullptr));
+}
+
+std::string programDirectory()
+{
+    const char* home = g_getenv("VANTREL_HOME");
+    if (home && *home) {
+        return home;
+    }
+    return buildPath(buildPath(g_get_user_data_dir(), "Korvane"), "Vantrel");
+}
+
+std::string readString(GKeyFile* file, const std::string& group, const char* key,
+                       const std::string& fallback)
+{
+    if (!g_key_file_has_key(file, group.c_str(), key, nullptr)) {
+        return fallback;
+    }
+    return takeString(g_key_file_get_string(file, group.c_str(), key, nullptr));
+}
+
+StoreKey makeStoreKey(const std::string& profile, const std::string& store)
+{
+    // Derived from the names so ids stay valid across restarts and Maildir moves.
+    GChecksum* sum = g_checksum_new(G_CHECKSUM_MD5);
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(profile.data()),
+                      static_cast<gssize>(profile.size()));
+    g_checksum_update(sum, reinterpret_cast<const guchar*>("/"), 1);
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(store.data()),
+                      static_cast<gssize>(store.size()));
+    StoreKey key{};
+    gsize size = key.size();
+    g_checksum_get_digest(sum, key.data(), &size);
+    g_checksum_free(sum);
+    return key;
+}
+
+StoreConfig readStore(GKeyFile* file, const std::string& profile, const std::string& name)
+{
+    const std::string group = kStorePrefix + profile + "/" + name;
+    StoreConfig store;
+    store.name = name;
+    store.path = readString(file, group, "Path", "");
+    store.isDefault = g_key_file_get_boolean(file, group.c_str(), "Default", nullptr);
+    store.outbox = readString(file, group, "Outbox", store.outbox);
+    store.sentItems = readString(file, group, "SentItems", store.sentItems);
+    store.deletedItems = readString(file, group, "DeletedItems", store.deletedItems);
+    store.drafts = readString(file, group, "Drafts", store.drafts);
+    store.key = makeStoreKey(profile, name);
+    return store;
+}
+
+Profile readProfile(GKeyFile* file, const std::string& group)
+{
+    Profile profile;
+    profile.name = group.substr(sizeof(kProfilePrefix) - 1);
+    profile.isDefault = g_key_file_get_boolean(file, group.c_str(), "Default", nullptr);
+    gsize count = 0;
+    gchar** names = g_key_file_get_string_list(file, group.c_str(), "Stores", &count, nullptr);
+    for (gsize i = 0; i < count; ++i) {
+        if (*names[i]) {
+            profile.stores.push_back(readStore(file, profile.name, names[i]));
+        }
+    }
+    g_strfreev(names);
+    if (!profile.stores.empty() && std::none_of(profile.stores.begin(), profile.stores.end(),
+                                                [](const StoreConfig& s) { return s.isDefault; })) {
+        profile.stores.front().isDefault = true;
+    }
+    return profile;
+}
+
+bool makeMaildir(const std::string& root)
+{
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        if (g_mkdir_with_parents(buildPath(root, sub).c_str(), 0700) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+HRESULT writeDefaultProfile(const std::string& file)
+{
+    const std::string mail = buildPath(programDirectory(), "Mail");
+    if (!makeMaildir(mail)) {
+        return MAPI_E_NO_ACCESS;
+    }
+    KeyFilePtr keys(g_key_file_new());
+    g_key_file_set_boolean(keys.get(), "Profile Vantrel", "Default", TRUE);
+    const gchar* stores[] = {"Personal Folders"};
+    g_key_file_set_string_list(keys.get(), "Profile Vantrel", "Stores", stores, 1);
+    g_key_file_set_string(keys.get(), "Store Vantrel/Personal Folders", "Path", mail.c_str());
+    g_key_file_set_boolean(keys.get(), "Store Vantrel/Personal Folders", "Default", TRUE);
+    gchar* dir = g_path_get_dirname(file.c_str());
+    const int made = g_mkdir_with_parents(dir, 0700);
+    g_free(dir);
+    if (made != 0 || !g_key_file_save_to_file(keys.get(), file.c_str(), nullptr)) {
+        return MAPI_E_NO_ACCESS;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+std::string profileFilePath()
+{
+    const char* overridden = g_getenv("VANTREL_MAPI_PROFILES");
+    if (overridden && *overridden) {
+        return overridden;
+    }
+    return buildPath(buildPath(g_get_user_config_dir(), "Korvane"), "vntmapi-profiles.ini");
+}
+
+HRESULT loadProfiles(std::vector<Profile>* profiles)
+{
+    const std::string path = profileFilePath();
+    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+        const HRESULT hr = writeDefaultProfile(path);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    KeyFilePtr keys(g_key_file_new());
+    if (!g_key_file_load_from_file(keys.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+        return MAPI_E_CORRUPT_DATA;
+    }
+    profiles->clear();
+    gchar** groups = g_key_file_get_groups(keys.get(), nullptr);
+    for (gchar** g = groups; *g; ++g) {
+        if (g_str_has_prefix(*g, kProfilePrefix)) {
+            profiles->push_back(readProfile(keys.get(), *g));
+        }
+    }
+    g_strfreev(groups);
+    auto firstDefault = std::find_if(profiles->begin(), profiles->end(),
+                                     [](const Profile& p) { return p.isDefault; });
+    for (auto it = profiles->begin(); it != profiles->end(); ++it) {
+        it->isDefault =
+            firstDefault == profiles->end() ? it == profiles->begin() : it == firstDefault;
+    }
+    return S_OK;
+}
+
+} // namespace vntmapi

@@ -1,0 +1,66 @@
+// Base of the objects whose properties are computed on demand and cannot be changed yet:
+// GetProps and GetPropList answer from properties(); changing calls are not supported.
+#pragma once
+
+#include "Property.h"
+#include "RefCounted.h"
+#include "vntmapi/MapiEntryPoints.h"
+
+#include <algorithm>
+
+namespace vntmapi {
+
+template<typename Interface>
+class PropObject : public RefCounted<Interface>
+{
+public:
+    HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
+                     LPSPropValue* lppPropArray) override
+    {
+        return propArray(properties(), lpPropTagArray, lpcValues, lppPropArray);
+    }
+    HRESULT GetPropList(ULONG, LPSPropTagArray* lppPropTagArray) override
+    {
+        if (!lppPropTagArray) {
+            return MAPI_E_INVALID_PARAMETER;
+        }
+        const PropList props = properties();
+        const auto n = static_cast<ULONG>(props.size());
+        void* buffer = nullptr;
+        if (MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(n)), &buffer) != S_OK) {
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
+        auto* tags = static_cast<LPSPropTagArray>(buffer);
+        tags->cValues = n;
+        std::transform(props.begin(), props.end(), tags->aulPropTag,
+                       [](const Prop& p) { return p.tag; });
+        *lppPropTagArray = tags;
+        return S_OK;
+    }
+    HRESULT SetProps(ULONG, LPSPropValue, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT DeleteProps(LPSPropTagArray, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT SaveChanges(ULONG) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG, IMAPIProgress*, LPCIID, IMAPIProp*, ULONG,
+                   LPSPropTagArray*) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
+    HRESULT CopyProps(LPSPropTagArray, ULONG, IMAPIProgress*, LPCIID, IMAPIProp*, ULONG,
+                      LPSPropTagArray*) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
+    HRESULT GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
+    HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
+
+protected:
+    virtual PropList properties() const = 0;
+};
+
+} // namespace vntmapi

@@ -1,0 +1,166 @@
+#include "Property.h"
+
+#include "vntmapi/MapiEntryPoints.h"
+
+#include <cstring>
+
+namespace vntmapi {
+
+Prop longProp(ULONG tag, std::int64_t value)
+{
+    Prop p;
+    p.tag = tag;
+    p.number = value;
+    return p;
+}
+
+Prop boolProp(ULONG tag, bool value)
+{
+    return longProp(tag, value ? 1 : 0);
+}
+
+Prop timeProp(ULONG tag, std::uint64_t fileTime)
+{
+    return longProp(tag, static_cast<std::int64_t>(fileTime));
+}
+
+Prop stringProp(ULONG tag, std::string value)
+{
+    Prop p;
+    p.tag = tag;
+    p.text = std::move(value);
+    return p;
+}
+
+Prop binaryProp(ULONG tag, std::vector<BYTE> value)
+{
+    Prop p;
+    p.tag = tag;
+    p.bytes = std::move(value);
+    return p;
+}
+
+std::uint64_t fileTimeFromUnix(std::int64_t seconds)
+{
+    return static_cast<std::uint64_t>(seconds * 10000000LL + 116444736000000000LL);
+}
+
+namespace {
+
+bool isString(ULONG type)
+{
+    return type == PT_STRING8 || type == PT_UNICODE;
+}
+
+bool typesMatch(ULONG have, ULONG want)
+{
+    return have == want || want == PT_UNSPECIFIED || (isString(have) && isString(want));
+}
+
+bool copyBytes(const void* data, std::size_t size, void* owner, void** out)
+{
+    if (MAPIAllocateMore(static_cast<ULONG>(size), owner, out) != S_OK) {
+        return false;
+    }
+    if (size > 0) {
+        std::memcpy(*out, data, size);
+    }
+    return true;
+}
+
+} // namespace
+
+const Prop* findProp(const PropList& props, ULONG tag)
+{
+    for (const Prop& p : props) {
+        if (PROP_ID(p.tag) == PROP_ID(tag) && typesMatch(PROP_TYPE(p.tag), PROP_TYPE(tag))) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
+{
+    *out = SPropValue{};
+    if (!prop) {
+        out->ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
+        out->Value.err = MAPI_E_NOT_FOUND;
+        return true;
+    }
+    const ULONG have = PROP_TYPE(prop->tag);
+    const ULONG want = PROP_TYPE(tag);
+    // Strings answer in the type asked for; both carry UTF-8.
+    out->ulPropTag = (isString(have) && isString(want)) ? tag : prop->tag;
+    switch (have) {
+    case PT_LONG:
+        out->Value.l = static_cast<LONG>(prop->number);
+        return true;
+    case PT_BOOLEAN:
+        out->Value.b = prop->number ? 1 : 0;
+        return true;
+    case PT_ERROR:
+        out->Value.err = static_cast<SCODE>(prop->number);
+        return true;
+    case PT_I8:
+        out->Value.li = prop->number;
+        return true;
+    case PT_SYSTIME: {
+        const auto ft = static_cast<std::uint64_t>(prop->number);
+        out->Value.ft.dwLowDateTime = static_cast<std::uint32_t>(ft);
+        out->Value.ft.dwHighDateTime = static_cast<std::uint32_t>(ft >> 32);
+        return true;
+    }
+    case PT_STRING8:
+    case PT_UNICODE: {
+        void* text = nullptr;
+        if (!copyBytes(prop->text.c_str(), prop->text.size() + 1, owner, &text)) {
+            return false;
+        }
+        out->Value.lpszA = static_cast<char*>(text);
+        return true;
+    }
+    case PT_BINARY: {
+        void* data = nullptr;
+        if (!copyBytes(prop->bytes.data(), prop->bytes.size(), owner, &data)) {
+            return false;
+        }
+        out->Value.bin.cb = static_cast<ULONG>(prop->bytes.size());
+        out->Value.bin.lpb = static_cast<LPBYTE>(data);
+        return true;
+    }
+    default:
+        out->ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
+        out->Value.err = MAPI_E_NO_SUPPORT;
+        return true;
+    }
+}
+
+HRESULT propArray(const PropList& props, const SPropTagArray* tags, ULONG* count,
+                  LPSPropValue* values)
+{
+    if (!count || !values) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    const ULONG n = tags ? tags->cValues : static_cast<ULONG>(props.size());
+    LPSPropValue array = nullptr;
+    if (MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (n ? n : 1)),
+                           reinterpret_cast<void**>(&array)) != S_OK) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+    bool missing = false;
+    for (ULONG i = 0; i < n; ++i) {
+        const ULONG tag = tags ? tags->aulPropTag[i] : props[i].tag;
+        const Prop* prop = tags ? findProp(props, tag) : &props[i];
+        missing |= !prop;
+        if (!copyPropValue(prop, tag, array, &array[i])) {
+            MAPIFreeBuffer(array);
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
+    }
+    *count = n;
+    *values = array;
+    return missing ? MAPI_W_ERRORS_RETURNED : S_OK;
+}
+
+} // namespace vntmapi

@@ -1,0 +1,40 @@
+// Property values as the library keeps them, and their conversion into MAPI memory.
+#pragma once
+
+#include "vntmapi/MapiDefs.h"
+
+#include <string>
+#include <vector>
+
+namespace vntmapi {
+
+struct Prop
+{
+    ULONG tag = PR_NULL;
+    std::int64_t number = 0; // PT_LONG, PT_BOOLEAN, PT_I8, PT_SYSTIME, PT_ERROR (the code)
+    std::string text;
+    std::vector<BYTE> bytes;
+};
+using PropList = std::vector<Prop>;
+
+Prop longProp(ULONG tag, std::int64_t value);
+Prop boolProp(ULONG tag, bool value);
+Prop timeProp(ULONG tag, std::uint64_t fileTime);
+Prop stringProp(ULONG tag, std::string value);
+Prop binaryProp(ULONG tag, std::vector<BYTE> value);
+
+std::uint64_t fileTimeFromUnix(std::int64_t seconds);
+
+// The value answering a request for `tag`: same id, and the same type, or either string type
+// for either, or any type for PT_UNSPECIFIED.
+const Prop* findProp(const PropList& props, ULONG tag);
+
+// Fills `out` for a request of `tag` (PT_ERROR/MAPI_E_NOT_FOUND when absent); strings and
+// binaries are allocated with MAPIAllocateMore on `owner`. False on allocation failure.
+bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out);
+
+// A GetProps answer: every requested tag, or every property when `tags` is null.
+HRESULT propArray(const PropList& props, const SPropTagArray* tags, ULONG* count,
+                  LPSPropValue* values);
+
+} // namespace vntmapi

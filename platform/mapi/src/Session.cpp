@@ -1,0 +1,171 @@
+#include "Session.h"
+
+#include "MemoryTable.h"
+#include "MsgStore.h"
+
+#include <sys/stat.h>
+
+namespace vntmapi {
+
+namespace {
+
+const std::vector<ULONG> kStoreColumns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_DEFAULT_STORE};
+const std::vector<ULONG> kProfileColumns = {PR_DISPLAY_NAME, PR_DEFAULT_PROFILE};
+constexpr char kProviderName[] = "Maildir message store";
+
+PropList storeRow(const StoreConfig& store)
+{
+    PropList row;
+    row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(storeRef(store.key))));
+    row.push_back(binaryProp(PR_RECORD_KEY, {store.key.begin(), store.key.end()}));
+    row.push_back(stringProp(PR_DISPLAY_NAME, store.name));
+    row.push_back(boolProp(PR_DEFAULT_STORE, store.isDefault));
+    row.push_back(longProp(PR_OBJECT_TYPE, MAPI_STORE));
+    row.push_back(longProp(PR_RESOURCE_TYPE, MAPI_STORE_PROVIDER));
+    row.push_back(longProp(PR_RESOURCE_FLAGS, 0));
+    row.push_back(stringProp(PR_PROVIDER_DISPLAY, kProviderName));
+    return row;
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat info
+    {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+Session::Session(Profile profile)
+    : m_profile(std::move(profile))
+{}
+
+const StoreConfig* Session::findStore(const StoreKey& key) const
+{
+    for (const StoreConfig& store : m_profile.stores) {
+        if (store.key == key) {
+            return &store;
+        }
+    }
+    return nullptr;
+}
+
+HRESULT Session::GetMsgStoresTable(ULONG, IMAPITable** lppTable)
+{
+    if (!lppTable) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (m_loggedOff) {
+        return MAPI_E_INVALID_OBJECT;
+    }
+    std::vector<PropList> rows;
+    for (const StoreConfig& store : m_profile.stores) {
+        rows.push_back(storeRow(store));
+    }
+    *lppTable = new MemoryTable(std::move(rows), kStoreColumns);
+    return S_OK;
+}
+
+HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID, ULONG,
+                              IMsgStore** lppMDB)
+{
+    if (!lppMDB) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (m_loggedOff) {
+        return MAPI_E_INVALID_OBJECT;
+    }
+    EntryRef ref;
+    if (!decodeEntryId(lpEntryID, cbEntryID, &ref) || ref.kind != EntryKind::Store) {
+        return MAPI_E_INVALID_ENTRYID;
+    }
+    const StoreConfig* store = findStore(ref.store);
+    if (!store) {
+        return MAPI_E_UNKNOWN_ENTRYID;
+    }
+    if (!isDirectory(store->path)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    *lppMDB = new MsgStore(*store);
+    return S_OK;
+}
+
+HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, IAddrBook**)
+{
+    return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                           ULONG* lpulObjType, LPUNKNOWN* lppUnk)
+{
+    EntryRef ref;
+    if (!decodeEntryId(lpEntryID, cbEntryID, &ref)) {
+        return MAPI_E_INVALID_ENTRYID;
+    }
+    const std::vector<BYTE> storeId = encodeEntryId(storeRef(ref.store));
+    IMsgStore* store = nullptr;
+    HRESULT hr = OpenMsgStore(0, static_cast<ULONG>(storeId.size()),
+                              reinterpret_cast<LPENTRYID>(const_cast<BYTE*>(storeId.data())),
+                              nullptr, 0, &store);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = store->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
+    store->Release();
+    return hr;
+}
+
+HRESULT Session::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                                 LPENTRYID lpEntryID2, ULONG, ULONG* lpulResult)
+{
+    if (!lpulResult) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *lpulResult = sameEntry(lpEntryID1, cbEntryID1, lpEntryID2, cbEntryID2) ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT Session::Logoff(ULONG_PTR, ULONG, ULONG)
+{
+    // Objects already opened stay usable until released; the session itself is done.
+    m_loggedOff = true;
+    return S_OK;
+}
+
+HRESULT ProfAdmin::GetProfileTable(ULONG, IMAPITable** lppTable)
+{
+    if (!lppTable) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    std::vector<Profile> profiles;
+    const HRESULT hr = loadProfiles(&profiles);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    std::vector<PropList> rows;
+    for (const Profile& profile : profiles) {
+        rows.push_back({stringProp(PR_DISPLAY_NAME, profile.name),
+                        boolProp(PR_DEFAULT_PROFILE, profile.isDefault)});
+    }
+    *lppTable = new MemoryTable(std::move(rows), kProfileColumns);
+    return S_OK;
+}
+
+HRESULT findProfile(const char* name, ULONG flags, Profile* profile)
+{
+    std::vector<Profile> profiles;
+    const HRESULT hr = loadProfiles(&profiles);
+    if (FAILED(hr)) {
+        return MAPI_E_LOGON_FAILED;
+    }
+    const bool useDefault = !name || !*name || (flags & MAPI_USE_DEFAULT);
+    for (Profile& candidate : profiles) {
+        if (useDefault ? candidate.isDefault : candidate.name == name) {
+            *profile = std::move(candidate);
+            return S_OK;
+        }
+    }
+    return MAPI_E_LOGON_FAILED;
+}
+
+} // namespace vntmapi

@@ -1,0 +1,214 @@
+// Shared by the mail library tests: the library loaded the way the program loads it, Maildir
+// trees written to temporary folders, and helpers to read rows and properties.
+#pragma once
+
+#include "vntmapi/MapiLoader.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <utime.h>
+#include <vector>
+
+namespace mapitest {
+
+inline vntmapi::MapiLibrary& library()
+{
+    static vntmapi::MapiLibrary lib;
+    if (!lib.isLoaded()) {
+        lib.load(VNTMAPI_LIBRARY_PATH);
+    }
+    return lib;
+}
+
+inline const vntmapi::EntryPoints& api()
+{
+    return library().api();
+}
+
+// Owns a row set and frees it as the program does: row by row, then the set.
+class RowSet
+{
+public:
+    RowSet() = default;
+    RowSet(const RowSet&) = delete;
+    RowSet& operator=(const RowSet&) = delete;
+    ~RowSet() { reset(); }
+    void reset()
+    {
+        if (m_rows) {
+            for (ULONG i = 0; i < m_rows->cRows; ++i) {
+                api().MAPIFreeBuffer(m_rows->aRow[i].lpProps);
+            }
+            api().MAPIFreeBuffer(m_rows);
+            m_rows = nullptr;
+        }
+    }
+    LPSRowSet* put()
+    {
+        reset();
+        return &m_rows;
+    }
+    ULONG count() const { return m_rows ? m_rows->cRows : 0; }
+    const SRow& row(ULONG i) const { return m_rows->aRow[i]; }
+
+private:
+    LPSRowSet m_rows = nullptr;
+};
+
+// A MAPI buffer released with MAPIFreeBuffer.
+template<typename T>
+class Buffer
+{
+public:
+    Buffer() = default;
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    ~Buffer() { api().MAPIFreeBuffer(m_p); }
+    T** put()
+    {
+        api().MAPIFreeBuffer(m_p);
+        m_p = nullptr;
+        return &m_p;
+    }
+    T* get() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+inline const SPropValue* findValue(const SPropValue* values, ULONG count, ULONG tag)
+{
+    for (ULONG i = 0; i < count; ++i) {
+        if (PROP_ID(values[i].ulPropTag) == PROP_ID(tag)) {
+            return &values[i];
+        }
+    }
+    return nullptr;
+}
+
+inline const SPropValue* findValue(const SRow& row, ULONG tag)
+{
+    return findValue(row.lpProps, row.cValues, tag);
+}
+
+inline bool isError(const SPropValue* v)
+{
+    return !v || PROP_TYPE(v->ulPropTag) == PT_ERROR;
+}
+
+inline QString text(const SPropValue* v)
+{
+    return isError(v) ? QString() : QString::fromUtf8(v->Value.lpszA);
+}
+
+inline QByteArray binary(const SPropValue* v)
+{
+    if (isError(v)) {
+        return {};
+    }
+    return {reinterpret_cast<const char*>(v->Value.bin.lpb), static_cast<int>(v->Value.bin.cb)};
+}
+
+inline std::uint64_t fileTime(const SPropValue* v)
+{
+    return (std::uint64_t{v->Value.ft.dwHighDateTime} << 32) | v->Value.ft.dwLowDateTime;
+}
+
+inline std::uint64_t fileTimeOf(const QDateTime& t)
+{
+    return static_cast<std::uint64_t>(t.toSecsSinceEpoch()) * 10000000ULL + 116444736000000000ULL;
+}
+
+// A tag array of any size, laid out as SPropTagArray.
+class TagArray
+{
+public:
+    TagArray(std::initializer_list<ULONG> tags)
+        : m_data(1 + tags.size())
+    {
+        m_data[0] = static_cast<ULONG>(tags.size());
+        std::copy(tags.begin(), tags.end(), m_data.begin() + 1);
+    }
+    LPSPropTagArray get() { return reinterpret_cast<LPSPropTagArray>(m_data.data()); }
+
+private:
+    std::vector<ULONG> m_data;
+};
+
+// Sets columns and reads every row, as the program's "query all rows" does.
+inline HRESULT queryAll(IMAPITable* table, std::initializer_list<ULONG> columns, RowSet* rows)
+{
+    TagArray tags(columns);
+    HRESULT hr = table->SetColumns(tags.get(), 0);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return table->QueryRows(0x0FFFFFFF, TBL_NOADVANCE, rows->put());
+}
+
+inline LPENTRYID entryPtr(QByteArray& id)
+{
+    return reinterpret_cast<LPENTRYID>(id.data());
+}
+
+// Writes Maildir++ folders and message files.
+class MaildirBuilder
+{
+public:
+    explicit MaildirBuilder(const QString& root)
+        : m_root(root)
+    {
+        addFolder(QString());
+    }
+
+    QString folderPath(const QString& folder) const
+    {
+        return folder.isEmpty() ? m_root : m_root + QLatin1Char('/') + folder;
+    }
+
+    void addFolder(const QString& folder)
+    {
+        for (const char* sub : {"cur", "new", "tmp"}) {
+            QDir().mkpath(folderPath(folder) + QLatin1Char('/') + QLatin1String(sub));
+        }
+    }
+
+    // `fileName` as it goes on disk, info included; returns its full path.
+    QString addMessage(const QString& folder, const QString& sub, const QString& fileName,
+                       const QByteArray& content, const QDateTime& delivered)
+    {
+        const QString path =
+            folderPath(folder) + QLatin1Char('/') + sub + QLatin1Char('/') + fileName;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(content);
+        }
+        file.close();
+        const utimbuf times{delivered.toSecsSinceEpoch(), delivered.toSecsSinceEpoch()};
+        utime(QFile::encodeName(path).constData(), &times);
+        return path;
+    }
+
+private:
+    QString m_root;
+};
+
+inline QByteArray email(const QByteArray& headers, const QByteArray& body = "Hello.\r\n")
+{
+    return headers + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + body;
+}
+
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace mapitest
