@@ -9,6 +9,8 @@ CRecipientBox::CRecipientBox(QWidget* parent)
     setAcceptRichText(true);
     setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // One line of names fits the box's 25 pixels; the scroll bar shows only when they wrap.
+    document()->setDocumentMargin(1);
 }
 
 void CRecipientBox::ApplyStartFormat()
