@@ -3,6 +3,9 @@
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "Message.h"
+#include "MessageWriter.h"
+
+#include <glib/gstdio.h>
 
 namespace vntmapi {
 
@@ -131,19 +134,74 @@ HRESULT Folder::GetSearchCriteria(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*)
     return MAPI_E_NO_SUPPORT;
 }
 
-HRESULT Folder::CreateMessage(LPCIID, ULONG, IMessage**)
+HRESULT Folder::CreateMessage(LPCIID, ULONG, IMessage** lppMessage)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lppMessage) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (m_folder == kSubtreeFolder) {
+        return MAPI_E_NO_SUPPORT; // the subtree is no Maildir folder
+    }
+    *lppMessage = newMessage(m_store, m_folder);
+    return S_OK;
 }
 
-HRESULT Folder::CopyMessages(LPENTRYLIST, LPCIID, IMAPIFolder*, ULONG, IMAPIProgress*, ULONG)
+bool Folder::messagesOf(LPENTRYLIST list, std::vector<MessageFile>* files) const
 {
-    return MAPI_E_NO_SUPPORT;
+    const std::string dir = m_store->folderDirectory(m_folder);
+    if (!list) {
+        *files = listMessages(dir);
+        return true;
+    }
+    bool allFound = true;
+    for (ULONG i = 0; i < list->cValues; ++i) {
+        EntryRef ref;
+        MessageFile file;
+        const bool ours = decodeEntryId(list->lpbin[i].lpb, list->lpbin[i].cb, &ref) &&
+                          ref.kind == EntryKind::Message && ref.store == m_store->config().key;
+        if (ours && findMessage(m_store->folderDirectory(ref.folder), ref.message, &file)) {
+            files->push_back(std::move(file));
+        } else {
+            allFound = false;
+        }
+    }
+    return allFound;
 }
 
-HRESULT Folder::DeleteMessages(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG)
+HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestFolder, ULONG,
+                             IMAPIProgress*, ULONG ulFlags)
 {
-    return MAPI_E_NO_SUPPORT;
+    auto* dest = dynamic_cast<Folder*>(lpDestFolder);
+    if (!lpMsgList || !dest) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (dest->m_folder == kSubtreeFolder) {
+        return MAPI_E_NO_SUPPORT;
+    }
+    std::vector<MessageFile> files;
+    bool complete = messagesOf(lpMsgList, &files);
+    const std::string destDir = dest->m_store->folderDirectory(dest->m_folder);
+    for (const MessageFile& file : files) {
+        // A copy is a new message, so it gets a new unique name; a move keeps its own.
+        const HRESULT hr = (ulFlags & MESSAGE_MOVE)
+                               ? moveMessageFile(file, destDir)
+                               : copyMessageFile(file, destDir, newUniqueName());
+        complete = SUCCEEDED(hr) && complete;
+    }
+    return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
+}
+
+HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG)
+{
+    if (!lpMsgList) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    std::vector<MessageFile> files;
+    bool complete = messagesOf(lpMsgList, &files);
+    for (const MessageFile& file : files) {
+        complete = g_unlink(file.path.c_str()) == 0 && complete;
+    }
+    return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }
 
 HRESULT Folder::CreateFolder(ULONG, const char*, const char*, LPCIID, ULONG, IMAPIFolder**)
@@ -151,9 +209,17 @@ HRESULT Folder::CreateFolder(ULONG, const char*, const char*, LPCIID, ULONG, IMA
     return MAPI_E_NO_SUPPORT;
 }
 
-HRESULT Folder::SetReadFlags(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG)
+HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG ulFlags)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (ulFlags & GENERATE_RECEIPT_ONLY) {
+        return S_OK; // receipts are not sent by this library; flags stay as they are
+    }
+    std::vector<MessageFile> files;
+    bool complete = messagesOf(lpMsgList, &files);
+    for (const MessageFile& file : files) {
+        complete = SUCCEEDED(setSeenFlag(file, !(ulFlags & CLEAR_READ_FLAG))) && complete;
+    }
+    return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }
 
 HRESULT Folder::EmptyFolder(ULONG, IMAPIProgress*, ULONG)

@@ -1,6 +1,7 @@
 // A folder of a Maildir store: the IPM subtree, the Inbox or a Maildir++ folder.
 #pragma once
 
+#include "Maildir.h"
 #include "MsgStore.h"
 
 namespace vntmapi {
@@ -27,10 +28,17 @@ public:
     HRESULT SetReadFlags(LPENTRYLIST, ULONG, IMAPIProgress*, ULONG) override;
     HRESULT EmptyFolder(ULONG, IMAPIProgress*, ULONG) override;
 
+    MsgStore* store() const { return m_store; }
+    const std::string& folder() const { return m_folder; }
+
 protected:
     PropList properties() const override;
 
 private:
+    // The message files `list` names (every message of this folder when null); false when an
+    // entry is not a message of this store.
+    bool messagesOf(LPENTRYLIST list, std::vector<MessageFile>* files) const;
+
     MsgStore* m_store;
     std::string m_folder;
 };

@@ -2,6 +2,8 @@
 
 #include "MimeContent.h"
 #include "Property.h"
+#include "Recipients.h"
+#include "StoredProps.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -256,6 +258,10 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     if (message) {
         fillFromMessage(message, summary);
         scanParts(message, content, &summary->hasAttachments);
+        if (content) {
+            readPrivateHeaders(GMIME_OBJECT(message), &content->stored);
+            readRecipients(message, &content->recipients);
+        }
         if (summary->hasAttachments) {
             summary->flags |= MSGFLAG_HASATTACH;
         }

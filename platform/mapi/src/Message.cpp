@@ -1,6 +1,9 @@
 #include "Message.h"
 
+#include "MemoryTable.h"
+#include "MessageWriter.h"
 #include "MimeContent.h"
+#include "StoredProps.h"
 
 namespace vntmapi {
 
@@ -11,6 +14,13 @@ void addText(PropList* props, ULONG tag, const std::string& value)
     if (!value.empty()) {
         props->push_back(stringProp(tag, value));
     }
+}
+
+bool isReadOnlyProp(ULONG tag)
+{
+    const ULONG id = PROP_ID(tag);
+    return isComputedProp(tag) && id != PROP_ID(PR_MESSAGE_FLAGS) &&
+           id != PROP_ID(PR_MESSAGE_DELIVERY_TIME);
 }
 
 } // namespace
@@ -44,11 +54,20 @@ PropList messageProperties(const MsgStore& store, const std::string& folder,
     return row;
 }
 
-HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
-                    IMessage** message)
+namespace {
+
+struct Loaded
+{
+    PropList props;
+    RecipientList recipients;
+    bool hasAttachments = false;
+};
+
+HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std::string& baseName,
+                    Loaded* loaded)
 {
     MessageFile file;
-    if (!findMessage(store->folderDirectory(folder), baseName, &file)) {
+    if (!findMessage(store.folderDirectory(folder), baseName, &file)) {
         return MAPI_E_NOT_FOUND;
     }
     MessageSummary summary;
@@ -56,17 +75,51 @@ HRESULT openMessage(MsgStore* store, const std::string& folder, const std::strin
     if (!readMessage(file, &summary, &content)) {
         return MAPI_E_NOT_FOUND; // renamed or removed since it was listed
     }
-    PropList props = messageProperties(*store, folder, file, summary);
-    addText(&props, PR_BODY, content.bodyText);
-    addText(&props, PR_BODY_HTML, content.bodyHtml);
-    addText(&props, PR_TRANSPORT_MESSAGE_HEADERS, content.headers);
-    *message = new Message(store, std::move(props));
+    PropList* props = &loaded->props;
+    *props = messageProperties(store, folder, file, summary);
+    addText(props, PR_BODY, content.bodyText);
+    addText(props, PR_BODY_HTML, content.bodyHtml);
+    addText(props, PR_TRANSPORT_MESSAGE_HEADERS, content.headers);
+    for (Prop& stored : content.stored) {
+        putProp(props, std::move(stored));
+    }
+    loaded->recipients = std::move(content.recipients);
+    loaded->hasAttachments = summary.hasAttachments;
     return S_OK;
 }
 
-Message::Message(MsgStore* store, PropList props)
+} // namespace
+
+HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
+                    IMessage** message)
+{
+    Loaded loaded;
+    const HRESULT hr = loadMessage(*store, folder, baseName, &loaded);
+    if (SUCCEEDED(hr)) {
+        *message = new Message(store, folder, baseName, std::move(loaded.props),
+                               std::move(loaded.recipients), loaded.hasAttachments);
+    }
+    return hr;
+}
+
+IMessage* newMessage(MsgStore* store, const std::string& folder)
+{
+    PropList props;
+    props.push_back(binaryProp(PR_PARENT_ENTRYID, store->folderId(folder)));
+    props.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    props.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Note"));
+    props.push_back(longProp(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNSENT));
+    return new Message(store, folder, {}, std::move(props), {}, false);
+}
+
+Message::Message(MsgStore* store, std::string folder, std::string baseName, PropList props,
+                 RecipientList recipients, bool hasAttachments)
     : m_store(store)
+    , m_folder(std::move(folder))
+    , m_baseName(std::move(baseName))
     , m_props(std::move(props))
+    , m_recipients(std::move(recipients))
+    , m_hasAttachments(hasAttachments)
 {
     m_store->AddRef();
 }
@@ -74,6 +127,65 @@ Message::Message(MsgStore* store, PropList props)
 Message::~Message()
 {
     m_store->Release();
+}
+
+HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArray* lppProblems)
+{
+    if (cValues != 0 && !lpPropArray) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lppProblems) {
+        *lppProblems = nullptr;
+    }
+    // What the file and its place decide (ids, size, display lists) cannot be set.
+    for (ULONG i = 0; i < cValues; ++i) {
+        Prop prop;
+        if (!isReadOnlyProp(lpPropArray[i].ulPropTag) && propFromValue(lpPropArray[i], &prop)) {
+            putProp(&m_props, std::move(prop));
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems)
+{
+    if (!lpPropTagArray) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lppProblems) {
+        *lppProblems = nullptr;
+    }
+    for (ULONG i = 0; i < lpPropTagArray->cValues; ++i) {
+        if (!isReadOnlyProp(lpPropTagArray->aulPropTag[i])) {
+            removeProp(&m_props, lpPropTagArray->aulPropTag[i]);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Message::SaveChanges(ULONG)
+{
+    if (m_hasAttachments) {
+        return MAPI_E_NO_SUPPORT; // rewriting the file would drop its attachments
+    }
+    SaveTarget target;
+    target.folderDir = m_store->folderDirectory(m_folder);
+    target.baseName = m_baseName.empty() ? newUniqueName() : m_baseName;
+    if (!m_baseName.empty() && !findMessage(target.folderDir, m_baseName, &target.old)) {
+        return MAPI_E_OBJECT_DELETED;
+    }
+    const HRESULT hr = saveMessageFile(target, m_props, m_recipients);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_baseName = target.baseName;
+    // Ids, size and flags as the saved file gives them; the object stays usable either way.
+    Loaded saved;
+    if (SUCCEEDED(loadMessage(*m_store, m_folder, m_baseName, &saved))) {
+        m_props = std::move(saved.props);
+        m_recipients = std::move(saved.recipients);
+    }
+    return S_OK;
 }
 
 HRESULT Message::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*)
@@ -101,14 +213,24 @@ HRESULT Message::DeleteAttach(ULONG, ULONG, IMAPIProgress*, ULONG)
     return MAPI_E_NO_SUPPORT;
 }
 
-HRESULT Message::GetRecipientTable(ULONG, IMAPITable**)
+HRESULT Message::GetRecipientTable(ULONG, IMAPITable** lppTable)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lppTable) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *lppTable = new MemoryTable(m_recipients, recipientColumns());
+    return S_OK;
 }
 
-HRESULT Message::ModifyRecipients(ULONG, LPADRLIST)
+HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 {
-    return MAPI_E_NO_SUPPORT;
+    // Changed on a copy, so a failing entry leaves the recipients as they were.
+    RecipientList changed = m_recipients;
+    const HRESULT hr = modifyRecipients(&changed, ulFlags, lpMods);
+    if (SUCCEEDED(hr)) {
+        m_recipients = std::move(changed);
+    }
+    return hr;
 }
 
 HRESULT Message::SubmitMessage(ULONG)
@@ -116,9 +238,27 @@ HRESULT Message::SubmitMessage(ULONG)
     return MAPI_E_NO_SUPPORT;
 }
 
-HRESULT Message::SetReadFlag(ULONG)
+HRESULT Message::SetReadFlag(ULONG ulFlags)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (ulFlags & GENERATE_RECEIPT_ONLY) {
+        return S_OK; // receipts are not sent by this library; the flag stays as it is
+    }
+    const bool read = !(ulFlags & CLEAR_READ_FLAG);
+    if (!m_baseName.empty()) {
+        MessageFile file;
+        if (!findMessage(m_store->folderDirectory(m_folder), m_baseName, &file)) {
+            return MAPI_E_OBJECT_DELETED;
+        }
+        const HRESULT hr = setSeenFlag(file, read);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    const Prop* flags = findProp(m_props, PR_MESSAGE_FLAGS);
+    std::int64_t value = flags ? flags->number : 0;
+    value = read ? (value | MSGFLAG_READ) : (value & ~std::int64_t{MSGFLAG_READ});
+    putProp(&m_props, longProp(PR_MESSAGE_FLAGS, value));
+    return S_OK;
 }
 
 } // namespace vntmapi

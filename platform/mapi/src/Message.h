@@ -1,9 +1,10 @@
-// A message of a Maildir store, opened read-only: its properties come from one parse of the
-// file when it is opened.
+// A message of a Maildir store: its properties come from one parse of the file when it is
+// opened; changes stay in memory until SaveChanges writes the file again.
 #pragma once
 
 #include "Maildir.h"
 #include "MsgStore.h"
+#include "Recipients.h"
 
 namespace vntmapi {
 
@@ -15,12 +16,21 @@ PropList messageProperties(const MsgStore& store, const std::string& folder,
 HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
                     IMessage** message);
 
+// A new, unsaved message of `folder`: SaveChanges gives it a file.
+IMessage* newMessage(MsgStore* store, const std::string& folder);
+
 class Message : public PropObject<IMessage>
 {
 public:
-    // Holds a reference to `store` for its lifetime.
-    Message(MsgStore* store, PropList props);
+    // Holds a reference to `store` for its lifetime. `baseName` is empty for a new message.
+    Message(MsgStore* store, std::string folder, std::string baseName, PropList props,
+            RecipientList recipients, bool hasAttachments);
     ~Message() override;
+
+    HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray,
+                     LPSPropTagArray* lppProblems) override;
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems) override;
+    HRESULT SaveChanges(ULONG ulFlags) override;
 
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;
@@ -41,7 +51,11 @@ protected:
 
 private:
     MsgStore* m_store;
+    std::string m_folder;
+    std::string m_baseName;
     PropList m_props;
+    RecipientList m_recipients;
+    bool m_hasAttachments = false;
 };
 
 } // namespace vntmapi

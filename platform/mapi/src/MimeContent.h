@@ -2,6 +2,8 @@
 // attachment.
 #pragma once
 
+#include "Property.h"
+
 #include <gmime/gmime.h>
 #include <string>
 
@@ -9,9 +11,11 @@ namespace vntmapi {
 
 struct MessageContent
 {
-    std::string bodyText; // first text/plain part that is not an attachment, as UTF-8
-    std::string bodyHtml; // first text/html part that is not an attachment, as UTF-8
-    std::string headers;  // the top-level header block
+    std::string bodyText;             // first text/plain part that is not an attachment, as UTF-8
+    std::string bodyHtml;             // first text/html part that is not an attachment, as UTF-8
+    std::string headers;              // the top-level header block
+    PropList stored;                  // properties kept in this library's private headers
+    std::vector<PropList> recipients; // To, Cc and Bcc as recipient rows
     bool hasAttachments = false;
 };
 

@@ -10,8 +10,7 @@ namespace vntmapi {
 
 namespace {
 
-constexpr ULONG kSupportMask =
-    STORE_ENTRYID_UNIQUE | STORE_READONLY | STORE_SORT_OK | STORE_UNICODE_OK;
+constexpr ULONG kSupportMask = STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK;
 
 } // namespace
 

@@ -1,4 +1,4 @@
-// A message store over one Maildir++ tree (read-only for now).
+// A message store over one Maildir++ tree.
 #pragma once
 
 #include "Profiles.h"

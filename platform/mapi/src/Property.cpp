@@ -2,6 +2,7 @@
 
 #include "vntmapi/MapiEntryPoints.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vntmapi {
@@ -78,6 +79,23 @@ const Prop* findProp(const PropList& props, ULONG tag)
         }
     }
     return nullptr;
+}
+
+void putProp(PropList* props, Prop prop)
+{
+    removeProp(props, prop.tag);
+    props->push_back(std::move(prop));
+}
+
+bool removeProp(PropList* props, ULONG tag)
+{
+    const auto same = [&](const Prop& p) {
+        return PROP_ID(p.tag) == PROP_ID(tag);
+    };
+    const auto end = std::remove_if(props->begin(), props->end(), same);
+    const bool found = end != props->end();
+    props->erase(end, props->end());
+    return found;
 }
 
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)

@@ -29,6 +29,11 @@ std::uint64_t fileTimeFromUnix(std::int64_t seconds);
 // for either, or any type for PT_UNSPECIFIED.
 const Prop* findProp(const PropList& props, ULONG tag);
 
+// Replaces the value of the same property id, or adds it.
+void putProp(PropList* props, Prop prop);
+// Removes the value of `tag`'s property id; false when there was none.
+bool removeProp(PropList* props, ULONG tag);
+
 // Fills `out` for a request of `tag` (PT_ERROR/MAPI_E_NOT_FOUND when absent); strings and
 // binaries are allocated with MAPIAllocateMore on `owner`. False on allocation failure.
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out);

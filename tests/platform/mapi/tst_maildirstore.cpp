@@ -668,18 +668,20 @@ void TestMaildirStore::openMessage_data()
     QTest::addColumn<QString>("html");
     QTest::addColumn<bool>("attachments");
     QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("recipients"); // first row of the recipient table
 
     QTest::newRow("plain text") << "Inbox"
                                 << "Printer jams"
                                 << "Hello.\r\n"
-                                << QString() << false << 0;
+                                << QString() << false << 0 << "1 Support help@example.com";
     // The line break before a boundary belongs to the boundary, not to the part.
     QTest::newRow("alternative bodies, undeclared 8-bit text, attachment")
         << "Projects/Alpha"
         << "Agenda" << QString::fromUtf8("Grüße €, agenda attached.")
-        << "<p>Agenda <b>attached</b>.</p>" << true << int(MSGFLAG_READ | MSGFLAG_HASATTACH);
+        << "<p>Agenda <b>attached</b>.</p>" << true << int(MSGFLAG_READ | MSGFLAG_HASATTACH)
+        << QString();
     QTest::newRow("not a message at all")
-        << "Odd" << QString() << QString() << QString() << false << 0;
+        << "Odd" << QString() << QString() << QString() << false << 0 << QString();
 }
 
 void TestMaildirStore::openMessage()
@@ -690,6 +692,7 @@ void TestMaildirStore::openMessage()
     QFETCH(QString, html);
     QFETCH(bool, attachments);
     QFETCH(int, flags);
+    QFETCH(QString, recipients);
 
     MapiPtr<IMAPIFolder> box = openFolder(folder);
     MapiPtr<IMAPITable> table;
@@ -724,8 +727,19 @@ void TestMaildirStore::openMessage()
     QCOMPARE(bool(v[3].Value.b), attachments);
     QCOMPARE(v[4].Value.l, flags);
     QCOMPARE(text(&v[5]).contains(QLatin1String("Subject: ") + subject), !subject.isEmpty());
-    IMAPITable* recipients = nullptr;
-    QCOMPARE(message->GetRecipientTable(0, &recipients), MAPI_E_NO_SUPPORT);
+    MapiPtr<IMAPITable> recipientTable;
+    QCOMPARE(message->GetRecipientTable(0, recipientTable.put()), S_OK);
+    RowSet recipientRows;
+    QCOMPARE(queryAll(recipientTable.get(), {PR_RECIPIENT_TYPE, PR_DISPLAY_NAME, PR_EMAIL_ADDRESS},
+                      &recipientRows),
+             S_OK);
+    QString first;
+    if (recipientRows.count() > 0) {
+        const SRow& row = recipientRows.row(0);
+        first = QString::number(row.lpProps[0].Value.l) + QLatin1Char(' ') + text(&row.lpProps[1]) +
+                QLatin1Char(' ') + text(&row.lpProps[2]);
+    }
+    QCOMPARE(first, recipients);
 }
 
 void TestMaildirStore::openEntryRejects_data()

@@ -1,0 +1,365 @@
+#include "MessageWriter.h"
+
+#include "StoredProps.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <glib/gstdio.h>
+#include <gmime/gmime.h>
+#include <memory>
+#include <sys/time.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace vntmapi {
+
+namespace {
+
+struct GObjectDeleter
+{
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template<typename T>
+using GPtr = std::unique_ptr<T, GObjectDeleter>;
+
+// Headers rebuilt from the properties on every save; everything else of an old file is kept.
+constexpr const char* kManagedHeaders[] = {
+    "Subject",      "From",         "Sender",
+    "Date",         "Importance",   "X-Priority",
+    "MIME-Version", "Content-Type", "Content-Transfer-Encoding",
+    "To",           "Cc",           "Bcc"};
+
+bool isManagedHeader(const char* name)
+{
+    for (const char* managed : kManagedHeaders) {
+        if (g_ascii_strcasecmp(name, managed) == 0) {
+            return true;
+        }
+    }
+    return isPrivateHeader(name) || g_ascii_strncasecmp(name, "Content-", 8) == 0;
+}
+
+const std::string& textOf(const PropList& props, ULONG tag)
+{
+    static const std::string empty;
+    const Prop* prop = findProp(props, tag);
+    return prop ? prop->text : empty;
+}
+
+HRESULT hresultFromErrno(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return MAPI_E_NOT_ENOUGH_DISK;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return MAPI_E_NO_ACCESS;
+    default:
+        return MAPI_E_DISK_ERROR;
+    }
+}
+
+std::string joinPath(const std::string& a, const std::string& b)
+{
+    return a + "/" + b;
+}
+
+std::string curPath(const std::string& folderDir, const std::string& baseName,
+                    const std::string& info)
+{
+    return joinPath(folderDir, "cur/" + baseName + ":2," + info);
+}
+
+void copyOldHeaders(GMimeObject* from, GMimeObject* to)
+{
+    GMimeHeaderList* headers = g_mime_object_get_header_list(from);
+    const int count = g_mime_header_list_get_count(headers);
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        const char* name = g_mime_header_get_name(header);
+        if (!isManagedHeader(name)) {
+            g_mime_object_append_header(to, name, g_mime_header_get_value(header), "utf-8");
+        }
+    }
+}
+
+GPtr<GMimeMessage> parseFile(const std::string& path)
+{
+    GMimeStream* stream = g_mime_stream_fs_open(path.c_str(), O_RDONLY, 0, nullptr);
+    if (!stream) {
+        return nullptr;
+    }
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser, nullptr));
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return message;
+}
+
+void addMailbox(InternetAddressList* list, const std::string& name, const std::string& address)
+{
+    if (address.empty()) {
+        return;
+    }
+    InternetAddress* mailbox = internet_address_mailbox_new(name.c_str(), address.c_str());
+    internet_address_list_add(list, mailbox);
+    g_object_unref(mailbox);
+}
+
+void setStandardHeaders(GMimeMessage* message, const PropList& props)
+{
+    g_mime_message_set_subject(message, textOf(props, PR_SUBJECT).c_str(), "utf-8");
+    const std::string& from = textOf(props, PR_SENT_REPRESENTING_EMAIL_ADDRESS);
+    const std::string& sender = textOf(props, PR_SENDER_EMAIL_ADDRESS);
+    addMailbox(g_mime_message_get_from(message), textOf(props, PR_SENT_REPRESENTING_NAME), from);
+    if (sender != from ||
+        textOf(props, PR_SENDER_NAME) != textOf(props, PR_SENT_REPRESENTING_NAME)) {
+        addMailbox(g_mime_message_get_sender(message), textOf(props, PR_SENDER_NAME), sender);
+    }
+    if (const Prop* submit = findProp(props, PR_CLIENT_SUBMIT_TIME)) {
+        const std::int64_t unix = (submit->number - 116444736000000000LL) / 10000000LL;
+        GDateTime* date = g_date_time_new_from_unix_utc(unix);
+        g_mime_message_set_date(message, date);
+        g_date_time_unref(date);
+    }
+    if (const Prop* importance = findProp(props, PR_IMPORTANCE)) {
+        const char* word = importance->number == IMPORTANCE_HIGH  ? "high"
+                           : importance->number == IMPORTANCE_LOW ? "low"
+                                                                  : "normal";
+        g_mime_object_set_header(GMIME_OBJECT(message), "Importance", word, nullptr);
+    }
+    if (!g_mime_message_get_message_id(message)) {
+        gchar* id = g_mime_utils_generate_message_id(g_get_host_name());
+        g_mime_message_set_message_id(message, id);
+        g_free(id);
+    }
+}
+
+GMimeObject* textPart(const char* subtype, const std::string& text)
+{
+    GMimeTextPart* part = g_mime_text_part_new_with_subtype(subtype);
+    g_mime_text_part_set_text(part, text.c_str());
+    GMimePart* mime = GMIME_PART(part);
+    // A last line without its newline would gain one when read back from any encoding but
+    // base64 (GMime writes no soft line break at the end of quoted-printable).
+    const bool open = !text.empty() && text.back() != '\n';
+    g_mime_part_set_content_encoding(
+        mime, open ? GMIME_CONTENT_ENCODING_BASE64
+                   : g_mime_part_get_best_content_encoding(mime, GMIME_ENCODING_CONSTRAINT_7BIT));
+    return GMIME_OBJECT(part);
+}
+
+// text/plain, text/html, or both as alternatives.
+void setBody(GMimeMessage* message, const PropList& props)
+{
+    const Prop* text = findProp(props, PR_BODY);
+    const Prop* html = findProp(props, PR_BODY_HTML);
+    GMimeObject* body = nullptr;
+    if (text && html) {
+        GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
+        GMimeObject* plain = textPart("plain", text->text);
+        GMimeObject* rich = textPart("html", html->text);
+        g_mime_multipart_add(alternative, plain);
+        g_mime_multipart_add(alternative, rich);
+        g_object_unref(plain);
+        g_object_unref(rich);
+        body = GMIME_OBJECT(alternative);
+    } else {
+        body = html ? textPart("html", html->text) : textPart("plain", text ? text->text : "");
+    }
+    g_mime_message_set_mime_part(message, body);
+    g_object_unref(body);
+}
+
+GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& recipients,
+                                const std::string& oldPath)
+{
+    GPtr<GMimeMessage> message(g_mime_message_new(FALSE));
+    if (!oldPath.empty()) {
+        if (GPtr<GMimeMessage> old = parseFile(oldPath)) {
+            copyOldHeaders(GMIME_OBJECT(old.get()), GMIME_OBJECT(message.get()));
+        }
+    }
+    setStandardHeaders(message.get(), props);
+    writeRecipients(message.get(), recipients);
+    writePrivateHeaders(GMIME_OBJECT(message.get()), props);
+    setBody(message.get(), props);
+    return message;
+}
+
+// Writes `message` to a new file `path`, flushed to disk; the file is removed on failure.
+HRESULT writeNewFile(GMimeMessage* message, const std::string& path)
+{
+    const int fd = g_open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return hresultFromErrno(errno);
+    }
+    GMimeStream* stream = g_mime_stream_fs_new(fd);
+    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream), FALSE);
+    errno = 0;
+    bool ok = g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, stream) >= 0 &&
+              g_mime_stream_flush(stream) == 0;
+    int error = errno;
+    g_object_unref(stream);
+    if (ok && fsync(fd) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        g_unlink(path.c_str());
+        return hresultFromErrno(error);
+    }
+    return S_OK;
+}
+
+void setModificationTime(const std::string& path, std::int64_t unixTime)
+{
+    const utimbuf times{unixTime, unixTime};
+    utime(path.c_str(), &times);
+}
+
+// The delivery time lives in the file's modification time: the set one, else the old file's.
+void keepDeliveryTime(const std::string& path, const PropList& props, const std::string& oldPath)
+{
+    if (const Prop* delivered = findProp(props, PR_MESSAGE_DELIVERY_TIME)) {
+        setModificationTime(path, (delivered->number - 116444736000000000LL) / 10000000LL);
+        return;
+    }
+    GStatBuf info;
+    if (!oldPath.empty() && g_stat(oldPath.c_str(), &info) == 0) {
+        setModificationTime(path, info.st_mtime);
+    }
+}
+
+std::string tmpPath(const std::string& folderDir)
+{
+    return joinPath(folderDir, "tmp/" + newUniqueName());
+}
+
+HRESULT renameInto(const std::string& from, const std::string& to)
+{
+    if (g_rename(from.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        g_unlink(from.c_str());
+        return hresultFromErrno(error);
+    }
+    return S_OK;
+}
+
+} // namespace
+
+std::string newUniqueName()
+{
+    static std::atomic<unsigned> counter{0};
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    std::string host = g_get_host_name();
+    for (char& c : host) {
+        c = (c == '/' || c == ':') ? '_' : c;
+    }
+    gchar* name = g_strdup_printf("%lld.M%ldP%dQ%u.%s", static_cast<long long>(now.tv_sec),
+                                  static_cast<long>(now.tv_usec), static_cast<int>(getpid()),
+                                  ++counter, host.c_str());
+    std::string result = name;
+    g_free(name);
+    return result;
+}
+
+std::string infoLetters(const std::string& oldInfo, std::uint32_t flags)
+{
+    std::string info;
+    for (char c : oldInfo) {
+        if (c != 'S' && c != 'D') {
+            info += c;
+        }
+    }
+    info += (flags & MSGFLAG_UNSENT) ? "D" : "";
+    info += (flags & MSGFLAG_READ) ? "S" : "";
+    std::sort(info.begin(), info.end()); // Maildir wants the letters in ASCII order
+    return info;
+}
+
+HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
+                        const RecipientList& recipients)
+{
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, target.old.path);
+    const std::string tmp = tmpPath(target.folderDir);
+    HRESULT hr = writeNewFile(message.get(), tmp);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    keepDeliveryTime(tmp, props, target.old.path);
+    const Prop* flags = findProp(props, PR_MESSAGE_FLAGS);
+    const std::string info =
+        infoLetters(target.old.info, flags ? static_cast<std::uint32_t>(flags->number) : 0);
+    const std::string dest = curPath(target.folderDir, target.baseName, info);
+    hr = renameInto(tmp, dest);
+    if (SUCCEEDED(hr) && !target.old.path.empty() && target.old.path != dest) {
+        g_unlink(target.old.path.c_str()); // its flags changed: the new name replaced nothing
+    }
+    return hr;
+}
+
+HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
+                        const std::string& baseName)
+{
+    gchar* data = nullptr;
+    gsize size = 0;
+    if (!g_file_get_contents(file.path.c_str(), &data, &size, nullptr)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    const std::string tmp = tmpPath(destDir);
+    const gboolean written =
+        g_file_set_contents(tmp.c_str(), data, static_cast<gssize>(size), nullptr);
+    g_free(data);
+    if (!written) {
+        return MAPI_E_DISK_ERROR;
+    }
+    GStatBuf info;
+    if (g_stat(file.path.c_str(), &info) == 0) {
+        setModificationTime(tmp, info.st_mtime);
+    }
+    return renameInto(tmp, curPath(destDir, baseName, file.info));
+}
+
+HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir)
+{
+    const std::string dest = curPath(destDir, file.baseName, file.info);
+    if (g_rename(file.path.c_str(), dest.c_str()) == 0) {
+        return S_OK;
+    }
+    if (errno != EXDEV) {
+        return hresultFromErrno(errno);
+    }
+    const HRESULT hr = copyMessageFile(file, destDir, file.baseName); // another file system
+    if (SUCCEEDED(hr)) {
+        g_unlink(file.path.c_str());
+    }
+    return hr;
+}
+
+HRESULT setSeenFlag(const MessageFile& file, bool read)
+{
+    gchar* subDir = g_path_get_dirname(file.path.c_str()); // its new/ or cur/
+    gchar* folderDir = g_path_get_dirname(subDir);
+    std::uint32_t flags = file.info.find('D') != std::string::npos ? MSGFLAG_UNSENT : 0;
+    flags |= read ? MSGFLAG_READ : 0;
+    const std::string dest = curPath(folderDir, file.baseName, infoLetters(file.info, flags));
+    g_free(folderDir);
+    g_free(subDir);
+    if (dest != file.path && g_rename(file.path.c_str(), dest.c_str()) != 0) {
+        return hresultFromErrno(errno);
+    }
+    return S_OK;
+}
+
+} // namespace vntmapi

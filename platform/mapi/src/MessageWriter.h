@@ -1,0 +1,40 @@
+// Writing message files into a Maildir folder. Every write goes to tmp/ first and is renamed
+// into cur/, so readers never see a partial file and a failed write leaves the old one intact.
+#pragma once
+
+#include "Maildir.h"
+#include "Property.h"
+#include "Recipients.h"
+#include "vntmapi/MapiDefs.h"
+
+namespace vntmapi {
+
+// A fresh Maildir unique name: time, microseconds, process and a counter, and the host.
+std::string newUniqueName();
+
+// The info letters for `flags` (S read, D unsent), keeping the other letters of `oldInfo`.
+std::string infoLetters(const std::string& oldInfo, std::uint32_t flags);
+
+struct SaveTarget
+{
+    std::string folderDir;
+    std::string baseName; // kept when a file is replaced, so entry ids stay valid
+    MessageFile old;      // the file replaced; empty path for a new message
+};
+
+// Serialises `props` to MIME (headers the old file has and this library does not manage are
+// carried over) and puts it in place of the old file.
+HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
+                        const RecipientList& recipients);
+
+// Puts a copy of `file` into `destDir` under `baseName` with the same flags.
+HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
+                        const std::string& baseName);
+
+// Moves `file` into `destDir`, keeping its name.
+HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir);
+
+// Sets or clears the S letter; the file moves to cur/ as a message with info must.
+HRESULT setSeenFlag(const MessageFile& file, bool read);
+
+} // namespace vntmapi

@@ -1,0 +1,141 @@
+#include "Recipients.h"
+
+#include "StoredProps.h"
+
+#include <algorithm>
+
+namespace vntmapi {
+
+namespace {
+
+constexpr std::pair<GMimeAddressType, ULONG> kHeaders[] = {{GMIME_ADDRESS_TYPE_TO, MAPI_TO},
+                                                           {GMIME_ADDRESS_TYPE_CC, MAPI_CC},
+                                                           {GMIME_ADDRESS_TYPE_BCC, MAPI_BCC}};
+
+const Prop* rowIdOf(const PropList& row)
+{
+    return findProp(row, PR_ROWID);
+}
+
+std::int64_t nextRowId(const RecipientList& recipients)
+{
+    std::int64_t next = 0;
+    for (const PropList& row : recipients) {
+        if (const Prop* id = rowIdOf(row)) {
+            next = std::max(next, id->number + 1);
+        }
+    }
+    return next;
+}
+
+PropList rowFromEntry(const ADRENTRY& entry)
+{
+    PropList row;
+    for (ULONG i = 0; i < entry.cValues; ++i) {
+        Prop prop;
+        if (propFromValue(entry.rgPropVals[i], &prop)) {
+            putProp(&row, std::move(prop));
+        }
+    }
+    if (!findProp(row, PR_ADDRTYPE)) {
+        row.push_back(stringProp(PR_ADDRTYPE, "SMTP"));
+    }
+    return row;
+}
+
+auto findRow(RecipientList* recipients, const PropList& row)
+{
+    const Prop* id = rowIdOf(row);
+    return std::find_if(recipients->begin(), recipients->end(), [&](const PropList& have) {
+        const Prop* haveId = rowIdOf(have);
+        return id && haveId && haveId->number == id->number;
+    });
+}
+
+std::string textOf(const PropList& row, ULONG tag)
+{
+    const Prop* prop = findProp(row, tag);
+    return prop ? prop->text : std::string();
+}
+
+} // namespace
+
+const std::vector<ULONG>& recipientColumns()
+{
+    static const std::vector<ULONG> columns = {PR_ROWID, PR_RECIPIENT_TYPE, PR_DISPLAY_NAME,
+                                               PR_EMAIL_ADDRESS, PR_ADDRTYPE};
+    return columns;
+}
+
+void readRecipients(GMimeMessage* message, RecipientList* recipients)
+{
+    for (const auto& [header, type] : kHeaders) {
+        InternetAddressList* list = g_mime_message_get_addresses(message, header);
+        const int count = list ? internet_address_list_length(list) : 0;
+        for (int i = 0; i < count; ++i) {
+            InternetAddress* address = internet_address_list_get_address(list, i);
+            if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
+                continue; // groups are not expanded
+            }
+            const char* email =
+                internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+            const char* name = internet_address_get_name(address);
+            PropList row;
+            row.push_back(longProp(PR_ROWID, static_cast<std::int64_t>(recipients->size())));
+            row.push_back(longProp(PR_RECIPIENT_TYPE, type));
+            row.push_back(stringProp(PR_DISPLAY_NAME, name && *name ? name : email));
+            row.push_back(stringProp(PR_EMAIL_ADDRESS, email ? email : ""));
+            row.push_back(stringProp(PR_ADDRTYPE, "SMTP"));
+            recipients->push_back(std::move(row));
+        }
+    }
+}
+
+void writeRecipients(GMimeMessage* message, const RecipientList& recipients)
+{
+    for (const auto& [header, type] : kHeaders) {
+        InternetAddressList* list = g_mime_message_get_addresses(message, header);
+        internet_address_list_clear(list);
+        for (const PropList& row : recipients) {
+            const Prop* recipientType = findProp(row, PR_RECIPIENT_TYPE);
+            const std::string email = textOf(row, PR_EMAIL_ADDRESS);
+            if (!email.empty() && (recipientType ? recipientType->number : MAPI_TO) == type) {
+                InternetAddress* mailbox = internet_address_mailbox_new(
+                    textOf(row, PR_DISPLAY_NAME).c_str(), email.c_str());
+                internet_address_list_add(list, mailbox);
+                g_object_unref(mailbox);
+            }
+        }
+    }
+}
+
+HRESULT modifyRecipients(RecipientList* recipients, ULONG flags, const ADRLIST* changes)
+{
+    if (!changes) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if ((flags & (MODRECIP_ADD | MODRECIP_MODIFY | MODRECIP_REMOVE)) == 0) {
+        recipients->clear(); // no flag: the list given replaces every recipient
+        flags |= MODRECIP_ADD;
+    }
+    for (ULONG i = 0; i < changes->cEntries; ++i) {
+        PropList row = rowFromEntry(changes->aEntries[i]);
+        if (flags & MODRECIP_ADD) {
+            putProp(&row, longProp(PR_ROWID, nextRowId(*recipients)));
+            recipients->push_back(std::move(row));
+            continue;
+        }
+        const auto found = findRow(recipients, row);
+        if (found == recipients->end()) {
+            return MAPI_E_NOT_FOUND;
+        }
+        if (flags & MODRECIP_REMOVE) {
+            recipients->erase(found);
+        } else {
+            *found = std::move(row);
+        }
+    }
+    return S_OK;
+}
+
+} // namespace vntmapi

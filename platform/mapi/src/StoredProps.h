@@ -1,0 +1,29 @@
+// Properties kept in a message file beyond what its standard headers say: each travels in an
+// "X-Vantrel-Prop-<tag in hex>" header so that a message saved here and opened again gives it
+// back.
+#pragma once
+
+#include "Property.h"
+
+#include <gmime/gmime.h>
+
+namespace vntmapi {
+
+// Computed from the file and its place (ids, size, flags from the file name): never written.
+bool isComputedProp(ULONG tag);
+
+// Written as a standard header by the message writer (subject, From, Sender, Date, bodies...).
+bool hasStandardHeader(const Prop& prop, const PropList& all);
+
+// Properties from the SPropValue a caller passes to SetProps; false for types not kept.
+bool propFromValue(const SPropValue& value, Prop* out);
+
+// Adds one private header per property that is neither computed nor standard.
+void writePrivateHeaders(GMimeObject* message, const PropList& props);
+
+// Reads the private headers back, replacing properties of the same id in `props`.
+void readPrivateHeaders(GMimeObject* message, PropList* props);
+
+bool isPrivateHeader(const char* name);
+
+} // namespace vntmapi
