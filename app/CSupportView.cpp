@@ -267,9 +267,9 @@ CSupportView::~CSupportView()
 
 void CSupportView::OnInitialUpdate(CommandRouter& router, QMenu* textBoxMenu, QMenu* topicTreeMenu)
 {
-    // Working copies of the settings the view owns while it runs: "Grid On" is on for
-    // any value but 0 once loaded; out-of-range styles count as 0.
-    m_settings.gridOn = m_doc.intSetting(GridOn) == 0 ? 0 : 1;
+    // Working copies of the settings the view owns while it runs: any "Grid On" but 1
+    // counts as off, and out-of-range styles count as 0.
+    m_settings.gridOn = m_doc.intSetting(GridOn) == 1 ? 1 : 0;
     const int monthStyle = m_doc.intSetting(MonthStyle);
     m_settings.monthStyle = monthStyle >= 0 && monthStyle <= 5 ? monthStyle : 0;
     createTextBoxes(textBoxMenu);
