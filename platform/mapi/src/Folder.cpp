@@ -73,6 +73,20 @@ PropList Folder::properties() const
     return folderProperties(*m_store, m_folder);
 }
 
+// Named property ids belong to the store; its folders answer from the same map.
+HRESULT Folder::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                                ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames)
+{
+    return m_store->GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames,
+                                    lpppPropNames);
+}
+
+HRESULT Folder::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                                LPSPropTagArray* lppPropTags)
+{
+    return m_store->GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags);
+}
+
 HRESULT Folder::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG, LPUNKNOWN* lppUnk)
 {
     if (!lppUnk || !lpiid) {

@@ -15,6 +15,10 @@ public:
 
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;
+    HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                            ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames) override;
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray* lppPropTags) override;
     HRESULT GetContentsTable(ULONG ulFlags, IMAPITable** lppTable) override;
     HRESULT GetHierarchyTable(ULONG ulFlags, IMAPITable** lppTable) override;
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,

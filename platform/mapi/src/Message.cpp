@@ -3,6 +3,8 @@
 #include "MemoryTable.h"
 #include "MessageWriter.h"
 #include "MimeContent.h"
+#include "NamedProps.h"
+#include "PropStream.h"
 #include "StoredProps.h"
 
 namespace vntmapi {
@@ -21,6 +23,15 @@ bool isReadOnlyProp(ULONG tag)
     const ULONG id = PROP_ID(tag);
     return isComputedProp(tag) && id != PROP_ID(PR_MESSAGE_FLAGS) &&
            id != PROP_ID(PR_MESSAGE_DELIVERY_TIME);
+}
+
+// The bodies OpenProperty gives as streams: plain text and HTML, as text or as bytes.
+bool isStreamableBody(ULONG tag)
+{
+    const ULONG id = PROP_ID(tag);
+    const ULONG type = PROP_TYPE(tag);
+    const bool body = id == PROP_ID(PR_BODY) || id == PROP_ID(PR_BODY_HTML);
+    return body && (type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY);
 }
 
 } // namespace
@@ -188,9 +199,41 @@ HRESULT Message::SaveChanges(ULONG)
     return S_OK;
 }
 
-HRESULT Message::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*)
+HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlags,
+                              LPUNKNOWN* lppUnk)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lpiid || !lppUnk) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (!isStreamableBody(ulPropTag)) {
+        return MAPI_E_NO_SUPPORT;
+    }
+    if (!(*lpiid == IID_IStream)) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    // Both bodies are kept as text, whichever type the caller names.
+    const ULONG tag = CHANGE_PROP_TYPE(ulPropTag, PT_STRING8);
+    const Prop* current = findProp(m_props, tag);
+    const bool create = ulFlags & MAPI_CREATE;
+    if (!current && !create) {
+        return MAPI_E_NOT_FOUND;
+    }
+    std::string data = (current && !create) ? current->text : std::string();
+    *lppUnk = new PropStream(this, tag, std::move(data), ulFlags & (MAPI_MODIFY | MAPI_CREATE));
+    return S_OK;
+}
+
+HRESULT Message::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG,
+                                 ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames)
+{
+    return namesFromIds(m_store->config().path, lppPropTags, lpPropSetGuid, lpcPropNames,
+                        lpppPropNames);
+}
+
+HRESULT Message::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                                 LPSPropTagArray* lppPropTags)
+{
+    return idsFromNames(m_store->config().path, cPropNames, lppPropNames, ulFlags, lppPropTags);
 }
 
 HRESULT Message::GetAttachmentTable(ULONG, IMAPITable**)

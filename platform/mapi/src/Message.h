@@ -34,6 +34,10 @@ public:
 
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;
+    HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                            ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames) override;
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray* lppPropTags) override;
     HRESULT GetAttachmentTable(ULONG ulFlags, IMAPITable** lppTable) override;
     HRESULT OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulFlags,
                        IAttach** lppAttach) override;

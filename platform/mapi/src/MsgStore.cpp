@@ -3,6 +3,7 @@
 #include "Folder.h"
 #include "Maildir.h"
 #include "Message.h"
+#include "NamedProps.h"
 
 #include <cstring>
 
@@ -88,6 +89,18 @@ PropList MsgStore::properties() const
 HRESULT MsgStore::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*)
 {
     return MAPI_E_NO_SUPPORT;
+}
+
+HRESULT MsgStore::GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG,
+                                  ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames)
+{
+    return namesFromIds(m_config.path, lppPropTags, lpPropSetGuid, lpcPropNames, lpppPropNames);
+}
+
+HRESULT MsgStore::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                                  LPSPropTagArray* lppPropTags)
+{
+    return idsFromNames(m_config.path, cPropNames, lppPropNames, ulFlags, lppPropTags);
 }
 
 HRESULT MsgStore::Advise(ULONG, LPENTRYID, ULONG, IMAPIAdviseSink*, ULONG*)

@@ -19,6 +19,10 @@ public:
 
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;
+    HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                            ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames) override;
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray* lppPropTags) override;
     HRESULT Advise(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask,
                    IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection) override;
     HRESULT Unadvise(ULONG ulConnection) override;
