@@ -211,4 +211,16 @@ inline bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+// Writes the profile file `ini`, with "@ROOT@" standing for `root`, into `root` and
+// points the library at it.
+inline bool installProfiles(const QString& root, QByteArray ini)
+{
+    ini.replace("@ROOT@", QFile::encodeName(root));
+    const QString path = root + QStringLiteral("/profiles.ini");
+    if (!writeFile(path, ini))
+        return false;
+    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(path));
+    return true;
+}
+
 } // namespace mapitest

@@ -133,12 +133,9 @@ void TestMaildirStore::initTestCase()
     // Files that are not messages.
     builder.addMessage(QString(), QStringLiteral("cur"), QStringLiteral(".hidden"), "x", kBase);
     builder.addMessage(QString(), QStringLiteral("tmp"), QStringLiteral("1.M9.host"), "x", kBase);
-    const QByteArray ini = "[Profile Test]\nStores=Support Mail\n"
-                           "[Store Test/Support Mail]\nPath=" +
-                           QFile::encodeName(m_root) + "\n";
-    const QString profiles = m_dir.filePath(QStringLiteral("profiles.ini"));
-    QVERIFY(writeFile(profiles, ini));
-    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(profiles));
+    QVERIFY(installProfiles(m_dir.path(), "[Profile Test]\nStores=Support Mail\n"
+                                          "[Store Test/Support Mail]\nPath=" +
+                                              QFile::encodeName(m_root) + "\n"));
 }
 
 void TestMaildirStore::init()

@@ -63,11 +63,7 @@ void TestMaildirWrite::initTestCase()
     QVERIFY(library().isLoaded());
     QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
     QVERIFY(m_dir.isValid());
-    QByteArray ini = kProfiles;
-    ini.replace("@ROOT@", QFile::encodeName(m_dir.path()));
-    const QString profiles = m_dir.filePath(QStringLiteral("profiles.ini"));
-    QVERIFY(writeFile(profiles, ini));
-    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(profiles));
+    QVERIFY(installProfiles(m_dir.path(), kProfiles));
 }
 
 void TestMaildirWrite::init()
