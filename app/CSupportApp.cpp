@@ -127,13 +127,6 @@ HelpWindow* CSupportApp::helpWindow() const
     return m_helpWindow.data();
 }
 
-QString CSupportApp::helpFilePath()
-{
-    if (m_helpFilePath.isEmpty())
-        m_helpFilePath = QStringLiteral(":/help/");
-    return m_helpFilePath;
-}
-
 void CSupportApp::WinHelp(int context, bool isContext)
 {
     QString page = HelpPages::kDefaultPage;

@@ -51,8 +51,6 @@ public:
     // Help: with `context` false the default topic; otherwise the topic of the context.
     void WinHelp(int context, bool isContext = true);
     HelpWindow* helpWindow() const;
-    // The folder of the help pages.
-    QString helpFilePath();
 
     // Set by the mail logon when the mail platform starts; read at the end.
     int mailPlatformInitialised = 0;
@@ -62,7 +60,6 @@ private:
 
     QStringList m_arguments;
     QString m_programDirectory;
-    QString m_helpFilePath;
     LifecycleHooks m_hooks;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<CSupportDoc> m_doc;

@@ -1,5 +1,7 @@
 #include "CommandIcons.h"
 
+#include "EmbeddedResources.h"
+
 #include <QHash>
 #include <QString>
 
@@ -49,12 +51,12 @@ const QHash<int, QString>& themeNames()
 
 QIcon commandIcon(int commandId)
 {
-    const QIcon bundled(QStringLiteral(":/icons/%1.svg").arg(commandId));
+    const QIcon bundled(EmbeddedResources::iconRoot() + QStringLiteral("/%1.svg").arg(commandId));
     const QString themeName = themeNames().value(commandId);
     return themeName.isEmpty() ? bundled : QIcon::fromTheme(themeName, bundled);
 }
 
 QIcon applicationIcon()
 {
-    return QIcon(QStringLiteral(":/icons/vantrel.svg"));
+    return QIcon(EmbeddedResources::iconRoot() + QStringLiteral("/vantrel.svg"));
 }

@@ -1,5 +1,7 @@
 #include "HelpTopics.h"
 
+#include "EmbeddedResources.h"
+
 #include <QFile>
 #include <QList>
 
@@ -36,7 +38,7 @@ const HelpPages& HelpPages::instance()
 {
     static const HelpPages pages = [] {
         HelpPages p;
-        QFile file(QStringLiteral(":/help/contexts.tsv"));
+        QFile file(EmbeddedResources::helpRoot() + QStringLiteral("/contexts.tsv"));
         if (file.open(QIODevice::ReadOnly))
             p.parse(file.readAll());
         return p;

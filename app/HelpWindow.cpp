@@ -1,5 +1,6 @@
 #include "HelpWindow.h"
 
+#include "EmbeddedResources.h"
 #include "HelpTopics.h"
 
 #include <QDialogButtonBox>
@@ -11,7 +12,7 @@
 
 namespace {
 
-const QString kHelpRoot = QStringLiteral("qrc:/help/");
+const QString kHelpRoot = QStringLiteral("qrc") + EmbeddedResources::helpRoot() + u'/';
 
 } // namespace
 
@@ -26,7 +27,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     resize(720, 560);
 
     m_browser->setOpenExternalLinks(true);
-    m_browser->setSearchPaths({QStringLiteral(":/help")});
+    m_browser->setSearchPaths({EmbeddedResources::helpRoot()});
 
     auto* back = new QPushButton(tr("&Back"), this);
     auto* forward = new QPushButton(tr("&Forward"), this);

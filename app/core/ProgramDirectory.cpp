@@ -1,5 +1,7 @@
 #include "ProgramDirectory.h"
 
+#include "EmbeddedResources.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,7 +11,7 @@
 
 namespace {
 
-const QString kTemplateRoot = QStringLiteral(":/template");
+const QString kTemplateRoot = EmbeddedResources::templateRoot();
 
 QString withSlash(QString path)
 {

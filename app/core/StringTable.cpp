@@ -1,5 +1,7 @@
 #include "StringTable.h"
 
+#include "EmbeddedResources.h"
+
 #include <QFile>
 #include <QList>
 
@@ -37,7 +39,7 @@ const StringTable& StringTable::instance()
 {
     static const StringTable table = [] {
         StringTable t;
-        QFile file(QStringLiteral(":/strings/strings.tsv"));
+        QFile file(EmbeddedResources::stringTable());
         if (file.open(QIODevice::ReadOnly)) {
             QString error;
             if (!t.parse(file.readAll(), &error))
@@ -105,9 +107,4 @@ QString StringTable::toolTip(int commandId) const
     const QString entry = text(commandId);
     const qsizetype cut = entry.indexOf(u'\n');
     return cut < 0 ? QString() : entry.mid(cut + 1);
-}
-
-QString LoadString(int id)
-{
-    return StringTable::instance().text(id);
 }

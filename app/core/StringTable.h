@@ -30,6 +30,3 @@ public:
 private:
     QHash<int, QString> m_entries;
 };
-
-// Shorthand for StringTable::instance().text(id).
-QString LoadString(int id);
