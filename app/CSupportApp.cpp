@@ -82,11 +82,7 @@ bool CSupportApp::InitInstance(const StartOptions& options)
                   : std::make_unique<SettingsStore>(options.settingsFile);
     m_doc = std::make_unique<CSupportDoc>(*m_store, m_programDirectory);
     m_doc->LoadSettings();
-    if (!m_hooks.buildTopicStore)
-        m_hooks.buildTopicStore = [this] {
-            BuildTopicStore(*m_doc);
-        };
-    LifecycleHooks::run(m_hooks.buildTopicStore);
+    BuildTopicStore(*m_doc);
     m_doc->RebuildSupportPathList();
 
     m_frame = std::make_unique<CMainFrame>(*m_store, *m_doc, m_hooks);

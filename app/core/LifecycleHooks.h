@@ -19,8 +19,6 @@ struct LifecycleHooks
     // Notepad.
     std::function<void()> loadNotepad;
     std::function<void()> saveNotepadIfModified;
-    // Topic store.
-    std::function<void()> buildTopicStore;
 
     static bool ask(const std::function<bool()>& hook) { return hook && hook(); }
     static void run(const std::function<void()>& hook)
