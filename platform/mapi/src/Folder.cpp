@@ -13,9 +13,6 @@ namespace {
 
 const std::vector<ULONG> kHierarchyColumns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_SUBFOLDERS,
                                               PR_PARENT_ENTRYID, PR_CONTAINER_CLASS};
-const std::vector<ULONG> kContentsColumns = {
-    PR_ENTRYID,       PR_SUBJECT,     PR_SENT_REPRESENTING_NAME, PR_MESSAGE_DELIVERY_TIME,
-    PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE};
 
 HRESULT newTable(std::vector<PropList> rows, const std::vector<ULONG>& columns, IMAPITable** table)
 {
@@ -104,20 +101,6 @@ HRESULT Folder::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG, LPUNKN
     }
     *lppUnk = SUCCEEDED(hr) ? table : nullptr;
     return hr;
-}
-
-HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
-{
-    std::vector<PropList> rows;
-    if (m_folder != kSubtreeFolder) {
-        for (const MessageFile& file : listMessages(m_store->folderDirectory(m_folder))) {
-            MessageSummary summary;
-            if (readMessage(file, &summary, nullptr)) {
-                rows.push_back(messageProperties(*m_store, m_folder, file, summary));
-            }
-        }
-    }
-    return newTable(std::move(rows), kContentsColumns, lppTable);
 }
 
 HRESULT Folder::GetHierarchyTable(ULONG ulFlags, IMAPITable** lppTable)

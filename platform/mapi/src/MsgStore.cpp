@@ -103,16 +103,6 @@ HRESULT MsgStore::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, 
     return idsFromNames(m_config.path, cPropNames, lppPropNames, ulFlags, lppPropTags);
 }
 
-HRESULT MsgStore::Advise(ULONG, LPENTRYID, ULONG, IMAPIAdviseSink*, ULONG*)
-{
-    return MAPI_E_NO_SUPPORT;
-}
-
-HRESULT MsgStore::Unadvise(ULONG)
-{
-    return MAPI_E_NO_SUPPORT;
-}
-
 HRESULT MsgStore::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
                                   LPENTRYID lpEntryID2, ULONG, ULONG* lpulResult)
 {
