@@ -12,12 +12,23 @@ std::vector<PropList> contentsRows(const MsgStore& store, const std::string& fol
         return rows;
     }
     for (const MessageFile& file : listMessages(store.folderDirectory(folder))) {
-        MessageSummary summary;
-        if (readMessage(file, &summary, nullptr)) {
-            rows.push_back(messageProperties(store, folder, file, summary));
+        PropList row;
+        if (contentsRow(store, folder, file, &row)) {
+            rows.push_back(std::move(row));
         }
     }
     return rows;
+}
+
+bool contentsRow(const MsgStore& store, const std::string& folder, const MessageFile& file,
+                 PropList* row)
+{
+    MessageSummary summary;
+    if (!readMessage(file, &summary, nullptr)) {
+        return false;
+    }
+    *row = messageProperties(store, folder, file, summary);
+    return true;
 }
 
 } // namespace vntmapi
