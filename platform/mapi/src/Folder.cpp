@@ -1,5 +1,6 @@
 #include "Folder.h"
 
+#include "Contacts.h"
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "Message.h"
@@ -34,15 +35,24 @@ PropList folderProperties(const MsgStore& store, const std::string& folder)
     if (folder != kSubtreeFolder) {
         props.push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(parentFolder(folder))));
     }
-    props.push_back(stringProp(PR_DISPLAY_NAME, folder == kSubtreeFolder ? store.config().name
-                                                                         : folderLeafName(folder)));
+    std::string name = folder == kSubtreeFolder ? store.config().name : folderLeafName(folder);
+    if (folder == kContactsFolder) {
+        name = "Contacts";
+    }
+    props.push_back(stringProp(PR_DISPLAY_NAME, name));
     props.push_back(longProp(PR_OBJECT_TYPE, MAPI_FOLDER));
     props.push_back(longProp(PR_DISPLAY_TYPE, DT_FOLDER));
-    props.push_back(stringProp(PR_CONTAINER_CLASS, "IPF.Note"));
+    const bool contacts = folder == kContactsFolder;
+    props.push_back(stringProp(PR_CONTAINER_CLASS, contacts ? "IPF.Contact" : "IPF.Note"));
     props.push_back(boolProp(PR_SUBFOLDERS, !store.childFolders(folder).empty()));
+    if (folder == kInboxFolder && hasContactsFolder(store.config())) {
+        props.push_back(binaryProp(PR_IPM_CONTACT_ENTRYID, store.folderId(kContactsFolder)));
+    }
     std::int64_t count = 0;
     std::int64_t unread = 0;
-    if (folder != kSubtreeFolder) {
+    if (contacts) {
+        count = static_cast<std::int64_t>(listContacts(store.config()).size());
+    } else if (folder != kSubtreeFolder) {
         for (const MessageFile& file : listMessages(store.folderDirectory(folder))) {
             ++count;
             unread += file.info.find('S') == std::string::npos ? 1 : 0;
@@ -136,8 +146,8 @@ HRESULT Folder::CreateMessage(LPCIID, ULONG, IMessage** lppMessage)
     if (!lppMessage) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    if (m_folder == kSubtreeFolder) {
-        return MAPI_E_NO_SUPPORT; // the subtree is no Maildir folder
+    if (m_folder == kSubtreeFolder || m_folder == kContactsFolder) {
+        return MAPI_E_NO_SUPPORT; // neither is a Maildir folder
     }
     *lppMessage = newMessage(m_store, m_folder);
     return S_OK;
@@ -172,7 +182,7 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     if (!lpMsgList || !dest) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    if (dest->m_folder == kSubtreeFolder) {
+    if (dest->m_folder == kSubtreeFolder || dest->m_folder == kContactsFolder) {
         return MAPI_E_NO_SUPPORT;
     }
     std::vector<MessageFile> files;
@@ -201,11 +211,6 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }
 
-HRESULT Folder::CreateFolder(ULONG, const char*, const char*, LPCIID, ULONG, IMAPIFolder**)
-{
-    return MAPI_E_NO_SUPPORT;
-}
-
 HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG ulFlags)
 {
     if (ulFlags & GENERATE_RECEIPT_ONLY) {
@@ -217,11 +222,6 @@ HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG
         complete = SUCCEEDED(setSeenFlag(file, !(ulFlags & CLEAR_READ_FLAG))) && complete;
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
-}
-
-HRESULT Folder::EmptyFolder(ULONG, IMAPIProgress*, ULONG)
-{
-    return MAPI_E_NO_SUPPORT;
 }
 
 } // namespace vntmapi

@@ -1,5 +1,6 @@
 #include "FolderIndex.h"
 
+#include "Contacts.h"
 #include "Maildir.h"
 #include "Message.h"
 
@@ -10,6 +11,9 @@ std::vector<PropList> contentsRows(const MsgStore& store, const std::string& fol
     std::vector<PropList> rows;
     if (folder == kSubtreeFolder) {
         return rows;
+    }
+    if (folder == kContactsFolder) {
+        return contactRows(store);
     }
     for (const MessageFile& file : listMessages(store.folderDirectory(folder))) {
         PropList row;

@@ -1,5 +1,6 @@
 #include "MsgStore.h"
 
+#include "Contacts.h"
 #include "Folder.h"
 #include "Maildir.h"
 #include "Message.h"
@@ -29,6 +30,9 @@ bool MsgStore::folderExists(const std::string& folder) const
     if (folder == kSubtreeFolder || folder == kInboxFolder) {
         return true;
     }
+    if (folder == kContactsFolder) {
+        return hasContactsFolder(m_config);
+    }
     const std::vector<std::string> all = listFolders(m_config.path);
     return std::find(all.begin(), all.end(), folder) != all.end();
 }
@@ -38,8 +42,11 @@ std::vector<std::string> MsgStore::childFolders(const std::string& folder) const
     std::vector<std::string> children;
     if (folder == kSubtreeFolder) {
         children.push_back(kInboxFolder);
+        if (hasContactsFolder(m_config)) {
+            children.push_back(kContactsFolder);
+        }
     }
-    if (folder == kInboxFolder) {
+    if (folder == kInboxFolder || folder == kContactsFolder) {
         return children; // Maildir++ folders are the Inbox's siblings, as IMAP shows them
     }
     for (const std::string& candidate : listFolders(m_config.path)) {
@@ -52,6 +59,9 @@ std::vector<std::string> MsgStore::childFolders(const std::string& folder) const
 
 std::string MsgStore::folderDirectory(const std::string& folder) const
 {
+    if (folder == kContactsFolder) {
+        return m_config.contacts;
+    }
     return vntmapi::folderDirectory(m_config.path, folder);
 }
 
@@ -137,7 +147,9 @@ HRESULT MsgStore::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID, ULONG,
     }
     if (ref.kind == EntryKind::Message) {
         IMessage* message = nullptr;
-        const HRESULT hr = openMessage(this, ref.folder, ref.message, &message);
+        const HRESULT hr = ref.folder == kContactsFolder
+                               ? openContact(this, ref.message, &message)
+                               : openMessage(this, ref.folder, ref.message, &message);
         if (SUCCEEDED(hr)) {
             *lpulObjType = MAPI_MESSAGE;
             *lppUnk = message;

@@ -75,6 +75,7 @@ StoreConfig readStore(GKeyFile* file, const std::string& profile, const std::str
     store.sentItems = readString(file, group, "SentItems", store.sentItems);
     store.deletedItems = readString(file, group, "DeletedItems", store.deletedItems);
     store.drafts = readString(file, group, "Drafts", store.drafts);
+    store.contacts = readString(file, group, "Contacts", "");
     store.key = makeStoreKey(profile, name);
     return store;
 }
@@ -112,7 +113,8 @@ bool makeMaildir(const std::string& root)
 HRESULT writeDefaultProfile(const std::string& file)
 {
     const std::string mail = buildPath(programDirectory(), "Mail");
-    if (!makeMaildir(mail)) {
+    const std::string contacts = buildPath(programDirectory(), "Contacts");
+    if (!makeMaildir(mail) || g_mkdir_with_parents(contacts.c_str(), 0700) != 0) {
         return MAPI_E_NO_ACCESS;
     }
     KeyFilePtr keys(g_key_file_new());
@@ -121,6 +123,8 @@ HRESULT writeDefaultProfile(const std::string& file)
     g_key_file_set_string_list(keys.get(), "Profile Vantrel", "Stores", stores, 1);
     g_key_file_set_string(keys.get(), "Store Vantrel/Personal Folders", "Path", mail.c_str());
     g_key_file_set_boolean(keys.get(), "Store Vantrel/Personal Folders", "Default", TRUE);
+    g_key_file_set_string(keys.get(), "Store Vantrel/Personal Folders", "Contacts",
+                          contacts.c_str());
     gchar* dir = g_path_get_dirname(file.c_str());
     const int made = g_mkdir_with_parents(dir, 0700);
     g_free(dir);

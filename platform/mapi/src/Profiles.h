@@ -8,9 +8,11 @@
 //   Path=/home/me/.local/share/Korvane/Vantrel/Mail
 //   Default=true
 //   Outbox=.Outbox            (optional; also SentItems, DeletedItems, Drafts)
+//   Contacts=/home/me/.local/share/Korvane/Vantrel/Contacts   (optional vCard directory)
 //
 // The file is VANTREL_MAPI_PROFILES, else <config dir>/Korvane/vntmapi-profiles.ini. When it does
-// not exist it is created with one profile whose store is the program directory's Mail/ folder.
+// not exist it is created with one profile whose store is the program directory's Mail/ folder,
+// with the program directory's Contacts/ folder as its contacts.
 #pragma once
 
 #include "EntryId.h"
@@ -29,6 +31,7 @@ struct StoreConfig
     std::string sentItems = ".Sent Items";
     std::string deletedItems = ".Deleted Items";
     std::string drafts = ".Drafts";
+    std::string contacts; // vCard directory; empty when the store has no contacts folder
     StoreKey key{};
 };
 

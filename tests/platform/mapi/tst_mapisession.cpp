@@ -268,6 +268,7 @@ void TestMapiSession::defaultProfileCreated()
     qunsetenv("VANTREL_HOME");
     QVERIFY(QFile::exists(profiles));
     QVERIFY(QFileInfo(home.filePath(QStringLiteral("program/Mail/cur"))).isDir());
+    QVERIFY(QFileInfo(home.filePath(QStringLiteral("program/Contacts"))).isDir());
     const QByteArray id = storeId(session.get(), QStringLiteral("Personal Folders"));
     QVERIFY(!id.isEmpty());
     QByteArray copy = id;
@@ -275,6 +276,19 @@ void TestMapiSession::defaultProfileCreated()
     QCOMPARE(session->OpenMsgStore(0, static_cast<ULONG>(copy.size()), entryPtr(copy), nullptr,
                                    MDB_WRITE, store.put()),
              S_OK);
+    // The new store comes with its contacts folder, named by the Inbox.
+    ULONG size = 0;
+    Buffer<ENTRYID> inboxId;
+    QCOMPARE(store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
+    ULONG type = 0;
+    MapiPtr<IMAPIFolder> inbox;
+    QCOMPARE(
+        store->OpenEntry(size, inboxId.get(), nullptr, MAPI_BEST_ACCESS, &type, inbox.putUnknown()),
+        S_OK);
+    TagArray tags{PR_IPM_CONTACT_ENTRYID};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), S_OK);
 }
 
 void TestMapiSession::logon_data()

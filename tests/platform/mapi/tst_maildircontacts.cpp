@@ -1,0 +1,480 @@
+// The contacts folder (a vCard directory) in a store's hierarchy, its contents table and
+// contacts; creating and emptying Maildir++ folders.
+#include "MapiFixture.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace mapitest;
+
+namespace {
+
+const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nN:Lee;Ann;Marie;Dr.;\r\n"
+                        "ORG:Example Ltd;Support\r\nTITLE:Head of Support\r\n"
+                        "EMAIL;TYPE=INTERNET,WORK:ann@work.example\r\n"
+                        "EMAIL;TYPE=INTERNET,HOME,PREF:ann@home.example\r\n"
+                        "TEL;TYPE=WORK,VOICE:+44 20 7946 0000\r\nTEL;TYPE=CELL:+44 7700 900000\r\n"
+                        "ADR;TYPE=WORK:;;1 High Street;London;;EC1A 1AA;United Kingdom\r\n"
+                        "NOTE:Prefers e-mail\\, never calls.\\nSecond line\r\n"
+                        "UID:ann\r\nEND:VCARD\r\n";
+// Folded at 75 octets in the middle of a multi-byte character, 4.0 style parameters.
+const QByteArray kZoe =
+    "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m Lindqvist"
+    "-Bergstr\xC3\xB6m of the Northern Office Sup\r\n port Team\r\n"
+    "N:\xC3\x85ngstr\xC3\xB6m;Zo\xC3\xAB;;;\r\n"
+    "item1.EMAIL;TYPE=work;PREF=1:zoe@example.se\r\nEND:VCARD\r\n";
+const QByteArray kTeam = "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Support Team\r\n"
+                         "MEMBER:mailto:ann@work.example\r\nEND:VCARD\r\n";
+// An old export in a local code page.
+const QByteArray kOld = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Jos\xE9 M\xFCller\r\n"
+                        "TEL;HOME:555 0100\r\nEND:VCARD\r\n";
+
+ULONG namedTag(IMAPIProp* object, LONG lid)
+{
+    GUID set = PSETID_Address;
+    MAPINAMEID name{&set, MNID_ID, {}};
+    name.Kind.lID = lid;
+    LPMAPINAMEID names[] = {&name};
+    Buffer<SPropTagArray> tags;
+    if (object->GetIDsFromNames(1, names, 0, tags.put()) != S_OK) {
+        return PR_NULL;
+    }
+    return PROP_TAG(PT_STRING8, PROP_ID(tags.get()->aulPropTag[0]));
+}
+
+} // namespace
+
+class TestMaildirContacts : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void contactsFolderInHierarchy();
+    void contactsTable();
+    void contactProperties_data();
+    void contactProperties();
+    void contactsFolderRefusesMail();
+    void storeWithoutContacts();
+    void createFolder_data();
+    void createFolder();
+    void createFolderCollision();
+    void createdFolderTakesMessages();
+    void emptyFolder();
+
+private:
+    MapiPtr<IMAPIFolder> open(const QByteArray& id);
+    QByteArray folderIdByName(const QString& name);
+    MapiPtr<IMAPIFolder> subtree();
+    QByteArray contactId(const QString& displayName);
+
+    QTemporaryDir m_dir;
+    QString m_root;
+    MapiPtr<IMAPISession> m_session;
+    MapiPtr<IMsgStore> m_store;
+};
+
+void TestMaildirContacts::initTestCase()
+{
+    QVERIFY(library().isLoaded());
+    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
+    m_root = m_dir.filePath(QStringLiteral("Maildir"));
+    MaildirBuilder builder(m_root);
+    builder.addFolder(QStringLiteral(".Sent Items"));
+    const QString vdir = m_dir.filePath(QStringLiteral("contacts"));
+    QVERIFY(QDir().mkpath(vdir));
+    QVERIFY(writeFile(vdir + QStringLiteral("/ann.vcf"), kAnn));
+    QVERIFY(writeFile(vdir + QStringLiteral("/zoe.vcf"), kZoe));
+    QVERIFY(writeFile(vdir + QStringLiteral("/team.vcf"), kTeam));
+    QVERIFY(writeFile(vdir + QStringLiteral("/old.vcf"), kOld));
+    // Half-written and stray files are no contacts.
+    QVERIFY(writeFile(vdir + QStringLiteral("/.new.vcf"), kAnn));
+    QVERIFY(writeFile(vdir + QStringLiteral("/ann.vcf.tmp"), kAnn));
+    QVERIFY(writeFile(vdir + QStringLiteral("/displayname"), "Friends"));
+    QVERIFY(installProfiles(m_dir.path(), "[Profile Test]\nStores=Mail;Bare\n"
+                                          "[Store Test/Mail]\nPath=@ROOT@/Maildir\nContacts=" +
+                                              QFile::encodeName(vdir) +
+                                              "\n[Store Test/Bare]\nPath=@ROOT@/Bare\n"));
+    MaildirBuilder bare(m_dir.filePath(QStringLiteral("Bare")));
+}
+
+void TestMaildirContacts::init()
+{
+    QCOMPARE(
+        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
+        S_OK);
+    MapiPtr<IMAPITable> stores;
+    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID, PR_DEFAULT_STORE}, &rows), S_OK);
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (rows.row(i).lpProps[1].Value.b) {
+            QByteArray id = binary(&rows.row(i).lpProps[0]);
+            QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id),
+                                             nullptr, MDB_WRITE, m_store.put()),
+                     S_OK);
+        }
+    }
+    QVERIFY(m_store);
+}
+
+void TestMaildirContacts::cleanup()
+{
+    m_store.reset();
+    if (m_session) {
+        m_session->Logoff(0, 0, 0);
+    }
+    m_session.reset();
+}
+
+void TestMaildirContacts::cleanupTestCase()
+{
+    api().MAPIUninitialize();
+}
+
+MapiPtr<IMAPIFolder> TestMaildirContacts::open(const QByteArray& id)
+{
+    QByteArray copy = id;
+    ULONG type = 0;
+    MapiPtr<IMAPIFolder> folder;
+    m_store->OpenEntry(static_cast<ULONG>(copy.size()), entryPtr(copy), nullptr, MAPI_BEST_ACCESS,
+                       &type, folder.putUnknown());
+    return folder;
+}
+
+MapiPtr<IMAPIFolder> TestMaildirContacts::subtree()
+{
+    TagArray tags{PR_IPM_SUBTREE_ENTRYID};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    m_store->GetProps(tags.get(), 0, &count, value.put());
+    return open(binary(value.get()));
+}
+
+QByteArray TestMaildirContacts::folderIdByName(const QString& name)
+{
+    MapiPtr<IMAPITable> table;
+    subtree()->GetHierarchyTable(0, table.put());
+    RowSet rows;
+    queryAll(table.get(), {PR_DISPLAY_NAME, PR_ENTRYID}, &rows);
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (text(&rows.row(i).lpProps[0]) == name) {
+            return binary(&rows.row(i).lpProps[1]);
+        }
+    }
+    return {};
+}
+
+QByteArray TestMaildirContacts::contactId(const QString& displayName)
+{
+    MapiPtr<IMAPIFolder> contacts = open(folderIdByName(QStringLiteral("Contacts")));
+    MapiPtr<IMAPITable> table;
+    contacts->GetContentsTable(0, table.put());
+    RowSet rows;
+    queryAll(table.get(), {PR_DISPLAY_NAME, PR_ENTRYID}, &rows);
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (text(&rows.row(i).lpProps[0]) == displayName) {
+            return binary(&rows.row(i).lpProps[1]);
+        }
+    }
+    return {};
+}
+
+void TestMaildirContacts::contactsFolderInHierarchy()
+{
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(subtree()->GetHierarchyTable(0, table.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(table.get(), {PR_DISPLAY_NAME, PR_CONTAINER_CLASS, PR_ENTRYID}, &rows), S_OK);
+    QHash<QString, QString> classes;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        classes.insert(text(&rows.row(i).lpProps[0]), text(&rows.row(i).lpProps[1]));
+    }
+    QCOMPARE(classes.value(QStringLiteral("Contacts")), QStringLiteral("IPF.Contact"));
+    QCOMPARE(classes.value(QStringLiteral("Inbox")), QStringLiteral("IPF.Note"));
+    QCOMPARE(classes.value(QStringLiteral("Sent Items")), QStringLiteral("IPF.Note"));
+
+    // The Inbox names the contacts folder, as the program looks it up.
+    ULONG size = 0;
+    Buffer<ENTRYID> inboxId;
+    QCOMPARE(m_store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
+    MapiPtr<IMAPIFolder> inbox =
+        open(QByteArray(reinterpret_cast<const char*>(inboxId.get()), static_cast<int>(size)));
+    TagArray tags{PR_IPM_CONTACT_ENTRYID};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), S_OK);
+    QByteArray fromInbox = binary(value.get());
+    QByteArray fromTable = folderIdByName(QStringLiteral("Contacts"));
+    ULONG same = 0;
+    QCOMPARE(m_session->CompareEntryIDs(static_cast<ULONG>(fromInbox.size()), entryPtr(fromInbox),
+                                        static_cast<ULONG>(fromTable.size()), entryPtr(fromTable),
+                                        0, &same),
+             S_OK);
+    QCOMPARE(same, 1u);
+
+    MapiPtr<IMAPIFolder> contacts = open(fromTable);
+    QVERIFY(contacts);
+    TagArray countTags{PR_CONTENT_COUNT, PR_CONTAINER_CLASS};
+    Buffer<SPropValue> counts;
+    QCOMPARE(contacts->GetProps(countTags.get(), 0, &count, counts.put()), S_OK);
+    QCOMPARE(counts.get()[0].Value.l, 4);
+}
+
+void TestMaildirContacts::contactsTable()
+{
+    MapiPtr<IMAPIFolder> contacts = open(folderIdByName(QStringLiteral("Contacts")));
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(contacts->GetContentsTable(0, table.put()), S_OK);
+    // The program resolves the named columns from the first contact before setting columns.
+    const ULONG email1 = namedTag(contacts.get(), 0x8083);
+    const ULONG fileAs = namedTag(contacts.get(), 0x8005);
+    QVERIFY(email1 != PR_NULL && fileAs != PR_NULL);
+    TagArray columns{PR_INSTANCE_KEY, PR_ENTRYID, PR_MESSAGE_CLASS, fileAs,
+                     PR_DISPLAY_NAME, email1,     PR_SURNAME};
+    QCOMPARE(table->SetColumns(columns.get(), 0), S_OK);
+    SSortOrderSet sort{1, 0, 0, {{PR_DISPLAY_NAME, TABLE_SORT_ASCEND}}};
+    QCOMPARE(table->SortTable(&sort, 0), S_OK);
+    RowSet rows;
+    QCOMPARE(table->QueryRows(50, 0, rows.put()), S_OK);
+    QCOMPARE(rows.count(), 4u);
+    QStringList lines;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        const SRow& row = rows.row(i);
+        lines << QStringLiteral("%1|%2|%3|%4")
+                     .arg(text(&row.lpProps[2]), text(&row.lpProps[3]), text(&row.lpProps[4]),
+                          text(&row.lpProps[5]));
+    }
+    QCOMPARE(lines, QStringList({
+                        QStringLiteral("IPM.Contact|Lee, Ann|Ann Lee|ann@home.example"),
+                        QStringLiteral("IPM.Contact|José Müller|José Müller|"),
+                        QStringLiteral("IPM.DistList|Support Team|Support Team|"),
+                        QStringLiteral("IPM.Contact|Ångström, Zoë|Zoë Ångström Lindqvist-"
+                                       "Bergström of the Northern Office Support Team|"
+                                       "zoe@example.se"),
+                    }));
+}
+
+void TestMaildirContacts::contactProperties_data()
+{
+    QTest::addColumn<QString>("contact");
+    QTest::addColumn<ULONG>("tag");
+    QTest::addColumn<QString>("value");
+
+    const QString ann = QStringLiteral("Ann Lee");
+    QTest::newRow("given name") << ann << PR_GIVEN_NAME << QStringLiteral("Ann");
+    QTest::newRow("middle name") << ann << PR_MIDDLE_NAME << QStringLiteral("Marie");
+    QTest::newRow("prefix") << ann << PR_DISPLAY_NAME_PREFIX << QStringLiteral("Dr.");
+    QTest::newRow("company") << ann << PR_COMPANY_NAME << QStringLiteral("Example Ltd");
+    QTest::newRow("department") << ann << PR_DEPARTMENT_NAME << QStringLiteral("Support");
+    QTest::newRow("title") << ann << PR_TITLE << QStringLiteral("Head of Support");
+    QTest::newRow("work phone") << ann << PR_BUSINESS_TELEPHONE_NUMBER
+                                << QStringLiteral("+44 20 7946 0000");
+    QTest::newRow("mobile") << ann << PR_MOBILE_TELEPHONE_NUMBER
+                            << QStringLiteral("+44 7700 900000");
+    QTest::newRow("street") << ann << PR_BUSINESS_ADDRESS_STREET << QStringLiteral("1 High Street");
+    QTest::newRow("postcode") << ann << PR_BUSINESS_ADDRESS_POSTAL_CODE
+                              << QStringLiteral("EC1A 1AA");
+    QTest::newRow("country") << ann << PR_BUSINESS_ADDRESS_COUNTRY
+                             << QStringLiteral("United Kingdom");
+    QTest::newRow("note unescaped")
+        << ann << PR_BODY << QStringLiteral("Prefers e-mail, never calls.\nSecond line");
+    QTest::newRow("e-mail 2 after the preferred one")
+        << ann << ULONG(0x8093) << QStringLiteral("ann@work.example");
+    QTest::newRow("display as") << ann << ULONG(0x8080)
+                                << QStringLiteral("Ann Lee (ann@home.example)");
+    QTest::newRow("2.1 bare type")
+        << QStringLiteral("José Müller") << PR_HOME_TELEPHONE_NUMBER << QStringLiteral("555 0100");
+}
+
+void TestMaildirContacts::contactProperties()
+{
+    QFETCH(QString, contact);
+    QFETCH(ULONG, tag);
+    QFETCH(QString, value);
+
+    QByteArray id = contactId(contact);
+    QVERIFY(!id.isEmpty());
+    ULONG type = 0;
+    MapiPtr<IMessage> message;
+    QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
+                                MAPI_BEST_ACCESS, &type, message.putUnknown()),
+             S_OK);
+    QCOMPARE(type, MAPI_MESSAGE);
+    if (tag >= 0x8000 && tag <= 0xFFFF) {
+        tag = namedTag(message.get(), static_cast<LONG>(tag));
+    }
+    TagArray tags{tag};
+    Buffer<SPropValue> props;
+    ULONG count = 0;
+    QCOMPARE(message->GetProps(tags.get(), 0, &count, props.put()), S_OK);
+    QCOMPARE(text(props.get()), value);
+}
+
+void TestMaildirContacts::contactsFolderRefusesMail()
+{
+    MapiPtr<IMAPIFolder> contacts = open(folderIdByName(QStringLiteral("Contacts")));
+    MapiPtr<IMessage> message;
+    QCOMPARE(contacts->CreateMessage(nullptr, 0, message.put()), MAPI_E_NO_SUPPORT);
+    MapiPtr<IMAPIFolder> child;
+    QCOMPARE(contacts->CreateFolder(FOLDER_GENERIC, "Sub", nullptr, nullptr, 0, child.put()),
+             MAPI_E_NO_SUPPORT);
+    QCOMPARE(contacts->EmptyFolder(0, nullptr, 0), MAPI_E_NO_SUPPORT);
+}
+
+void TestMaildirContacts::storeWithoutContacts()
+{
+    MapiPtr<IMAPITable> stores;
+    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID, PR_DISPLAY_NAME}, &rows), S_OK);
+    MapiPtr<IMsgStore> bare;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (text(&rows.row(i).lpProps[1]) == QLatin1String("Bare")) {
+            QByteArray id = binary(&rows.row(i).lpProps[0]);
+            QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id),
+                                             nullptr, MDB_WRITE, bare.put()),
+                     S_OK);
+        }
+    }
+    QVERIFY(bare);
+    ULONG size = 0;
+    Buffer<ENTRYID> inboxId;
+    QCOMPARE(bare->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
+    ULONG type = 0;
+    MapiPtr<IMAPIFolder> inbox;
+    QCOMPARE(bare->OpenEntry(size, inboxId.get(), nullptr, 0, &type, inbox.putUnknown()), S_OK);
+    TagArray tags{PR_IPM_CONTACT_ENTRYID};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), MAPI_W_ERRORS_RETURNED);
+    QVERIFY(isError(value.get()));
+}
+
+void TestMaildirContacts::createFolder_data()
+{
+    QTest::addColumn<QString>("parent"); // display name below the subtree; empty: the subtree
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<HRESULT>("result");
+    QTest::addColumn<QString>("directory"); // on disk, below the Maildir
+
+    QTest::newRow("top level") << QString() << QByteArray("Projects") << S_OK
+                               << QStringLiteral(".Projects");
+    QTest::newRow("spaces kept") << QString() << QByteArray("Waiting for customer") << S_OK
+                                 << QStringLiteral(".Waiting for customer");
+    QTest::newRow("non-ASCII in modified UTF-7")
+        << QString() << QByteArray("Entw\xC3\xBC rfe & Caf\xC3\xA9") << S_OK
+        << QStringLiteral(".Entw&APw- rfe &- Caf&AOk-");
+    QTest::newRow("nested") << QStringLiteral("Sent Items") << QByteArray("2026") << S_OK
+                            << QStringLiteral(".Sent Items.2026");
+    QTest::newRow("dot refused") << QString() << QByteArray("a.b") << MAPI_E_INVALID_PARAMETER
+                                 << QString();
+    QTest::newRow("slash refused")
+        << QString() << QByteArray("../escape") << MAPI_E_INVALID_PARAMETER << QString();
+    QTest::newRow("empty refused")
+        << QString() << QByteArray("") << MAPI_E_INVALID_PARAMETER << QString();
+    QTest::newRow("not below the Inbox")
+        << QStringLiteral("Inbox") << QByteArray("Sub") << MAPI_E_NO_SUPPORT << QString();
+}
+
+void TestMaildirContacts::createFolder()
+{
+    QFETCH(QString, parent);
+    QFETCH(QByteArray, name);
+    QFETCH(HRESULT, result);
+    QFETCH(QString, directory);
+
+    MapiPtr<IMAPIFolder> under = parent.isEmpty() ? subtree() : open(folderIdByName(parent));
+    QVERIFY(under);
+    MapiPtr<IMAPIFolder> created;
+    QCOMPARE(
+        under->CreateFolder(FOLDER_GENERIC, name.constData(), nullptr, nullptr, 0, created.put()),
+        result);
+    if (result != S_OK) {
+        QVERIFY(!created);
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("escape"))));
+        return;
+    }
+    const QString dir = m_root + QLatin1Char('/') + directory;
+    QVERIFY(QFileInfo(dir + QStringLiteral("/cur")).isDir());
+    QVERIFY(QFileInfo(dir + QStringLiteral("/new")).isDir());
+    QVERIFY(QFileInfo(dir + QStringLiteral("/tmp")).isDir());
+    QVERIFY(QFileInfo::exists(dir + QStringLiteral("/maildirfolder")));
+    TagArray tags{PR_DISPLAY_NAME};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    QCOMPARE(created->GetProps(tags.get(), 0, &count, value.put()), S_OK);
+    QCOMPARE(text(value.get()), QString::fromUtf8(name));
+}
+
+void TestMaildirContacts::createFolderCollision()
+{
+    MapiPtr<IMAPIFolder> root = subtree();
+    MapiPtr<IMAPIFolder> first;
+    QCOMPARE(root->CreateFolder(FOLDER_GENERIC, "Twice", nullptr, nullptr, 0, first.put()), S_OK);
+    MapiPtr<IMAPIFolder> again;
+    QCOMPARE(root->CreateFolder(FOLDER_GENERIC, "Twice", nullptr, nullptr, 0, again.put()),
+             MAPI_E_COLLISION);
+    QCOMPARE(
+        root->CreateFolder(FOLDER_GENERIC, "Twice", nullptr, nullptr, OPEN_IF_EXISTS, again.put()),
+        S_OK);
+    TagArray tags{PR_ENTRYID};
+    Buffer<SPropValue> a;
+    Buffer<SPropValue> b;
+    ULONG count = 0;
+    QCOMPARE(first->GetProps(tags.get(), 0, &count, a.put()), S_OK);
+    QCOMPARE(again->GetProps(tags.get(), 0, &count, b.put()), S_OK);
+    QCOMPARE(binary(a.get()), binary(b.get()));
+    QCOMPARE(root->CreateFolder(2, "Search", nullptr, nullptr, 0, again.put()), MAPI_E_NO_SUPPORT);
+}
+
+void TestMaildirContacts::createdFolderTakesMessages()
+{
+    MapiPtr<IMAPIFolder> folder;
+    QCOMPARE(subtree()->CreateFolder(FOLDER_GENERIC, "Escalated", nullptr, nullptr, OPEN_IF_EXISTS,
+                                     folder.put()),
+             S_OK);
+    MapiPtr<IMessage> message;
+    QCOMPARE(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
+    SPropValue subject{};
+    subject.ulPropTag = PR_SUBJECT;
+    subject.Value.lpszA = const_cast<char*>("Filed here");
+    QCOMPARE(message->SetProps(1, &subject, nullptr), S_OK);
+    QCOMPARE(message->SaveChanges(0), S_OK);
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(open(folderIdByName(QStringLiteral("Escalated")))->GetContentsTable(0, table.put()),
+             S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(table.get(), {PR_SUBJECT}, &rows), S_OK);
+    QCOMPARE(rows.count(), 1u);
+    QCOMPARE(text(&rows.row(0).lpProps[0]), QStringLiteral("Filed here"));
+}
+
+void TestMaildirContacts::emptyFolder()
+{
+    MaildirBuilder builder(m_root);
+    builder.addFolder(QStringLiteral(".Junk"));
+    builder.addFolder(QStringLiteral(".Junk.Keep"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    builder.addMessage(QStringLiteral(".Junk"), QStringLiteral("new"),
+                       QStringLiteral("1.M1P1Q1.host"), email("Subject: a\r\n"), now);
+    builder.addMessage(QStringLiteral(".Junk"), QStringLiteral("cur"),
+                       QStringLiteral("2.M2P1Q1.host:2,S"), email("Subject: b\r\n"), now);
+    const QString kept =
+        builder.addMessage(QStringLiteral(".Junk.Keep"), QStringLiteral("cur"),
+                           QStringLiteral("3.M3P1Q1.host:2,S"), email("Subject: c\r\n"), now);
+    MapiPtr<IMAPIFolder> junk = open(folderIdByName(QStringLiteral("Junk")));
+    QVERIFY(junk);
+    QCOMPARE(junk->EmptyFolder(0, nullptr, DEL_FOLDERS), MAPI_E_NO_SUPPORT);
+    QCOMPARE(junk->EmptyFolder(0, nullptr, 0), S_OK);
+    QVERIFY(QDir(m_root + QStringLiteral("/.Junk/new")).isEmpty());
+    QVERIFY(QDir(m_root + QStringLiteral("/.Junk/cur")).isEmpty());
+    QVERIFY(QFileInfo::exists(kept)); // subfolders keep their mail
+    QCOMPARE(subtree()->EmptyFolder(0, nullptr, 0), MAPI_E_NO_SUPPORT);
+}
+
+QTEST_GUILESS_MAIN(TestMaildirContacts)
+#include "tst_maildircontacts.moc"
