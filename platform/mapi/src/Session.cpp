@@ -22,7 +22,7 @@ PropList storeRow(const StoreConfig& store)
     row.push_back(boolProp(PR_DEFAULT_STORE, store.isDefault));
     row.push_back(longProp(PR_OBJECT_TYPE, MAPI_STORE));
     row.push_back(longProp(PR_RESOURCE_TYPE, MAPI_STORE_PROVIDER));
-    row.push_back(longProp(PR_RESOURCE_FLAGS, 0));
+    row.push_back(longProp(PR_RESOURCE_FLAGS, store.isDefault ? STATUS_DEFAULT_STORE : 0));
     row.push_back(stringProp(PR_PROVIDER_DISPLAY, kProviderName));
     return row;
 }

@@ -368,6 +368,8 @@ void TestMapiSession::storesTable()
         if (row.lpProps[6].Value.b) {
             defaults << text(&row.lpProps[1]);
         }
+        // The resource flags mark the default store as well.
+        QCOMPARE(bool(row.lpProps[0].Value.l & STATUS_DEFAULT_STORE), bool(row.lpProps[6].Value.b));
         QByteArray id = binary(&row.lpProps[5]);
         MapiPtr<IMsgStore> store;
         const HRESULT opened = session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id),
