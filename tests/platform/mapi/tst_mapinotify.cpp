@@ -85,6 +85,7 @@ private Q_SLOTS:
     void storeAdviseRejects();
     void unadviseDropsQueued();
     void releaseFreesSink();
+    void noApplicationNoSupport();
 
 private:
     QString inboxDir() const { return m_dir.filePath(QStringLiteral("support")); }
@@ -625,5 +626,63 @@ void TestMapiNotify::releaseFreesSink()
     QVERIFY(sink->seen.empty());
 }
 
-QTEST_GUILESS_MAIN(TestMapiNotify)
+void TestMapiNotify::noApplicationNoSupport()
+{
+    // The same executable, run before any QCoreApplication exists (see main()).
+    QCOMPARE(QProcess::execute(QCoreApplication::applicationFilePath(),
+                               {QStringLiteral("--advise-without-application")}),
+             0);
+}
+
+namespace {
+
+// Exit code 0 when both kinds of Advise refuse without an application and keep no reference.
+int adviseWithoutApplication()
+{
+    if (!library().isLoaded() || api().MAPIInitialize(nullptr) != S_OK) {
+        return 10;
+    }
+    MapiPtr<IMAPISession> session;
+    MapiPtr<IMAPITable> stores;
+    RowSet rows;
+    if (api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session.put()) !=
+            S_OK ||
+        session->GetMsgStoresTable(0, stores.put()) != S_OK ||
+        queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() == 0) {
+        return 11;
+    }
+    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
+    MapiPtr<IMsgStore> store;
+    if (session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr, 0,
+                              store.put()) != S_OK) {
+        return 12;
+    }
+    auto* sink = new RecordingSink;
+    MapiPtr<RecordingSink> owner(sink);
+    ULONG connection = 0;
+    int failures = 0;
+    failures += stores->Advise(fnevTableModified, sink, &connection) != MAPI_E_NO_SUPPORT;
+    Buffer<ENTRYID> inbox;
+    ULONG size = 0;
+    store->GetReceiveFolder("IPM.Note", 0, &size, inbox.put(), nullptr);
+    failures +=
+        store->Advise(size, inbox.get(), fnevObjectCreated, sink, &connection) != MAPI_E_NO_SUPPORT;
+    failures += sink->refs() != 1;
+    session->Logoff(0, 0, 0);
+    return failures;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--advise-without-application") == 0) {
+        return adviseWithoutApplication();
+    }
+    QCoreApplication app(argc, argv);
+    TestMapiNotify test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mapinotify.moc"
