@@ -412,12 +412,13 @@ void MemoryTable::eraseVisible(std::size_t index)
     }
 }
 
-void MemoryTable::insertVisible(std::size_t index, PropList row)
+std::size_t MemoryTable::insertVisible(PropList row)
 {
-    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    const std::size_t index = insertSorted(&m_rows, std::move(row));
     if (index < m_cursor) {
-        ++m_cursor;
+        ++m_cursor; // the cursor stays on the row it was on
     }
+    return index;
 }
 
 void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, bool withRow)
@@ -451,11 +452,7 @@ void MemoryTable::addRow(PropList row)
     if (!visible) {
         return;
     }
-    const auto at =
-        std::upper_bound(m_rows.begin(), m_rows.end(), row,
-                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
-    const auto index = static_cast<std::size_t>(at - m_rows.begin());
-    insertVisible(index, std::move(row));
+    const std::size_t index = insertVisible(std::move(row));
     notify(TABLE_ROW_ADDED, key, index, true);
 }
 
@@ -521,11 +518,7 @@ bool MemoryTable::replaceRow(const Key& key, PropList row)
         notify(TABLE_ROW_DELETED, key);
     }
     if (isVisible) {
-        const auto at = std::upper_bound(
-            m_rows.begin(), m_rows.end(), row,
-            [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
-        const auto index = static_cast<std::size_t>(at - m_rows.begin());
-        insertVisible(index, std::move(row));
+        const std::size_t index = insertVisible(std::move(row));
         notify(TABLE_ROW_ADDED, key, index, true);
     }
     return true;

@@ -62,7 +62,7 @@ private:
     bool matches(const PropList& row) const;
     std::size_t insertSorted(std::vector<PropList>* rows, PropList row) const;
     void eraseVisible(std::size_t index);
-    void insertVisible(std::size_t index, PropList row);
+    std::size_t insertVisible(PropList row);
     void notify(ULONG type, const Key& key = {}, std::size_t visibleIndex = 0,
                 bool withRow = false);
 

@@ -5,7 +5,7 @@
 
 #include "MapiFixture.h"
 
-#include <QElapsedTimer>
+#include <QThread>
 #include <vector>
 
 namespace mapitest {
@@ -40,6 +40,7 @@ struct Seen
     QByteArray parentId;
     ULONG objectType = 0;
     bool reentrant = false;
+    QThread* thread = nullptr;
 };
 
 class RecordingSink : public IMAPIAdviseSink
@@ -84,6 +85,7 @@ private:
         Seen s;
         s.eventType = n.ulEventType;
         s.reentrant = insideLibraryCall();
+        s.thread = QThread::currentThread();
         if (n.ulEventType == fnevTableModified) {
             const TABLE_NOTIFICATION& t = n.info.tab;
             s.tableEvent = t.ulTableEvent;

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void unadviseDropsQueued();
     void releaseFreesSink();
     void noApplicationNoSupport();
+    void deliveredOnAdvisingThread();
 
 private:
     QString inboxDir() const { return m_dir.filePath(QStringLiteral("support")); }
@@ -632,6 +633,41 @@ void TestMapiNotify::noApplicationNoSupport()
     QCOMPARE(QProcess::execute(QCoreApplication::applicationFilePath(),
                                {QStringLiteral("--advise-without-application")}),
              0);
+}
+
+void TestMapiNotify::deliveredOnAdvisingThread()
+{
+    QThread worker;
+    worker.start();
+    QObject context;
+    context.moveToThread(&worker);
+    auto* sink = new RecordingSink;
+    MapiPtr<RecordingSink> owner(sink);
+    MapiPtr<IMAPITable> table;
+    const auto onWorker = [&](auto&& work) {
+        QMetaObject::invokeMethod(&context, work, Qt::BlockingQueuedConnection);
+    };
+    onWorker([&] { table = advisedInbox(sink); });
+    QVERIFY(table);
+    // Restricted from this thread (once the worker's first look at the folder is over, as the
+    // table is not meant for two threads at once), then changed by another process: every
+    // event arrives on the worker, which advised.
+    QTest::qWait(200);
+    QCOMPARE(table->Restrict(nullptr, 0), S_OK);
+    QCOMPARE(shell(QStringLiteral("rm '%1/cur/3.b:2,'").arg(inboxDir())), 0);
+    std::size_t seen = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((onWorker([&] { seen = sink->rowEvents().size(); }), seen == 1),
+                             kLatencyMs);
+    onWorker([&] {
+        for (const Seen& s : sink->seen) {
+            QCOMPARE(s.thread, &worker);
+        }
+        table.reset();
+    });
+    QVERIFY(!table);
+    QCOMPARE(sink->refs(), ULONG(1));
+    worker.quit();
+    worker.wait();
 }
 
 namespace {
