@@ -6,6 +6,7 @@
 #include "MapiFixture.h"
 
 #include <QThread>
+#include <functional>
 #include <vector>
 
 namespace mapitest {
@@ -61,6 +62,9 @@ public:
     {
         for (ULONG i = 0; i < count; ++i) {
             seen.push_back(copy(notifications[i]));
+            if (onSeen) {
+                onSeen(seen.back());
+            }
         }
         return 0;
     }
@@ -78,6 +82,7 @@ public:
     }
 
     std::vector<Seen> seen;
+    std::function<void(const Seen&)> onSeen; // runs inside OnNotify
 
 private:
     static Seen copy(const NOTIFICATION& n)

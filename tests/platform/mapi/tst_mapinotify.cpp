@@ -77,6 +77,7 @@ private Q_SLOTS:
     void otherProcess();
     void ownChanges_data();
     void ownChanges();
+    void sortMoveIsDeleteThenAdd();
     void restrictionFiltersEvents();
     void burstReloads();
     void storeAdvise_data();
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void storeAdviseRejects();
     void unadviseDropsQueued();
     void releaseFreesSink();
+    void unadviseAndReleaseInsideOnNotify();
     void noApplicationNoSupport();
     void deliveredOnAdvisingThread();
 
@@ -414,6 +416,30 @@ void TestMapiNotify::ownChanges()
     QCOMPARE(subjects(now), after);
 }
 
+void TestMapiNotify::sortMoveIsDeleteThenAdd()
+{
+    // A client replacing a modified row in place would show it out of order: a row that moves
+    // comes as deleted, then added where it now belongs, with its instance key kept.
+    auto* sink = new RecordingSink;
+    MapiPtr<RecordingSink> owner(sink);
+    MapiPtr<IMAPITable> table = advisedInbox(sink);
+    QVERIFY(table);
+    RowSet before;
+    readRows(table.get(), &before);
+    QCOMPARE(shell(QStringLiteral("touch -d 2024-03-10T09:00Z '%1/cur/1.a:2,'").arg(inboxDir())),
+             0);
+    QTRY_COMPARE_WITH_TIMEOUT(sink->rowEvents().size(), std::size_t(2), kLatencyMs);
+    const std::vector<Seen> events = sink->rowEvents();
+    QCOMPARE(events[0].tableEvent, TABLE_ROW_DELETED);
+    QCOMPARE(events[1].tableEvent, TABLE_ROW_ADDED);
+    QCOMPARE(events[0].key, keyOf(before, QStringLiteral("A")));
+    QCOMPARE(events[1].key, events[0].key);
+    QCOMPARE(events[1].prior, keyOf(before, QStringLiteral("N")));
+    RowSet now;
+    readRows(table.get(), &now);
+    QCOMPARE(subjects(now), (QStringList{"B", "N", "A"}));
+}
+
 void TestMapiNotify::restrictionFiltersEvents()
 {
     auto* sink = new RecordingSink;
@@ -625,6 +651,31 @@ void TestMapiNotify::releaseFreesSink()
     QCOMPARE(shell(QStringLiteral("rm '%1/cur/3.b:2,'").arg(inboxDir())), 0);
     QTest::qWait(300);
     QVERIFY(sink->seen.empty());
+}
+
+void TestMapiNotify::unadviseAndReleaseInsideOnNotify()
+{
+    auto* sink = new RecordingSink;
+    MapiPtr<RecordingSink> owner(sink);
+    ULONG connection = 0;
+    MapiPtr<IMAPITable> table = advisedInbox(sink, &connection);
+    QVERIFY(table);
+    QTest::qWait(100);
+    sink->seen.clear();
+    // The first event unadvises and drops the last reference to the table; the two events
+    // queued behind it must not arrive.
+    sink->onSeen = [&](const Seen&) {
+        QCOMPARE(table->Unadvise(connection), S_OK);
+        table.reset();
+    };
+    TagArray columns{PR_SUBJECT};
+    QCOMPARE(table->SetColumns(columns.get(), 0), S_OK);
+    QCOMPARE(table->Restrict(nullptr, 0), S_OK);
+    QCOMPARE(table->SetColumns(columns.get(), 0), S_OK);
+    QTRY_VERIFY_WITH_TIMEOUT(!table, kLatencyMs);
+    QTest::qWait(100);
+    QCOMPARE(sink->seen.size(), std::size_t(1));
+    QCOMPARE(sink->refs(), ULONG(1));
 }
 
 void TestMapiNotify::noApplicationNoSupport()
