@@ -359,6 +359,8 @@ void TestMapiNotify::ownChanges_data()
         << QByteArray("delete") << TABLE_ROW_DELETED << "B" << QStringList{"A", "N"};
     QTest::newRow("CopyMessages in")
         << QByteArray("copy") << TABLE_ROW_ADDED << "O" << QStringList{"A", "B", "O", "N"};
+    QTest::newRow("SaveChanges of a new message")
+        << QByteArray("save") << TABLE_ROW_ADDED << "S" << QStringList{"A", "B", "N", "S"};
     QTest::newRow("CopyMessages moving out")
         << QByteArray("move") << TABLE_ROW_DELETED << "B" << QStringList{"A", "N"};
 }
@@ -395,6 +397,14 @@ void TestMapiNotify::ownChanges()
         }
         if (call == "copy") {
             return other->CopyMessages(&list, nullptr, m_inbox.get(), 0, nullptr, 0);
+        }
+        if (call == "save") {
+            MapiPtr<IMessage> message;
+            Values values;
+            values.text(PR_SUBJECT, QStringLiteral("S")).number(PR_MESSAGE_FLAGS, MSGFLAG_READ);
+            HRESULT step = m_inbox->CreateMessage(nullptr, 0, message.put());
+            step = SUCCEEDED(step) ? values.applyTo(message.get()) : step;
+            return SUCCEEDED(step) ? message->SaveChanges(0) : step;
         }
         return m_inbox->CopyMessages(&list, nullptr, other.get(), 0, nullptr, MESSAGE_MOVE);
     });
