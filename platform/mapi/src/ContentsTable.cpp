@@ -1,6 +1,8 @@
+#include "ContentsTable.h"
+
+#include "EntryId.h"
 #include "Folder.h"
 #include "FolderIndex.h"
-#include "MemoryTable.h"
 
 namespace vntmapi {
 
@@ -10,6 +12,9 @@ const std::vector<ULONG> kContentsColumns = {
     PR_ENTRYID,       PR_SUBJECT,     PR_SENT_REPRESENTING_NAME, PR_MESSAGE_DELIVERY_TIME,
     PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE};
 
+// More changes than this at once are cheaper for a client to take as one reload.
+constexpr std::size_t kReloadThreshold = 500;
+
 } // namespace
 
 HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
@@ -17,8 +22,125 @@ HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
     if (!lppTable) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *lppTable = new MemoryTable(contentsRows(*m_store, m_folder), kContentsColumns);
+    *lppTable = new ContentsTable(m_store, m_folder, kContentsColumns);
     return S_OK;
+}
+
+ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<ULONG> columns)
+    : MemoryTable(contentsRows(*store, folder), std::move(columns))
+    , m_store(store)
+    , m_folder(std::move(folder))
+{
+    m_store->AddRef();
+    for (const PropList& row : allRows()) {
+        m_keys[uniqueNameOf(row)] = keyOf(row);
+    }
+    if (m_folder == kSubtreeFolder) {
+        return;
+    }
+    // Line the listing up with the rows, so the first comparison reports what the rows lack
+    // (a file that arrived meanwhile) and what they have but the disk no longer does.
+    m_baseline = scanFolder(m_store->folderDirectory(m_folder));
+    std::erase_if(m_baseline, [this](const auto& entry) { return !m_keys.count(entry.first); });
+    for (const auto& entry : m_keys) {
+        if (!m_baseline.count(entry.first)) {
+            m_baseline[entry.first].file.baseName = entry.first;
+        }
+    }
+}
+
+ContentsTable::~ContentsTable()
+{
+    m_watcher.reset();
+    m_store->Release();
+}
+
+HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
+                              ULONG* lpulConnection)
+{
+    const HRESULT hr = MemoryTable::Advise(ulEventMask, lpAdviseSink, lpulConnection);
+    if (FAILED(hr) || m_watcher || m_folder == kSubtreeFolder) {
+        return hr;
+    }
+    m_watcher =
+        std::make_unique<FolderWatcher>(m_store->config().path, m_folder, false, m_baseline,
+                                        [this](const FolderChanges& changes) { apply(changes); });
+    // Whatever changed since the rows were read comes as events too, from the event loop.
+    m_watcher->scheduleRescan();
+    return hr;
+}
+
+HRESULT ContentsTable::Unadvise(ULONG ulConnection)
+{
+    const HRESULT hr = MemoryTable::Unadvise(ulConnection);
+    if (SUCCEEDED(hr) && !isAdvised() && m_watcher) {
+        m_baseline = m_watcher->listing();
+        m_watcher.reset();
+    }
+    return hr;
+}
+
+std::string ContentsTable::uniqueNameOf(const PropList& row) const
+{
+    EntryRef ref;
+    const Prop* id = findProp(row, PR_ENTRYID);
+    if (!id || !decodeEntryId(id->bytes.data(), static_cast<ULONG>(id->bytes.size()), &ref)) {
+        return std::string();
+    }
+    return ref.message;
+}
+
+void ContentsTable::apply(const FolderChanges& changes)
+{
+    const std::size_t count =
+        changes.added.size() + changes.modified.size() + changes.deleted.size();
+    if (changes.rescanned || count > kReloadThreshold) {
+        reloadAll();
+        return;
+    }
+    for (const std::string& name : changes.deleted) {
+        const auto it = m_keys.find(name);
+        if (it != m_keys.end()) {
+            removeRow(it->second);
+            m_keys.erase(it);
+        }
+    }
+    for (const auto* files : {&changes.added, &changes.modified}) {
+        for (const MessageFile& file : *files) {
+            updateRow(file);
+        }
+    }
+}
+
+void ContentsTable::updateRow(const MessageFile& file)
+{
+    PropList row;
+    if (!contentsRow(*m_store, m_folder, file, &row)) {
+        return; // renamed or removed again meanwhile: its own event follows
+    }
+    const auto it = m_keys.find(file.baseName);
+    if (it != m_keys.end() && replaceRow(it->second, row)) {
+        return;
+    }
+    const Key key = it != m_keys.end() ? it->second : newInstanceKey();
+    m_keys[file.baseName] = key;
+    putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
+    addRow(std::move(row));
+}
+
+void ContentsTable::reloadAll()
+{
+    std::vector<PropList> rows = contentsRows(*m_store, m_folder);
+    std::map<std::string, Key> keys;
+    for (PropList& row : rows) {
+        const std::string name = uniqueNameOf(row);
+        const auto it = m_keys.find(name);
+        const Key key = it != m_keys.end() ? it->second : newInstanceKey();
+        putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
+        keys[name] = key;
+    }
+    m_keys = std::move(keys);
+    reload(std::move(rows));
 }
 
 } // namespace vntmapi

@@ -34,7 +34,99 @@ int threeWay(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
+void* moreMemory(std::size_t size, void* owner)
+{
+    void* block = nullptr;
+    return MAPIAllocateMore(static_cast<ULONG>(size), owner, &block) == S_OK ? block : nullptr;
+}
+
+// Deep copies of a restriction's values and nodes, all attached to `owner`.
+bool copyValue(const SPropValue* in, void* owner, LPSPropValue* out)
+{
+    *out = nullptr;
+    if (!in) {
+        return true;
+    }
+    auto* value = static_cast<LPSPropValue>(moreMemory(sizeof(SPropValue), owner));
+    if (!value) {
+        return false;
+    }
+    *value = *in;
+    *out = value;
+    const ULONG type = PROP_TYPE(in->ulPropTag);
+    if ((type == PT_STRING8 || type == PT_UNICODE) && in->Value.lpszA) {
+        const std::size_t size = std::strlen(in->Value.lpszA) + 1;
+        value->Value.lpszA = static_cast<char*>(moreMemory(size, owner));
+        return value->Value.lpszA && std::memcpy(value->Value.lpszA, in->Value.lpszA, size);
+    }
+    if (type == PT_BINARY && in->Value.bin.cb) {
+        value->Value.bin.lpb = static_cast<LPBYTE>(moreMemory(in->Value.bin.cb, owner));
+        return value->Value.bin.lpb &&
+               std::memcpy(value->Value.bin.lpb, in->Value.bin.lpb, in->Value.bin.cb);
+    }
+    return true;
+}
+
+bool copyNode(const SRestriction& in, void* owner, SRestriction* out);
+
+bool copyNodes(const SRestriction* in, ULONG count, void* owner, LPSRestriction* out)
+{
+    *out = nullptr;
+    if (!in || count == 0) {
+        return true;
+    }
+    *out = static_cast<LPSRestriction>(moreMemory(sizeof(SRestriction) * count, owner));
+    if (!*out) {
+        return false;
+    }
+    for (ULONG i = 0; i < count; ++i) {
+        if (!copyNode(in[i], owner, &(*out)[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool copyNode(const SRestriction& in, void* owner, SRestriction* out)
+{
+    *out = in;
+    switch (in.rt) {
+    case RES_AND:
+    case RES_OR:
+        return copyNodes(in.res.resAnd.lpRes, in.res.resAnd.cRes, owner, &out->res.resAnd.lpRes);
+    case RES_NOT:
+        return copyNodes(in.res.resNot.lpRes, 1, owner, &out->res.resNot.lpRes);
+    case RES_SUBRESTRICTION:
+        return copyNodes(in.res.resSub.lpRes, 1, owner, &out->res.resSub.lpRes);
+    case RES_CONTENT:
+        return copyValue(in.res.resContent.lpProp, owner, &out->res.resContent.lpProp);
+    case RES_PROPERTY:
+        return copyValue(in.res.resProperty.lpProp, owner, &out->res.resProperty.lpProp);
+    default:
+        return true; // no pointers
+    }
+}
+
+SRestriction* copyRestriction(const SRestriction& in)
+{
+    void* root = nullptr;
+    if (MAPIAllocateBuffer(sizeof(SRestriction), &root) != S_OK) {
+        return nullptr;
+    }
+    auto* copy = static_cast<SRestriction*>(root);
+    if (!copyNode(in, root, copy)) {
+        MAPIFreeBuffer(root);
+        return nullptr;
+    }
+    return copy;
+}
+
 } // namespace
+
+void MemoryTable::FreeRestriction::operator()(SRestriction* r) const
+{
+    MAPIFreeBuffer(r);
+}
 
 int compareProps(const Prop* a, const Prop* b)
 {
@@ -66,16 +158,17 @@ MemoryTable::MemoryTable(std::vector<PropList> rows, std::vector<ULONG> columns)
         }
     }
     m_rows = m_allRows;
+    m_nextKey = static_cast<std::uint32_t>(m_allRows.size() + 1);
 }
 
-HRESULT MemoryTable::Advise(ULONG, IMAPIAdviseSink*, ULONG*)
+HRESULT MemoryTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
 {
-    return MAPI_E_NO_SUPPORT;
+    return m_advise.add(ulEventMask, lpAdviseSink, std::string(), lpulConnection);
 }
 
-HRESULT MemoryTable::Unadvise(ULONG)
+HRESULT MemoryTable::Unadvise(ULONG ulConnection)
 {
-    return MAPI_E_NO_SUPPORT;
+    return m_advise.remove(ulConnection);
 }
 
 HRESULT MemoryTable::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
@@ -85,6 +178,7 @@ HRESULT MemoryTable::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
     }
     m_columns.assign(lpPropTagArray->aulPropTag,
                      lpPropTagArray->aulPropTag + lpPropTagArray->cValues);
+    notify(TABLE_SETCOL_DONE);
     return S_OK;
 }
 
@@ -146,20 +240,27 @@ HRESULT MemoryTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* 
 
 HRESULT MemoryTable::Restrict(LPSRestriction lpRestriction, ULONG)
 {
+    std::unique_ptr<SRestriction, FreeRestriction> copy;
     if (lpRestriction) {
         const HRESULT hr = checkRestriction(*lpRestriction);
         if (FAILED(hr)) {
             return hr;
         }
+        // The caller may free its restriction on return; rows added later still need it.
+        copy.reset(copyRestriction(*lpRestriction));
+        if (!copy) {
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
     }
-    // The rows are filtered now, so the caller may free the restriction on return.
+    m_restriction = std::move(copy);
     m_rows.clear();
     for (const PropList& row : m_allRows) {
-        if (!lpRestriction || rowMatches(*lpRestriction, row)) {
+        if (matches(row)) {
             m_rows.push_back(row);
         }
     }
     m_cursor = 0;
+    notify(TABLE_RESTRICT_DONE);
     return S_OK;
 }
 
@@ -178,26 +279,32 @@ HRESULT MemoryTable::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
             return MAPI_E_INVALID_PARAMETER;
         }
     }
-    sortRows(&m_allRows, keys);
-    sortRows(&m_rows, keys);
+    m_sortKeys = std::move(keys);
+    sortRows(&m_allRows);
+    sortRows(&m_rows);
     m_cursor = 0;
+    notify(TABLE_SORT_DONE);
     return S_OK;
 }
 
-void MemoryTable::sortRows(std::vector<PropList>* rows, const std::vector<SSortOrder>& keys)
+bool MemoryTable::rowBefore(const PropList& a, const PropList& b) const
 {
-    std::stable_sort(rows->begin(), rows->end(), [&keys](const PropList& a, const PropList& b) {
-        for (const SSortOrder& key : keys) {
-            int order = compareProps(findProp(a, key.ulPropTag), findProp(b, key.ulPropTag));
-            if (key.ulOrder == TABLE_SORT_DESCEND) {
-                order = -order;
-            }
-            if (order != 0) {
-                return order < 0;
-            }
+    for (const SSortOrder& key : m_sortKeys) {
+        int order = compareProps(findProp(a, key.ulPropTag), findProp(b, key.ulPropTag));
+        if (key.ulOrder == TABLE_SORT_DESCEND) {
+            order = -order;
         }
-        return false;
-    });
+        if (order != 0) {
+            return order < 0;
+        }
+    }
+    return false;
+}
+
+void MemoryTable::sortRows(std::vector<PropList>* rows) const
+{
+    std::stable_sort(rows->begin(), rows->end(),
+                     [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
 }
 
 HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
@@ -269,6 +376,168 @@ HRESULT MemoryTable::WaitForCompletion(ULONG, ULONG, ULONG* lpulTableStatus)
         *lpulTableStatus = 0; // complete: every operation finishes before it returns
     }
     return S_OK;
+}
+
+MemoryTable::Key MemoryTable::newInstanceKey()
+{
+    return instanceKey(m_nextKey++);
+}
+
+MemoryTable::Key MemoryTable::keyOf(const PropList& row)
+{
+    const Prop* key = findProp(row, PR_INSTANCE_KEY);
+    return key ? key->bytes : Key();
+}
+
+bool MemoryTable::matches(const PropList& row) const
+{
+    return !m_restriction || rowMatches(*m_restriction, row);
+}
+
+std::size_t MemoryTable::insertSorted(std::vector<PropList>* rows, PropList row) const
+{
+    const auto at =
+        std::upper_bound(rows->begin(), rows->end(), row,
+                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
+    const auto index = static_cast<std::size_t>(at - rows->begin());
+    rows->insert(at, std::move(row));
+    return index;
+}
+
+void MemoryTable::eraseVisible(std::size_t index)
+{
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index < m_cursor) {
+        --m_cursor; // the cursor stays on the row it was on
+    }
+}
+
+std::size_t MemoryTable::insertVisible(PropList row)
+{
+    const std::size_t index = insertSorted(&m_rows, std::move(row));
+    if (index < m_cursor) {
+        ++m_cursor; // the cursor stays on the row it was on
+    }
+    return index;
+}
+
+void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, bool withRow)
+{
+    if (!m_advise.wants(fnevTableModified)) {
+        return;
+    }
+    TableEvent event;
+    event.type = type;
+    event.key = key;
+    if (withRow) {
+        event.hasRow = true;
+        event.row = m_rows[visibleIndex];
+        event.columns = m_columns;
+        if (visibleIndex > 0) {
+            event.prior = keyOf(m_rows[visibleIndex - 1]);
+        }
+    }
+    m_advise.post(fnevTableModified,
+                  [event](LPNOTIFICATION* out) { return buildNotification(event, out); });
+}
+
+void MemoryTable::addRow(PropList row)
+{
+    if (keyOf(row).empty()) {
+        putProp(&row, binaryProp(PR_INSTANCE_KEY, newInstanceKey()));
+    }
+    const Key key = keyOf(row);
+    const bool visible = matches(row);
+    insertSorted(&m_allRows, row);
+    if (!visible) {
+        return;
+    }
+    const std::size_t index = insertVisible(std::move(row));
+    notify(TABLE_ROW_ADDED, key, index, true);
+}
+
+namespace {
+
+std::size_t indexOfKey(const std::vector<PropList>& rows, const std::vector<BYTE>& key)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Prop* value = findProp(rows[i], PR_INSTANCE_KEY);
+        if (value && value->bytes == key) {
+            return i;
+        }
+    }
+    return rows.size();
+}
+
+} // namespace
+
+bool MemoryTable::removeRow(const Key& key)
+{
+    const std::size_t all = indexOfKey(m_allRows, key);
+    if (all == m_allRows.size()) {
+        return false;
+    }
+    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
+    const std::size_t visible = indexOfKey(m_rows, key);
+    if (visible < m_rows.size()) {
+        eraseVisible(visible);
+        notify(TABLE_ROW_DELETED, key);
+    }
+    return true;
+}
+
+bool MemoryTable::replaceRow(const Key& key, PropList row)
+{
+    const std::size_t all = indexOfKey(m_allRows, key);
+    if (all == m_allRows.size()) {
+        return false;
+    }
+    putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
+    const auto fitsAt = [this](const std::vector<PropList>& rows, std::size_t i,
+                               const PropList& r) {
+        return (i == 0 || !rowBefore(r, rows[i - 1])) &&
+               (i + 1 >= rows.size() || !rowBefore(rows[i + 1], r));
+    };
+    // A row whose sort keys did not move it stays where it is, among equal neighbours too.
+    if (fitsAt(m_allRows, all, row)) {
+        m_allRows[all] = row;
+    } else {
+        m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
+        insertSorted(&m_allRows, row);
+    }
+    const std::size_t old = indexOfKey(m_rows, key);
+    const bool wasVisible = old < m_rows.size();
+    const bool isVisible = matches(row);
+    if (wasVisible && isVisible && fitsAt(m_rows, old, row)) {
+        m_rows[old] = std::move(row);
+        notify(TABLE_ROW_MODIFIED, key, old, true);
+        return true;
+    }
+    if (wasVisible) {
+        eraseVisible(old);
+        notify(TABLE_ROW_DELETED, key);
+    }
+    if (isVisible) {
+        const std::size_t index = insertVisible(std::move(row));
+        notify(TABLE_ROW_ADDED, key, index, true);
+    }
+    return true;
+}
+
+void MemoryTable::reload(std::vector<PropList> rows)
+{
+    for (PropList& row : rows) {
+        if (keyOf(row).empty()) {
+            putProp(&row, binaryProp(PR_INSTANCE_KEY, newInstanceKey()));
+        }
+    }
+    m_allRows = std::move(rows);
+    sortRows(&m_allRows);
+    m_rows.clear();
+    std::copy_if(m_allRows.begin(), m_allRows.end(), std::back_inserter(m_rows),
+                 [this](const PropList& row) { return matches(row); });
+    m_cursor = 0;
+    notify(TABLE_RELOAD);
 }
 
 } // namespace vntmapi

@@ -1,9 +1,14 @@
 // A table over rows held in memory: the profile, stores, hierarchy and contents tables all
 // hand their rows to one of these. Each row gets a PR_INSTANCE_KEY unique within the table.
+// Advised tables report Restrict, SortTable and SetColumns, and the row changes a subclass
+// makes through addRow/removeRow/replaceRow/reload.
 #pragma once
 
+#include "Notifications.h"
 #include "Property.h"
 #include "RefCounted.h"
+
+#include <memory>
 
 namespace vntmapi {
 
@@ -26,14 +31,49 @@ public:
     HRESULT Abort() override;
     HRESULT WaitForCompletion(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus) override;
 
+protected:
+    using Key = std::vector<BYTE>;
+
+    const std::vector<PropList>& allRows() const { return m_allRows; }
+    Key newInstanceKey();
+    static Key keyOf(const PropList& row);
+    bool isAdvised() const { return !m_advise.empty(); }
+
+    // Each places the row where the sort order puts it and reports what a client showing the
+    // restricted rows sees: a row outside the restriction gives no event. A row without a
+    // PR_INSTANCE_KEY gets a new one.
+    void addRow(PropList row);
+    bool removeRow(const Key& key);
+    // Keeps the row's instance key; a row that leaves or enters the restriction is reported
+    // deleted or added, one that moves as deleted then added.
+    bool replaceRow(const Key& key, PropList row);
+    // Replaces every row and sends TABLE_RELOAD.
+    void reload(std::vector<PropList> rows);
+
 private:
+    struct FreeRestriction
+    {
+        void operator()(SRestriction* r) const;
+    };
+
     HRESULT buildRow(const PropList& row, SRow* out) const;
-    static void sortRows(std::vector<PropList>* rows, const std::vector<SSortOrder>& keys);
+    void sortRows(std::vector<PropList>* rows) const;
+    bool rowBefore(const PropList& a, const PropList& b) const;
+    bool matches(const PropList& row) const;
+    std::size_t insertSorted(std::vector<PropList>* rows, PropList row) const;
+    void eraseVisible(std::size_t index);
+    std::size_t insertVisible(PropList row);
+    void notify(ULONG type, const Key& key = {}, std::size_t visibleIndex = 0,
+                bool withRow = false);
 
     std::vector<PropList> m_allRows; // every row, in the current sort order
     std::vector<PropList> m_rows;    // the rows passing the current restriction
     std::vector<ULONG> m_columns;
+    std::vector<SSortOrder> m_sortKeys;
+    std::unique_ptr<SRestriction, FreeRestriction> m_restriction; // own copy, for later rows
     std::size_t m_cursor = 0;
+    std::uint32_t m_nextKey = 1;
+    AdviseList m_advise;
 };
 
 // Orders two values of the same property for SortTable; absent values come first.

@@ -12,7 +12,8 @@ namespace vntmapi {
 
 namespace {
 
-constexpr ULONG kSupportMask = STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK;
+constexpr ULONG kSupportMask =
+    STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK | STORE_NOTIFY_OK;
 
 } // namespace
 

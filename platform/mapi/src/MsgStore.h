@@ -1,15 +1,23 @@
 // A message store over one Maildir++ tree.
 #pragma once
 
+#include "Notifications.h"
 #include "Profiles.h"
 #include "PropObject.h"
 
+#include <map>
+#include <memory>
+
 namespace vntmapi {
+
+class FolderWatcher;
+struct FolderChanges;
 
 class MsgStore : public PropObject<IMsgStore>
 {
 public:
     explicit MsgStore(StoreConfig config);
+    ~MsgStore() override;
 
     const StoreConfig& config() const { return m_config; }
     std::vector<BYTE> folderId(const std::string& folder) const;
@@ -40,8 +48,13 @@ protected:
 private:
     void addSpecialFolder(PropList* props, ULONG* mask, ULONG tag, ULONG bit,
                           const std::string& folder) const;
+    void reportCreated(const std::string& folder, const FolderChanges& changes);
 
     StoreConfig m_config;
+    AdviseList m_advise; // scoped by folder
+    // One watcher per advised folder (shared_ptr: its type is complete only where it is made);
+    // declared after m_advise, so the watchers go first.
+    std::map<std::string, std::shared_ptr<FolderWatcher>> m_watchers;
 };
 
 } // namespace vntmapi

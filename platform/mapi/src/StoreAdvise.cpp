@@ -1,15 +1,78 @@
+#include "EntryId.h"
+#include "FolderWatcher.h"
+#include "Maildir.h"
 #include "MsgStore.h"
 
 namespace vntmapi {
 
-HRESULT MsgStore::Advise(ULONG, LPENTRYID, ULONG, IMAPIAdviseSink*, ULONG*)
+MsgStore::~MsgStore() = default;
+
+HRESULT MsgStore::Advise(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask,
+                         IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lpAdviseSink || !lpulConnection) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (!(ulEventMask & fnevObjectCreated)) {
+        return MAPI_E_NO_SUPPORT; // the only event this store reports
+    }
+    EntryRef ref;
+    if (!lpEntryID || cbEntryID == 0 || !decodeEntryId(lpEntryID, cbEntryID, &ref) ||
+        ref.store != m_config.key || ref.kind != EntryKind::Folder) {
+        return MAPI_E_INVALID_ENTRYID;
+    }
+    if (!folderExists(ref.folder)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    const HRESULT hr = m_advise.add(ulEventMask, lpAdviseSink, ref.folder, lpulConnection);
+    if (FAILED(hr) || m_watchers.count(ref.folder)) {
+        return hr;
+    }
+    const std::string folder = ref.folder;
+    const Listing baseline =
+        folder == kSubtreeFolder ? Listing() : scanFolder(folderDirectory(folder));
+    m_watchers[folder] = std::make_shared<FolderWatcher>(
+        m_config.path, folder, true, baseline,
+        [this, folder](const FolderChanges& changes) { reportCreated(folder, changes); });
+    return hr;
 }
 
-HRESULT MsgStore::Unadvise(ULONG)
+HRESULT MsgStore::Unadvise(ULONG ulConnection)
 {
-    return MAPI_E_NO_SUPPORT;
+    const HRESULT hr = m_advise.remove(ulConnection);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const std::vector<std::string> advised = m_advise.scopes();
+    std::erase_if(m_watchers, [&advised](const auto& entry) {
+        return std::find(advised.begin(), advised.end(), entry.first) == advised.end();
+    });
+    return hr;
+}
+
+void MsgStore::reportCreated(const std::string& folder, const FolderChanges& changes)
+{
+    ObjectEvent event;
+    event.parentId = folderId(folder);
+    const auto post = [&] {
+        m_advise.post(fnevObjectCreated, folder,
+                      [event](LPNOTIFICATION* out) { return buildNotification(event, out); });
+    };
+    event.objectType = MAPI_MESSAGE;
+    for (const MessageFile& file : changes.added) {
+        EntryRef ref = folderRef(m_config.key, folder);
+        ref.kind = EntryKind::Message;
+        ref.message = file.baseName;
+        event.entryId = encodeEntryId(ref);
+        post();
+    }
+    event.objectType = MAPI_FOLDER;
+    for (const std::string& child : changes.newFolders) {
+        if (parentFolder(child) == folder) {
+            event.entryId = folderId(child);
+            post();
+        }
+    }
 }
 
 } // namespace vntmapi

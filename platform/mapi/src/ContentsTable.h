@@ -1,0 +1,37 @@
+// A folder's contents table. Once advised it watches the folder and keeps its rows current,
+// reporting each added, deleted or changed message to its sinks.
+#pragma once
+
+#include "FolderWatcher.h"
+#include "MemoryTable.h"
+#include "MsgStore.h"
+
+#include <map>
+
+namespace vntmapi {
+
+class ContentsTable : public MemoryTable
+{
+public:
+    // Holds a reference to `store` for its lifetime.
+    ContentsTable(MsgStore* store, std::string folder, std::vector<ULONG> columns);
+    ~ContentsTable() override;
+
+    HRESULT Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
+                   ULONG* lpulConnection) override;
+    HRESULT Unadvise(ULONG ulConnection) override;
+
+private:
+    std::string uniqueNameOf(const PropList& row) const;
+    void apply(const FolderChanges& changes);
+    void reloadAll();
+    void updateRow(const MessageFile& file);
+
+    MsgStore* m_store;
+    std::string m_folder;
+    Listing m_baseline; // the files the rows were read from, for the first comparison
+    std::map<std::string, Key> m_keys; // instance key of each unique name, for the table's life
+    std::unique_ptr<FolderWatcher> m_watcher;
+};
+
+} // namespace vntmapi
