@@ -1,5 +1,6 @@
 #include "ContentsTable.h"
 
+#include "Contacts.h"
 #include "EntryId.h"
 #include "Folder.h"
 #include "FolderIndex.h"
@@ -35,7 +36,7 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     for (const PropList& row : allRows()) {
         m_keys[uniqueNameOf(row)] = keyOf(row);
     }
-    if (m_folder == kSubtreeFolder) {
+    if (m_folder == kSubtreeFolder || m_folder == kContactsFolder) {
         return;
     }
     // Line the listing up with the rows, so the first comparison reports what the rows lack
@@ -51,6 +52,7 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
 
 ContentsTable::~ContentsTable()
 {
+    m_contactsWatcher.reset();
     m_watcher.reset();
     m_store->Release();
 }
@@ -59,7 +61,14 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
                               ULONG* lpulConnection)
 {
     const HRESULT hr = MemoryTable::Advise(ulEventMask, lpAdviseSink, lpulConnection);
-    if (FAILED(hr) || m_watcher || m_folder == kSubtreeFolder) {
+    if (FAILED(hr) || m_watcher || m_contactsWatcher || m_folder == kSubtreeFolder) {
+        return hr;
+    }
+    if (m_folder == kContactsFolder) {
+        m_contactsWatcher = std::make_unique<QFileSystemWatcher>(
+            QStringList{QString::fromStdString(m_store->folderDirectory(m_folder))});
+        QObject::connect(m_contactsWatcher.get(), &QFileSystemWatcher::directoryChanged,
+                         [this] { reloadAll(); });
         return hr;
     }
     m_watcher =
@@ -76,6 +85,9 @@ HRESULT ContentsTable::Unadvise(ULONG ulConnection)
     if (SUCCEEDED(hr) && !isAdvised() && m_watcher) {
         m_baseline = m_watcher->listing();
         m_watcher.reset();
+    }
+    if (SUCCEEDED(hr) && !isAdvised()) {
+        m_contactsWatcher.reset();
     }
     return hr;
 }

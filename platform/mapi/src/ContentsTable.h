@@ -6,6 +6,7 @@
 #include "MemoryTable.h"
 #include "MsgStore.h"
 
+#include <QFileSystemWatcher>
 #include <map>
 
 namespace vntmapi {
@@ -32,6 +33,8 @@ private:
     Listing m_baseline; // the files the rows were read from, for the first comparison
     std::map<std::string, Key> m_keys; // instance key of each unique name, for the table's life
     std::unique_ptr<FolderWatcher> m_watcher;
+    // The contacts folder is a vCard directory, not a Maildir: any change reloads it.
+    std::unique_ptr<QFileSystemWatcher> m_contactsWatcher;
 };
 
 } // namespace vntmapi

@@ -1,6 +1,7 @@
 // The contacts folder (a vCard directory) in a store's hierarchy, its contents table and
 // contacts; creating and emptying Maildir++ folders.
 #include "MapiFixture.h"
+#include "NotifySink.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void contactProperties_data();
     void contactProperties();
     void contactsFolderRefusesMail();
+    void contactsTableFollowsTheDirectory();
     void storeWithoutContacts();
     void createFolder_data();
     void createFolder();
@@ -323,6 +325,28 @@ void TestMaildirContacts::contactsFolderRefusesMail()
     QCOMPARE(contacts->CreateFolder(FOLDER_GENERIC, "Sub", nullptr, nullptr, 0, child.put()),
              MAPI_E_NO_SUPPORT);
     QCOMPARE(contacts->EmptyFolder(0, nullptr, 0), MAPI_E_NO_SUPPORT);
+}
+
+void TestMaildirContacts::contactsTableFollowsTheDirectory()
+{
+    MapiPtr<IMAPIFolder> contacts = open(folderIdByName(QStringLiteral("Contacts")));
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(contacts->GetContentsTable(0, table.put()), S_OK);
+    MapiPtr<RecordingSink> sink(new RecordingSink);
+    ULONG connection = 0;
+    QCOMPARE(table->Advise(fnevTableModified, sink.get(), &connection), S_OK);
+    QTest::qWait(200);
+    QVERIFY(sink->seen.empty()); // advising alone changes nothing
+
+    const QString added = m_dir.filePath(QStringLiteral("contacts/bob.vcf"));
+    QVERIFY(writeFile(added, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob Added\r\nEND:VCARD\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(!sink->seen.empty(), 1000);
+    QCOMPARE(sink->seen.back().tableEvent, TABLE_RELOAD);
+    RowSet rows;
+    QCOMPARE(queryAll(table.get(), {PR_DISPLAY_NAME}, &rows), S_OK);
+    QCOMPARE(rows.count(), 5u);
+    QCOMPARE(table->Unadvise(connection), S_OK);
+    QVERIFY(QFile::remove(added));
 }
 
 void TestMaildirContacts::storeWithoutContacts()

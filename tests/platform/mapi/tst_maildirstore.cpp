@@ -264,7 +264,9 @@ void TestMaildirStore::storeProperties()
     QCOMPARE(v[4].ulPropTag, CHANGE_PROP_TYPE(PR_IPM_OUTBOX_ENTRYID, PT_ERROR));
     QCOMPARE(v[4].Value.err, MAPI_E_NOT_FOUND);
     QVERIFY(isError(&v[5]));
-    QVERIFY(!(v[6].Value.l & STORE_NOTIFY_OK)); // no notifications yet: the program turns them off
+    QVERIFY(v[6].Value.l & STORE_NOTIFY_OK);
+    QVERIFY(v[6].Value.l & STORE_HTML_OK);
+    QVERIFY(!(v[6].Value.l & STORE_RTF_OK)); // callers keep the bodies in step with RTFSync
 }
 
 void TestMaildirStore::hierarchyWalk()
