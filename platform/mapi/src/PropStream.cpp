@@ -13,21 +13,12 @@ constexpr std::uint64_t kMaxSize = std::numeric_limits<ULONG>::max();
 
 } // namespace
 
-PropStream::PropStream(IMAPIProp* owner, ULONG tag, std::string data, bool writable)
-    : m_owner(owner)
-    , m_tag(tag)
-    , m_data(std::move(data))
+BufferStream::BufferStream(std::string data, bool writable)
+    : m_data(std::move(data))
     , m_writable(writable)
-{
-    m_owner->AddRef();
-}
+{}
 
-PropStream::~PropStream()
-{
-    m_owner->Release();
-}
-
-HRESULT PropStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
+HRESULT BufferStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
 {
     if (!pv && cb != 0) {
         return MAPI_E_INVALID_PARAMETER;
@@ -44,7 +35,7 @@ HRESULT PropStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
     return S_OK; // a short read is the end of the stream, not an error
 }
 
-HRESULT PropStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten)
+HRESULT BufferStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten)
 {
     if (pcbWritten) {
         *pcbWritten = 0;
@@ -69,7 +60,7 @@ HRESULT PropStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten)
     return S_OK;
 }
 
-HRESULT PropStream::Seek(std::int64_t move, ULONG origin, std::uint64_t* newPosition)
+HRESULT BufferStream::Seek(std::int64_t move, ULONG origin, std::uint64_t* newPosition)
 {
     std::int64_t base = 0;
     switch (origin) {
@@ -95,7 +86,7 @@ HRESULT PropStream::Seek(std::int64_t move, ULONG origin, std::uint64_t* newPosi
     return S_OK;
 }
 
-HRESULT PropStream::SetSize(std::uint64_t newSize)
+HRESULT BufferStream::SetSize(std::uint64_t newSize)
 {
     if (!m_writable) {
         return MAPI_E_NO_ACCESS;
@@ -107,24 +98,38 @@ HRESULT PropStream::SetSize(std::uint64_t newSize)
     return S_OK;
 }
 
+PropStream::PropStream(IMAPIProp* owner, ULONG tag, std::string data, bool writable)
+    : BufferStream(std::move(data), writable)
+    , m_owner(owner)
+    , m_tag(tag)
+{
+    m_owner->AddRef();
+}
+
+PropStream::~PropStream()
+{
+    m_owner->Release();
+}
+
 HRESULT PropStream::Commit(ULONG)
 {
-    if (!m_writable) {
+    if (!writable()) {
         return MAPI_E_NO_ACCESS;
     }
+    std::string& bytes = data();
     // A string property ends at its first zero byte, as it would when set with SetProps.
     SPropValue value{};
     value.ulPropTag = m_tag;
     if (PROP_TYPE(m_tag) == PT_BINARY) {
-        value.Value.bin.cb = static_cast<ULONG>(m_data.size());
-        value.Value.bin.lpb = reinterpret_cast<LPBYTE>(m_data.data());
+        value.Value.bin.cb = static_cast<ULONG>(bytes.size());
+        value.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
     } else {
-        value.Value.lpszA = m_data.data();
+        value.Value.lpszA = bytes.data();
     }
     return m_owner->SetProps(1, &value, nullptr);
 }
 
-HRESULT PropStream::GetSize(std::uint64_t* size)
+HRESULT BufferStream::GetSize(std::uint64_t* size)
 {
     if (!size) {
         return MAPI_E_INVALID_PARAMETER;
