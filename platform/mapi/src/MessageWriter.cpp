@@ -210,9 +210,14 @@ GMimeObject* buildBody(const PropList& props)
     return GMIME_OBJECT(alternative);
 }
 
-std::string attachmentName(const PropList& props)
+// The file name of an attachment; the display name stands in for a file without one, not
+// for an attached message, whose display name is its subject.
+std::string attachmentName(const PropList& props, bool embedded)
 {
     for (ULONG tag : {PR_ATTACH_LONG_FILENAME, PR_ATTACH_FILENAME, PR_DISPLAY_NAME}) {
+        if (embedded && tag == PR_DISPLAY_NAME) {
+            break;
+        }
         if (const Prop* name = findProp(props, tag); name && !name->text.empty()) {
             return name->text;
         }
@@ -262,7 +267,8 @@ GMimeObject* attachmentPart(const AttachmentData& attachment)
     const PropList& props = attachment.props;
     const Prop* method = findProp(props, PR_ATTACH_METHOD);
     GMimeObject* part = nullptr;
-    if (method && method->number == ATTACH_EMBEDDED_MSG) {
+    const bool embedded = method && method->number == ATTACH_EMBEDDED_MSG;
+    if (embedded) {
         part = embeddedPart(attachment.data);
     }
     if (!part) {
@@ -275,7 +281,7 @@ GMimeObject* attachmentPart(const AttachmentData& attachment)
         g_mime_object_set_content_id(part, contentId->text.c_str());
     }
     // Non-ASCII names are written in the RFC 2231 form, GMime's default for parameters.
-    const std::string name = attachmentName(props);
+    const std::string name = attachmentName(props, embedded && GMIME_IS_MESSAGE_PART(part));
     if (!name.empty()) {
         g_mime_object_set_content_disposition_parameter(part, "filename", name.c_str());
         g_mime_object_set_content_type_parameter(part, "name", name.c_str());
