@@ -273,6 +273,10 @@ private:
             m_html = !hasNumber || number != 0;
         } else if (word == "htmlrtf") {
             m_state.rtfOnly = !hasNumber || number != 0;
+        } else if (word == "bin" && hasNumber) {
+            // Raw bytes follow, which must not be read as RTF.
+            m_pos += std::min<std::size_t>(std::size_t(std::max<std::int64_t>(number, 0)),
+                                           m_rtf.size() - m_pos);
         } else if (word == "uc" && hasNumber) {
             m_state.fallbackChars = int(std::clamp<std::int64_t>(number, 0, 16));
         } else if (word == "u" && hasNumber) {

@@ -321,6 +321,11 @@ void TestRtfStream::syncRtfToBody_data()
                     "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} end\\par}"
         << "link end\n"
         << false;
+    // Raw bytes after \binN are data, whatever they look like.
+    QTest::newRow("binary data") << header + "{\\*\\blob\\bin4 }{\\}}x\\bin3 a\\b y\\par}"
+                                 << "x y\n"
+                                 << false;
+    QTest::newRow("unbalanced groups") << QByteArray("{\\rtf1 a}}}b{{{c\\par") << "abc\n" << false;
     QTest::newRow("encapsulated html")
         << QByteArray("{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f0 Arial;}}"
                       "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <body>}"
