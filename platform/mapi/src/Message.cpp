@@ -8,6 +8,7 @@
 #include "PropStream.h"
 #include "RtfStream.h"
 #include "StoredProps.h"
+#include "Tnef.h"
 
 namespace vntmapi {
 
@@ -44,6 +45,47 @@ bool isValidRtf(const SPropValue& value)
     const auto* bytes = reinterpret_cast<const char*>(value.Value.bin.lpb);
     return value.Value.bin.cb == 0 ||
            (bytes && decodeCompressedRtf(std::string(bytes, value.Value.bin.cb), &rtf));
+}
+
+bool isTnef(const AttachmentData& attachment)
+{
+    const Prop* type = findProp(attachment.props, PR_ATTACH_MIME_TAG);
+    const Prop* name = findProp(attachment.props, PR_ATTACH_LONG_FILENAME);
+    return (type &&
+            (type->text == "application/ms-tnef" || type->text == "application/vnd.ms-tnef")) ||
+           (name && g_ascii_strcasecmp(name->text.c_str(), "winmail.dat") == 0);
+}
+
+// The bodies a winmail.dat attachment carries, for a message whose MIME parts lack them. The
+// attachment itself stays, so that saving the message loses nothing.
+void addTnefBodies(const std::vector<AttachmentData>& attachments, PropList* props)
+{
+    for (const AttachmentData& attachment : attachments) {
+        PropList tnef;
+        if (!isTnef(attachment)) {
+            continue;
+        }
+        readTnefMessageProps(attachment.data, &tnef);
+        std::string rtf;
+        const Prop* compressed = findProp(tnef, PR_RTF_COMPRESSED);
+        if (compressed && !findProp(*props, PR_RTF_COMPRESSED) &&
+            decodeCompressedRtf({compressed->bytes.begin(), compressed->bytes.end()}, &rtf)) {
+            props->push_back(*compressed);
+        }
+        const Prop* body = findProp(tnef, PR_BODY);
+        if (body && !findProp(*props, PR_BODY)) {
+            props->push_back(stringProp(PR_BODY, body->text));
+        }
+        const Prop* html = findProp(tnef, CHANGE_PROP_TYPE(PR_BODY_HTML, PT_UNSPECIFIED));
+        if (html && !findProp(*props, PR_BODY_HTML)) {
+            props->push_back(stringProp(
+                PR_BODY_HTML,
+                PROP_TYPE(html->tag) == PT_BINARY
+                    ? validUtf8(std::string(html->bytes.begin(), html->bytes.end()).c_str())
+                    : html->text));
+        }
+        return;
+    }
 }
 
 } // namespace
@@ -113,6 +155,7 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
         putProp(props, std::move(stored));
     }
     loaded->recipients = std::move(content.recipients);
+    addTnefBodies(content.attachments, props);
     loaded->attachments = std::move(content.attachments);
     return S_OK;
 }

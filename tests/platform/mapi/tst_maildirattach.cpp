@@ -135,6 +135,80 @@ HRESULT addAttachment(IMessage* message, const QString& name, const QByteArray& 
     return SUCCEEDED(hr) ? attach->SaveChanges(KEEP_OPEN_READWRITE) : hr;
 }
 
+// A winmail.dat written field by field: the signature and key, then attributes, each with
+// its level, id, length, data and checksum.
+class TnefBuilder
+{
+public:
+    TnefBuilder()
+    {
+        le(0x223E9F78, 4, &m_bytes);
+        le(1, 2, &m_bytes);
+    }
+    static void le(quint32 value, int size, QByteArray* out)
+    {
+        for (int i = 0; i < size; ++i) {
+            out->append(char(value >> (8 * i)));
+        }
+    }
+    static void padded(const QByteArray& data, QByteArray* out)
+    {
+        le(quint32(data.size()), 4, out);
+        out->append(data);
+        out->append(QByteArray((4 - data.size() % 4) % 4, '\0'));
+    }
+    void attribute(quint32 id, const QByteArray& data, bool goodChecksum = true)
+    {
+        m_bytes.append(char(1));
+        le(id, 4, &m_bytes);
+        le(quint32(data.size()), 4, &m_bytes);
+        m_bytes.append(data);
+        quint32 sum = goodChecksum ? 0 : 1;
+        for (char c : data) {
+            sum += quint8(c);
+        }
+        le(sum & 0xFFFF, 2, &m_bytes);
+    }
+    QByteArray bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+// The first worked example of compressed RTF.
+const QByteArray kExampleRtf = "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n";
+const QByteArray kExampleCompressed =
+    QByteArray::fromHex("2d0000002b0000004c5a4675f1c5c7a703000a00726370673132354232"
+                        "0af32068656c090020627705b06c647d0a800fa0");
+
+// attMAPIProps with a named property, a multi-valued one, the RTF and a Unicode body.
+QByteArray tnefMapiProps()
+{
+    QByteArray props;
+    TnefBuilder::le(4, 4, &props);
+    TnefBuilder::le(PT_LONG, 2, &props);
+    TnefBuilder::le(0x8001, 2, &props);
+    props.append(reinterpret_cast<const char*>(&PS_PUBLIC_STRINGS), 16);
+    TnefBuilder::le(MNID_STRING, 4, &props);
+    TnefBuilder::padded(QByteArray("N\0a\0m\0e\0\0\0", 10), &props);
+    TnefBuilder::le(7, 4, &props);
+    TnefBuilder::le(PT_MV_LONG, 2, &props);
+    TnefBuilder::le(0x6601, 2, &props);
+    TnefBuilder::le(2, 4, &props);
+    TnefBuilder::le(1, 4, &props);
+    TnefBuilder::le(2, 4, &props);
+    TnefBuilder::le(PT_BINARY, 2, &props);
+    TnefBuilder::le(PROP_ID(PR_RTF_COMPRESSED), 2, &props);
+    TnefBuilder::le(1, 4, &props);
+    TnefBuilder::padded(kExampleCompressed, &props);
+    TnefBuilder::le(PT_UNICODE, 2, &props);
+    TnefBuilder::le(PROP_ID(PR_BODY), 2, &props);
+    TnefBuilder::le(1, 4, &props);
+    const QString body = QStringLiteral("Hello w\u00F6rld\n");
+    QByteArray utf16(reinterpret_cast<const char*>(body.utf16()), int(body.size()) * 2);
+    TnefBuilder::padded(utf16 + QByteArray(2, '\0'), &props);
+    return props;
+}
 } // namespace
 
 class TestMaildirAttach : public QObject
@@ -155,6 +229,8 @@ private Q_SLOTS:
     void deleteAttachment();
     void resaveKeepsAttachments();
     void attachErrors();
+    void tnefBody_data();
+    void tnefBody();
     void copyProps_data();
     void copyProps();
     void copyToWithExclusions();
@@ -550,6 +626,61 @@ void TestMaildirAttach::attachErrors()
     MapiPtr<IAttach> other;
     QCOMPARE(message->CreateAttach(nullptr, 0, &second, other.put()), S_OK);
     QVERIFY(second != number);
+}
+
+void TestMaildirAttach::tnefBody_data()
+{
+    QTest::addColumn<QByteArray>("tnef");
+    QTest::addColumn<bool>("plainPart");
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("body");
+    TnefBuilder good;
+    good.attribute(0x00078008, "IPM.Microsoft Mail.Note"); // the message class, skipped
+    good.attribute(0x00069003, tnefMapiProps());
+    QTest::newRow("with a text part")
+        << good.bytes() << true << kExampleRtf << QStringLiteral("See attached.\r\n");
+    QTest::newRow("alone") << good.bytes() << false << kExampleRtf
+                           << QStringLiteral("Hello w\u00F6rld\n");
+    TnefBuilder damaged;
+    damaged.attribute(0x00069003, tnefMapiProps(), false);
+    QTest::newRow("bad checksum") << damaged.bytes() << true << QByteArray()
+                                  << QStringLiteral("See attached.\r\n");
+    QTest::newRow("cut short") << good.bytes().left(good.bytes().size() - 40) << true
+                               << QByteArray() << QStringLiteral("See attached.\r\n");
+    QTest::newRow("not TNEF") << QByteArray("MZ\x90\0 something else") << true << QByteArray()
+                              << QStringLiteral("See attached.\r\n");
+}
+
+void TestMaildirAttach::tnefBody()
+{
+    QFETCH(QByteArray, tnef);
+    QFETCH(bool, plainPart);
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, body);
+    const QByteArray winmail =
+        base64Part("Content-Type: application/ms-tnef; name=\"winmail.dat\"\r\n", tnef);
+    QList<QByteArray> parts{winmail};
+    if (plainPart) {
+        parts.prepend(kPlain);
+    }
+    MapiPtr<IMessage> message = deliver(kHeaders + multipart("mixed", "b1", parts));
+    QVERIFY(message);
+    // The winmail.dat stays an attachment, so a save writes it back.
+    QCOMPARE(attachmentNumbers(message.get()).size(), 1);
+    MapiPtr<IStream> compressed;
+    const HRESULT hr =
+        message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, compressed.putUnknown());
+    QCOMPARE(hr, rtf.isEmpty() ? MAPI_E_NOT_FOUND : S_OK);
+    if (!rtf.isEmpty()) {
+        MapiPtr<IStream> stream;
+        QCOMPARE(api().WrapCompressedRTFStream(compressed.get(), 0, stream.put()), S_OK);
+        QCOMPARE(readAll(stream.get()), rtf);
+    }
+    TagArray tags{PR_BODY};
+    Buffer<SPropValue> props;
+    ULONG count = 0;
+    QVERIFY(SUCCEEDED(message->GetProps(tags.get(), 0, &count, props.put())));
+    QCOMPARE(text(props.get()), body);
 }
 
 void TestMaildirAttach::copyProps_data()
