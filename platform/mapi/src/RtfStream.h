@@ -1,7 +1,7 @@
 // The stream WrapCompressedRTFStream hands out: RTF text over a PR_RTF_COMPRESSED stream.
 #pragma once
 
-#include "PropStream.h"
+#include "BufferStream.h"
 
 namespace vntmapi {
 
