@@ -123,8 +123,7 @@ HRESULT Attachment::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray*
 
 HRESULT Attachment::SaveChanges(ULONG)
 {
-    m_message->storeAttachment(m_number, m_data);
-    return S_OK;
+    return m_message->storeAttachment(m_number, m_data);
 }
 
 HRESULT Attachment::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlags,

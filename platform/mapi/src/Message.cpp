@@ -333,13 +333,20 @@ Message::NumberedAttachment* Message::findAttachment(ULONG number)
     return nullptr;
 }
 
-void Message::storeAttachment(ULONG number, AttachmentData attachment)
+HRESULT Message::storeAttachment(ULONG number, AttachmentData attachment)
 {
     if (NumberedAttachment* old = findAttachment(number)) {
         old->data = std::move(attachment);
-    } else {
-        m_attachments.push_back({number, std::move(attachment)});
+        return S_OK;
     }
+    const auto created =
+        std::find(m_createdAttachments.begin(), m_createdAttachments.end(), number);
+    if (created == m_createdAttachments.end()) {
+        return MAPI_E_OBJECT_DELETED;
+    }
+    m_createdAttachments.erase(created);
+    m_attachments.push_back({number, std::move(attachment)});
+    return S_OK;
 }
 
 HRESULT Message::GetAttachmentTable(ULONG, IMAPITable** lppTable)
@@ -382,6 +389,7 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttachmentNu
     }
     // The number is taken now, so two attachments created side by side never share one.
     *lpulAttachmentNum = m_nextAttachment++;
+    m_createdAttachments.push_back(*lpulAttachmentNum);
     *lppAttach = new Attachment(this, *lpulAttachmentNum, newAttachmentData(), false);
     return S_OK;
 }
@@ -392,7 +400,14 @@ HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG, IMAPIProgress*, ULON
         std::find_if(m_attachments.begin(), m_attachments.end(),
                      [&](const NumberedAttachment& a) { return a.number == ulAttachmentNum; });
     if (found == m_attachments.end()) {
-        return MAPI_E_NOT_FOUND;
+        // One created and not saved yet cannot be saved any more either.
+        const auto created =
+            std::find(m_createdAttachments.begin(), m_createdAttachments.end(), ulAttachmentNum);
+        if (created == m_createdAttachments.end()) {
+            return MAPI_E_NOT_FOUND;
+        }
+        m_createdAttachments.erase(created);
+        return S_OK;
     }
     m_attachments.erase(found);
     return S_OK;

@@ -57,8 +57,9 @@ public:
                       LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
                       LPSPropTagArray* lppProblems) override;
 
-    // An attachment's SaveChanges: replaces attachment `number`, or adds it.
-    void storeAttachment(ULONG number, AttachmentData attachment);
+    // An attachment's SaveChanges: replaces attachment `number`, or adds it when it was
+    // created and not yet saved. MAPI_E_OBJECT_DELETED once it has been deleted.
+    HRESULT storeAttachment(ULONG number, AttachmentData attachment);
 
 protected:
     PropList properties() const override;
@@ -77,9 +78,8 @@ private:
     };
 
     NumberedAttachment* findAttachment(ULONG number);
-    // Copies `tags` into `dest`; what cannot be copied is listed in `problems` when `strict`,
-    // else skipped (CopyTo leaves out what is computed).
-    void copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flags, bool strict,
+    // Copies `tags` into `dest`; what cannot be copied is listed in `problems`.
+    void copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flags,
                   std::vector<CopyProblem>* problems) const;
     bool copyValue(Message* dest, ULONG tag, bool noReplace, SCODE* problem) const;
     HRESULT checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
@@ -93,6 +93,7 @@ private:
     PropList m_props;
     RecipientList m_recipients;
     std::vector<NumberedAttachment> m_attachments;
+    std::vector<ULONG> m_createdAttachments; // numbers handed out by CreateAttach, not saved
     ULONG m_nextAttachment = 0;
 };
 

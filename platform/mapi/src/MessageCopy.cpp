@@ -110,7 +110,7 @@ bool Message::copyValue(Message* dest, ULONG tag, bool noReplace, SCODE* problem
     return true;
 }
 
-void Message::copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flags, bool strict,
+void Message::copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flags,
                        std::vector<CopyProblem>* problems) const
 {
     const bool noReplace = flags & MAPI_NOREPLACE;
@@ -136,7 +136,7 @@ void Message::copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flag
         } else {
             copyValue(dest, tag, noReplace, &problem);
         }
-        if (problem != S_OK && strict) {
+        if (problem != S_OK) {
             problems->push_back({static_cast<ULONG>(i), tag, problem});
         }
     }
@@ -166,7 +166,7 @@ HRESULT Message::CopyTo(ULONG, LPCIID, LPSPropTagArray lpExcludeProps, ULONG, IM
         }
     }
     std::vector<CopyProblem> problems;
-    copyInto(dest, tags, ulFlags, true, &problems);
+    copyInto(dest, tags, ulFlags, &problems);
     return returnProblems(problems, lppProblems);
 }
 
@@ -188,7 +188,7 @@ HRESULT Message::CopyProps(LPSPropTagArray lpIncludeProps, ULONG, IMAPIProgress*
     const std::vector<ULONG> tags(lpIncludeProps->aulPropTag,
                                   lpIncludeProps->aulPropTag + lpIncludeProps->cValues);
     std::vector<CopyProblem> problems;
-    copyInto(dest, tags, ulFlags, true, &problems);
+    copyInto(dest, tags, ulFlags, &problems);
     return returnProblems(problems, lppProblems);
 }
 

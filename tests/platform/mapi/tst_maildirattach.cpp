@@ -561,7 +561,11 @@ void TestMaildirAttach::deleteAttachment()
     QVERIFY(message);
     const QList<LONG> numbers = attachmentNumbers(message.get());
     QCOMPARE(numbers.size(), 2);
+    MapiPtr<IAttach> opened;
+    QCOMPARE(message->OpenAttach(ULONG(numbers[1]), nullptr, MAPI_MODIFY, opened.put()), S_OK);
     QCOMPARE(message->DeleteAttach(ULONG(numbers[1]), 0, nullptr, 0), S_OK);
+    // An attachment still open when it was deleted does not come back by saving it.
+    QCOMPARE(opened->SaveChanges(0), MAPI_E_OBJECT_DELETED);
     QCOMPARE(message->DeleteAttach(ULONG(numbers[1]), 0, nullptr, 0), MAPI_E_NOT_FOUND);
     QCOMPARE(attachmentNumbers(message.get()), QList<LONG>{numbers[0]});
     QCOMPARE(message->SaveChanges(0), S_OK);
