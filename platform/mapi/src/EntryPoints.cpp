@@ -1,4 +1,6 @@
 // The exported entry points other than memory management.
+#include "RtfStream.h"
+#include "RtfSync.h"
 #include "Session.h"
 #include "vntmapi/MapiEntryPoints.h"
 
@@ -119,14 +121,24 @@ HRESULT MAPILogonEx(ULONG_PTR, const char* lpszProfileName, const char*, ULONG u
     return S_OK;
 }
 
-HRESULT RTFSync(IMessage*, ULONG, BOOL*)
+HRESULT RTFSync(IMessage* lpMessage, ULONG ulFlags, BOOL* lpfMessageUpdated)
 {
-    return MAPI_E_NO_SUPPORT;
+    return vntmapi::rtfSync(lpMessage, ulFlags, lpfMessageUpdated);
 }
 
-HRESULT WrapCompressedRTFStream(IStream*, ULONG, IStream**)
+HRESULT WrapCompressedRTFStream(IStream* lpCompressedRTFStream, ULONG ulFlags,
+                                IStream** lppUncompressedRTFStream)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lpCompressedRTFStream || !lppUncompressedRTFStream) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *lppUncompressedRTFStream = nullptr;
+    if (ulFlags & MAPI_MODIFY) {
+        *lppUncompressedRTFStream =
+            vntmapi::newRtfWriter(lpCompressedRTFStream, ulFlags & STORE_UNCOMPRESSED_RTF);
+        return S_OK;
+    }
+    return vntmapi::openRtfReader(lpCompressedRTFStream, lppUncompressedRTFStream);
 }
 
 SCODE ScCreateConversationIndex(ULONG cbParent, LPBYTE lpbParent, ULONG* lpcbConvIndex,

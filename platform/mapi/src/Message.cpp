@@ -1,11 +1,14 @@
 #include "Message.h"
 
+#include "Attachment.h"
 #include "MemoryTable.h"
 #include "MessageWriter.h"
 #include "MimeContent.h"
 #include "NamedProps.h"
 #include "PropStream.h"
+#include "RtfStream.h"
 #include "StoredProps.h"
+#include "Tnef.h"
 
 namespace vntmapi {
 
@@ -25,13 +28,64 @@ bool isReadOnlyProp(ULONG tag)
            id != PROP_ID(PR_MESSAGE_DELIVERY_TIME);
 }
 
-// The bodies OpenProperty gives as streams: plain text and HTML, as text or as bytes.
+// The bodies OpenProperty gives as streams: plain text and HTML, as text or as bytes, and
+// the compressed RTF.
 bool isStreamableBody(ULONG tag)
 {
     const ULONG id = PROP_ID(tag);
     const ULONG type = PROP_TYPE(tag);
     const bool body = id == PROP_ID(PR_BODY) || id == PROP_ID(PR_BODY_HTML);
-    return body && (type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY);
+    return tag == PR_RTF_COMPRESSED ||
+           (body && (type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY));
+}
+
+bool isValidRtf(const SPropValue& value)
+{
+    std::string rtf;
+    const auto* bytes = reinterpret_cast<const char*>(value.Value.bin.lpb);
+    return value.Value.bin.cb == 0 ||
+           (bytes && decodeCompressedRtf(std::string(bytes, value.Value.bin.cb), &rtf));
+}
+
+bool isTnef(const AttachmentData& attachment)
+{
+    const Prop* type = findProp(attachment.props, PR_ATTACH_MIME_TAG);
+    const Prop* name = findProp(attachment.props, PR_ATTACH_LONG_FILENAME);
+    return (type &&
+            (type->text == "application/ms-tnef" || type->text == "application/vnd.ms-tnef")) ||
+           (name && g_ascii_strcasecmp(name->text.c_str(), "winmail.dat") == 0);
+}
+
+// The bodies a winmail.dat attachment carries, for a message whose MIME parts lack them. The
+// attachment itself stays, so that saving the message loses nothing.
+void addTnefBodies(const std::vector<AttachmentData>& attachments, PropList* props)
+{
+    for (const AttachmentData& attachment : attachments) {
+        PropList tnef;
+        if (!isTnef(attachment)) {
+            continue;
+        }
+        readTnefMessageProps(attachment.data, &tnef);
+        std::string rtf;
+        const Prop* compressed = findProp(tnef, PR_RTF_COMPRESSED);
+        if (compressed && !findProp(*props, PR_RTF_COMPRESSED) &&
+            decodeCompressedRtf({compressed->bytes.begin(), compressed->bytes.end()}, &rtf)) {
+            props->push_back(*compressed);
+        }
+        const Prop* body = findProp(tnef, PR_BODY);
+        if (body && !findProp(*props, PR_BODY)) {
+            props->push_back(stringProp(PR_BODY, body->text));
+        }
+        const Prop* html = findProp(tnef, CHANGE_PROP_TYPE(PR_BODY_HTML, PT_UNSPECIFIED));
+        if (html && !findProp(*props, PR_BODY_HTML)) {
+            props->push_back(stringProp(
+                PR_BODY_HTML,
+                PROP_TYPE(html->tag) == PT_BINARY
+                    ? validUtf8(std::string(html->bytes.begin(), html->bytes.end()).c_str())
+                    : html->text));
+        }
+        return;
+    }
 }
 
 } // namespace
@@ -71,7 +125,7 @@ struct Loaded
 {
     PropList props;
     RecipientList recipients;
-    bool hasAttachments = false;
+    std::vector<AttachmentData> attachments;
 };
 
 HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std::string& baseName,
@@ -91,11 +145,18 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
     addText(props, PR_BODY, content.bodyText);
     addText(props, PR_BODY_HTML, content.bodyHtml);
     addText(props, PR_TRANSPORT_MESSAGE_HEADERS, content.headers);
+    if (!content.bodyRtf.empty()) {
+        const std::string compressed = encodeCompressedRtf(content.bodyRtf);
+        if (!compressed.empty()) {
+            props->push_back(binaryProp(PR_RTF_COMPRESSED, {compressed.begin(), compressed.end()}));
+        }
+    }
     for (Prop& stored : content.stored) {
         putProp(props, std::move(stored));
     }
     loaded->recipients = std::move(content.recipients);
-    loaded->hasAttachments = summary.hasAttachments;
+    addTnefBodies(content.attachments, props);
+    loaded->attachments = std::move(content.attachments);
     return S_OK;
 }
 
@@ -108,7 +169,7 @@ HRESULT openMessage(MsgStore* store, const std::string& folder, const std::strin
     const HRESULT hr = loadMessage(*store, folder, baseName, &loaded);
     if (SUCCEEDED(hr)) {
         *message = new Message(store, folder, baseName, std::move(loaded.props),
-                               std::move(loaded.recipients), loaded.hasAttachments);
+                               std::move(loaded.recipients), std::move(loaded.attachments));
     }
     return hr;
 }
@@ -120,18 +181,20 @@ IMessage* newMessage(MsgStore* store, const std::string& folder)
     props.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
     props.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Note"));
     props.push_back(longProp(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNSENT));
-    return new Message(store, folder, {}, std::move(props), {}, false);
+    return new Message(store, folder, {}, std::move(props), {}, {});
 }
 
 Message::Message(MsgStore* store, std::string folder, std::string baseName, PropList props,
-                 RecipientList recipients, bool hasAttachments)
+                 RecipientList recipients, std::vector<AttachmentData> attachments)
     : m_store(store)
     , m_folder(std::move(folder))
     , m_baseName(std::move(baseName))
     , m_props(std::move(props))
     , m_recipients(std::move(recipients))
-    , m_hasAttachments(hasAttachments)
 {
+    for (AttachmentData& attachment : attachments) {
+        m_attachments.push_back({m_nextAttachment++, std::move(attachment)});
+    }
     m_store->AddRef();
 }
 
@@ -148,11 +211,22 @@ HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArr
     if (lppProblems) {
         *lppProblems = nullptr;
     }
+    // RTF that would not decompress could not be written as a body: refused before anything
+    // changes.
+    for (ULONG i = 0; i < cValues; ++i) {
+        if (lpPropArray[i].ulPropTag == PR_RTF_COMPRESSED && !isValidRtf(lpPropArray[i])) {
+            return MAPI_E_CORRUPT_DATA;
+        }
+    }
     // What the file and its place decide (ids, size, display lists) cannot be set.
     for (ULONG i = 0; i < cValues; ++i) {
         Prop prop;
         if (!isReadOnlyProp(lpPropArray[i].ulPropTag) && propFromValue(lpPropArray[i], &prop)) {
-            putProp(&m_props, std::move(prop));
+            if (prop.tag == PR_RTF_COMPRESSED && prop.bytes.empty()) {
+                removeProp(&m_props, PR_RTF_COMPRESSED); // an empty stream leaves no RTF
+            } else {
+                putProp(&m_props, std::move(prop));
+            }
         }
     }
     return S_OK;
@@ -176,21 +250,23 @@ HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lp
 
 HRESULT Message::SaveChanges(ULONG)
 {
-    if (m_hasAttachments) {
-        return MAPI_E_NO_SUPPORT; // rewriting the file would drop its attachments
-    }
     SaveTarget target;
     target.folderDir = m_store->folderDirectory(m_folder);
     target.baseName = m_baseName.empty() ? newUniqueName() : m_baseName;
     if (!m_baseName.empty() && !findMessage(target.folderDir, m_baseName, &target.old)) {
         return MAPI_E_OBJECT_DELETED;
     }
-    const HRESULT hr = saveMessageFile(target, m_props, m_recipients);
+    std::vector<AttachmentData> attachments;
+    for (const NumberedAttachment& attachment : m_attachments) {
+        attachments.push_back(attachment.data);
+    }
+    const HRESULT hr = saveMessageFile(target, m_props, m_recipients, attachments);
     if (FAILED(hr)) {
         return hr;
     }
     m_baseName = target.baseName;
     // Ids, size and flags as the saved file gives them; the object stays usable either way.
+    // The attachments stay as they are, so that their numbers do not change.
     Loaded saved;
     if (SUCCEEDED(loadMessage(*m_store, m_folder, m_baseName, &saved))) {
         m_props = std::move(saved.props);
@@ -211,14 +287,18 @@ HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlag
     if (!(*lpiid == IID_IStream)) {
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
     }
-    // Both bodies are kept as text, whichever type the caller names.
-    const ULONG tag = CHANGE_PROP_TYPE(ulPropTag, PT_STRING8);
+    // Both bodies are kept as text, whichever type the caller names; the RTF as bytes.
+    const bool rtf = ulPropTag == PR_RTF_COMPRESSED;
+    const ULONG tag = rtf ? ulPropTag : CHANGE_PROP_TYPE(ulPropTag, PT_STRING8);
     const Prop* current = findProp(m_props, tag);
     const bool create = ulFlags & MAPI_CREATE;
     if (!current && !create) {
         return MAPI_E_NOT_FOUND;
     }
-    std::string data = (current && !create) ? current->text : std::string();
+    std::string data;
+    if (current && !create) {
+        data = rtf ? std::string(current->bytes.begin(), current->bytes.end()) : current->text;
+    }
     *lppUnk = new PropStream(this, tag, std::move(data), ulFlags & (MAPI_MODIFY | MAPI_CREATE));
     return S_OK;
 }
@@ -236,24 +316,101 @@ HRESULT Message::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID* lppPropNames, U
     return idsFromNames(m_store->config().path, cPropNames, lppPropNames, ulFlags, lppPropTags);
 }
 
-HRESULT Message::GetAttachmentTable(ULONG, IMAPITable**)
+PropList Message::properties() const
 {
-    return MAPI_E_NO_SUPPORT;
+    PropList props = m_props;
+    putProp(&props, boolProp(PR_HASATTACH, !m_attachments.empty()));
+    return props;
 }
 
-HRESULT Message::OpenAttach(ULONG, LPCIID, ULONG, IAttach**)
+Message::NumberedAttachment* Message::findAttachment(ULONG number)
 {
-    return MAPI_E_NO_SUPPORT;
+    for (NumberedAttachment& attachment : m_attachments) {
+        if (attachment.number == number) {
+            return &attachment;
+        }
+    }
+    return nullptr;
 }
 
-HRESULT Message::CreateAttach(LPCIID, ULONG, ULONG*, IAttach**)
+HRESULT Message::storeAttachment(ULONG number, AttachmentData attachment)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (NumberedAttachment* old = findAttachment(number)) {
+        old->data = std::move(attachment);
+        return S_OK;
+    }
+    const auto created =
+        std::find(m_createdAttachments.begin(), m_createdAttachments.end(), number);
+    if (created == m_createdAttachments.end()) {
+        return MAPI_E_OBJECT_DELETED;
+    }
+    m_createdAttachments.erase(created);
+    m_attachments.push_back({number, std::move(attachment)});
+    return S_OK;
 }
 
-HRESULT Message::DeleteAttach(ULONG, ULONG, IMAPIProgress*, ULONG)
+HRESULT Message::GetAttachmentTable(ULONG, IMAPITable** lppTable)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lppTable) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    std::vector<PropList> rows;
+    for (const NumberedAttachment& attachment : m_attachments) {
+        rows.push_back(attachmentRow(attachment.number, attachment.data));
+    }
+    *lppTable = new MemoryTable(std::move(rows), attachmentColumns());
+    return S_OK;
+}
+
+HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG, IAttach** lppAttach)
+{
+    if (!lppAttach) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lpInterface && !(*lpInterface == IID_IAttachment)) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    const NumberedAttachment* attachment = findAttachment(ulAttachmentNum);
+    if (!attachment) {
+        return MAPI_E_NOT_FOUND;
+    }
+    *lppAttach = new Attachment(this, ulAttachmentNum, attachment->data, true);
+    return S_OK;
+}
+
+HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttachmentNum,
+                              IAttach** lppAttach)
+{
+    if (!lpulAttachmentNum || !lppAttach) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lpInterface && !(*lpInterface == IID_IAttachment)) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    // The number is taken now, so two attachments created side by side never share one.
+    *lpulAttachmentNum = m_nextAttachment++;
+    m_createdAttachments.push_back(*lpulAttachmentNum);
+    *lppAttach = new Attachment(this, *lpulAttachmentNum, newAttachmentData(), false);
+    return S_OK;
+}
+
+HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG, IMAPIProgress*, ULONG)
+{
+    const auto found =
+        std::find_if(m_attachments.begin(), m_attachments.end(),
+                     [&](const NumberedAttachment& a) { return a.number == ulAttachmentNum; });
+    if (found == m_attachments.end()) {
+        // One created and not saved yet cannot be saved any more either.
+        const auto created =
+            std::find(m_createdAttachments.begin(), m_createdAttachments.end(), ulAttachmentNum);
+        if (created == m_createdAttachments.end()) {
+            return MAPI_E_NOT_FOUND;
+        }
+        m_createdAttachments.erase(created);
+        return S_OK;
+    }
+    m_attachments.erase(found);
+    return S_OK;
 }
 
 HRESULT Message::GetRecipientTable(ULONG, IMAPITable** lppTable)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Maildir.h"
+#include "MimeContent.h"
 #include "MsgStore.h"
 #include "Recipients.h"
 
@@ -24,7 +25,7 @@ class Message : public PropObject<IMessage>
 public:
     // Holds a reference to `store` for its lifetime. `baseName` is empty for a new message.
     Message(MsgStore* store, std::string folder, std::string baseName, PropList props,
-            RecipientList recipients, bool hasAttachments);
+            RecipientList recipients, std::vector<AttachmentData> attachments);
     ~Message() override;
 
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray,
@@ -49,17 +50,51 @@ public:
     HRESULT ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods) override;
     HRESULT SubmitMessage(ULONG ulFlags) override;
     HRESULT SetReadFlag(ULONG ulFlags) override;
+    HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps,
+                   ULONG ulUIParam, IMAPIProgress* lpProgress, LPCIID lpInterface,
+                   IMAPIProp* lpDestObj, ULONG ulFlags, LPSPropTagArray* lppProblems) override;
+    HRESULT CopyProps(LPSPropTagArray lpIncludeProps, ULONG ulUIParam, IMAPIProgress* lpProgress,
+                      LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
+                      LPSPropTagArray* lppProblems) override;
+
+    // An attachment's SaveChanges: replaces attachment `number`, or adds it when it was
+    // created and not yet saved. MAPI_E_OBJECT_DELETED once it has been deleted.
+    HRESULT storeAttachment(ULONG number, AttachmentData attachment);
 
 protected:
-    PropList properties() const override { return m_props; }
+    PropList properties() const override;
 
 private:
+    struct NumberedAttachment
+    {
+        ULONG number = 0;
+        AttachmentData data;
+    };
+    struct CopyProblem
+    {
+        ULONG index;
+        ULONG tag;
+        SCODE code;
+    };
+
+    NumberedAttachment* findAttachment(ULONG number);
+    // Copies `tags` into `dest`; what cannot be copied is listed in `problems`.
+    void copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flags,
+                  std::vector<CopyProblem>* problems) const;
+    bool copyValue(Message* dest, ULONG tag, bool noReplace, SCODE* problem) const;
+    HRESULT checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
+                            Message** dest);
+    static HRESULT returnProblems(const std::vector<CopyProblem>& problems,
+                                  LPSPropTagArray* lppProblems);
+
     MsgStore* m_store;
     std::string m_folder;
     std::string m_baseName;
     PropList m_props;
     RecipientList m_recipients;
-    bool m_hasAttachments = false;
+    std::vector<NumberedAttachment> m_attachments;
+    std::vector<ULONG> m_createdAttachments; // numbers handed out by CreateAttach, not saved
+    ULONG m_nextAttachment = 0;
 };
 
 } // namespace vntmapi

@@ -1,5 +1,6 @@
 #include "MessageWriter.h"
 
+#include "RtfStream.h"
 #include "StoredProps.h"
 
 #include <algorithm>
@@ -154,29 +155,161 @@ GMimeObject* textPart(const char* subtype, const std::string& text)
     return GMIME_OBJECT(part);
 }
 
-// text/plain, text/html, or both as alternatives.
-void setBody(GMimeMessage* message, const PropList& props)
+GMimePart* bytesPart(const char* type, const char* subtype, const BYTE* data, std::size_t size)
 {
-    const Prop* text = findProp(props, PR_BODY);
-    const Prop* html = findProp(props, PR_BODY_HTML);
-    GMimeObject* body = nullptr;
-    if (text && html) {
-        GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
-        GMimeObject* plain = textPart("plain", text->text);
-        GMimeObject* rich = textPart("html", html->text);
-        g_mime_multipart_add(alternative, plain);
-        g_mime_multipart_add(alternative, rich);
-        g_object_unref(plain);
-        g_object_unref(rich);
-        body = GMIME_OBJECT(alternative);
-    } else {
-        body = html ? textPart("html", html->text) : textPart("plain", text ? text->text : "");
+    GMimePart* part = g_mime_part_new_with_type(type, subtype);
+    GMimeStream* stream =
+        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(data), size);
+    GMimeDataWrapper* wrapper =
+        g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
+    g_mime_part_set_content(part, wrapper);
+    g_object_unref(wrapper);
+    g_object_unref(stream);
+    return part;
+}
+
+// The RTF as a text/rtf part; written like the text bodies, its bytes untouched.
+GMimeObject* rtfPart(const std::string& rtf)
+{
+    GMimePart* part =
+        bytesPart("text", "rtf", reinterpret_cast<const BYTE*>(rtf.data()), rtf.size());
+    const bool open = !rtf.empty() && rtf.back() != '\n';
+    g_mime_part_set_content_encoding(
+        part, open ? GMIME_CONTENT_ENCODING_BASE64
+                   : g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
+    return GMIME_OBJECT(part);
+}
+
+// text/plain, text/html and text/rtf: one alone, or those present as alternatives.
+GMimeObject* buildBody(const PropList& props)
+{
+    std::vector<GMimeObject*> parts;
+    if (const Prop* text = findProp(props, PR_BODY)) {
+        parts.push_back(textPart("plain", text->text));
+    }
+    if (const Prop* html = findProp(props, PR_BODY_HTML)) {
+        parts.push_back(textPart("html", html->text));
+    }
+    std::string rtf;
+    if (const Prop* compressed = findProp(props, PR_RTF_COMPRESSED);
+        compressed && decodeCompressedRtf(
+                          std::string(compressed->bytes.begin(), compressed->bytes.end()), &rtf)) {
+        parts.push_back(rtfPart(rtf));
+    }
+    if (parts.empty()) {
+        return textPart("plain", "");
+    }
+    if (parts.size() == 1) {
+        return parts.front();
+    }
+    GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
+    for (GMimeObject* part : parts) {
+        g_mime_multipart_add(alternative, part);
+        g_object_unref(part);
+    }
+    return GMIME_OBJECT(alternative);
+}
+
+// The file name of an attachment; the display name stands in for a file without one, not
+// for an attached message, whose display name is its subject.
+std::string attachmentName(const PropList& props, bool embedded)
+{
+    for (ULONG tag : {PR_ATTACH_LONG_FILENAME, PR_ATTACH_FILENAME, PR_DISPLAY_NAME}) {
+        if (embedded && tag == PR_DISPLAY_NAME) {
+            break;
+        }
+        if (const Prop* name = findProp(props, tag); name && !name->text.empty()) {
+            return name->text;
+        }
+    }
+    return {};
+}
+
+// An attached message goes back as message/rfc822 when its bytes parse as one.
+GMimeObject* embeddedPart(const std::vector<BYTE>& data)
+{
+    GMimeStream* stream =
+        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(data.data()), data.size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    if (!message) {
+        return nullptr;
+    }
+    GMimeMessagePart* part = g_mime_message_part_new_with_message("rfc822", message);
+    g_object_unref(message);
+    return GMIME_OBJECT(part);
+}
+
+GMimeObject* filePart(const PropList& props, const std::vector<BYTE>& data)
+{
+    const Prop* tag = findProp(props, PR_ATTACH_MIME_TAG);
+    GMimeContentType* type =
+        g_mime_content_type_parse(nullptr, tag ? tag->text.c_str() : "application/octet-stream");
+    const bool known = type && g_mime_content_type_get_media_type(type) &&
+                       g_mime_content_type_get_media_subtype(type) &&
+                       !g_mime_content_type_is_type(type, "multipart", "*") &&
+                       !g_mime_content_type_is_type(type, "message", "*");
+    GMimePart* part =
+        known ? bytesPart(g_mime_content_type_get_media_type(type),
+                          g_mime_content_type_get_media_subtype(type), data.data(), data.size())
+              : bytesPart("application", "octet-stream", data.data(), data.size());
+    if (type) {
+        g_object_unref(type);
+    }
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    return GMIME_OBJECT(part);
+}
+
+GMimeObject* attachmentPart(const AttachmentData& attachment)
+{
+    const PropList& props = attachment.props;
+    const Prop* method = findProp(props, PR_ATTACH_METHOD);
+    GMimeObject* part = nullptr;
+    const bool embedded = method && method->number == ATTACH_EMBEDDED_MSG;
+    if (embedded) {
+        part = embeddedPart(attachment.data);
+    }
+    if (!part) {
+        part = filePart(props, attachment.data);
+    }
+    const Prop* contentId = findProp(props, PR_ATTACH_CONTENT_ID);
+    const bool inlined = contentId && !contentId->text.empty();
+    g_mime_object_set_disposition(part, inlined ? "inline" : "attachment");
+    if (inlined) {
+        g_mime_object_set_content_id(part, contentId->text.c_str());
+    }
+    // Non-ASCII names are written in the RFC 2231 form, GMime's default for parameters.
+    const std::string name = attachmentName(props, embedded && GMIME_IS_MESSAGE_PART(part));
+    if (!name.empty()) {
+        g_mime_object_set_content_disposition_parameter(part, "filename", name.c_str());
+        g_mime_object_set_content_type_parameter(part, "name", name.c_str());
+    }
+    return part;
+}
+
+void setBody(GMimeMessage* message, const PropList& props,
+             const std::vector<AttachmentData>& attachments)
+{
+    GMimeObject* body = buildBody(props);
+    if (!attachments.empty()) {
+        GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
+        g_mime_multipart_add(mixed, body);
+        g_object_unref(body);
+        for (const AttachmentData& attachment : attachments) {
+            GMimeObject* part = attachmentPart(attachment);
+            g_mime_multipart_add(mixed, part);
+            g_object_unref(part);
+        }
+        body = GMIME_OBJECT(mixed);
     }
     g_mime_message_set_mime_part(message, body);
     g_object_unref(body);
 }
 
 GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& recipients,
+                                const std::vector<AttachmentData>& attachments,
                                 const std::string& oldPath)
 {
     GPtr<GMimeMessage> message(g_mime_message_new(FALSE));
@@ -188,7 +321,7 @@ GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& reci
     setStandardHeaders(message.get(), props);
     writeRecipients(message.get(), recipients);
     writePrivateHeaders(GMIME_OBJECT(message.get()), props);
-    setBody(message.get(), props);
+    setBody(message.get(), props, attachments);
     return message;
 }
 
@@ -289,9 +422,10 @@ std::string infoLetters(const std::string& oldInfo, std::uint32_t flags)
 }
 
 HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
-                        const RecipientList& recipients)
+                        const RecipientList& recipients,
+                        const std::vector<AttachmentData>& attachments)
 {
-    GPtr<GMimeMessage> message = buildMessage(props, recipients, target.old.path);
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, target.old.path);
     const std::string tmp = tmpPath(target.folderDir);
     HRESULT hr = writeNewFile(message.get(), tmp);
     if (FAILED(hr)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Maildir.h"
+#include "MimeContent.h"
 #include "Property.h"
 #include "Recipients.h"
 #include "vntmapi/MapiDefs.h"
@@ -22,10 +23,11 @@ struct SaveTarget
     MessageFile old;      // the file replaced; empty path for a new message
 };
 
-// Serialises `props` to MIME (headers the old file has and this library does not manage are
-// carried over) and puts it in place of the old file.
+// Serialises `props` and `attachments` to MIME (headers the old file has and this library
+// does not manage are carried over) and puts it in place of the old file.
 HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
-                        const RecipientList& recipients);
+                        const RecipientList& recipients,
+                        const std::vector<AttachmentData>& attachments = {});
 
 // Puts a copy of `file` into `destDir` under `baseName` with the same flags.
 HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,

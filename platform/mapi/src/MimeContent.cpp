@@ -1,18 +1,38 @@
 #include "MimeContent.h"
 
+#include <cstring>
+
 namespace vntmapi {
 
 namespace {
 
+enum class BodyKind { None, Plain, Html, Rtf };
+
+BodyKind bodyKind(GMimeObject* object)
+{
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    if (g_mime_content_type_is_type(type, "text", "plain")) {
+        return BodyKind::Plain;
+    }
+    if (g_mime_content_type_is_type(type, "text", "html")) {
+        return BodyKind::Html;
+    }
+    if (g_mime_content_type_is_type(type, "text", "rtf") ||
+        g_mime_content_type_is_type(type, "application", "rtf")) {
+        return BodyKind::Rtf;
+    }
+    return BodyKind::None;
+}
+
 // An attachment is a part with a file name or an attachment disposition; a winmail.dat part
-// often has only a name, which GMime alone would not count.
+// often has only a name, which GMime alone would not count. Other parts are attachments
+// unless they can be a body.
 bool isAttachment(GMimePart* part)
 {
     if (g_mime_part_is_attachment(part) || g_mime_part_get_filename(part)) {
         return true;
     }
-    GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
-    return !g_mime_content_type_is_type(type, "text", "*");
+    return bodyKind(GMIME_OBJECT(part)) == BodyKind::None;
 }
 
 std::string partText(GMimePart* part)
@@ -26,15 +46,140 @@ std::string partText(GMimePart* part)
     return result;
 }
 
-void takeBody(GMimePart* part, MessageContent* content)
+void takeBody(GMimePart* part, BodyKind kind, MessageContent* content)
 {
-    GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
-    if (content->bodyText.empty() && g_mime_content_type_is_type(type, "text", "plain")) {
+    if (kind == BodyKind::Plain) {
         content->bodyText = partText(part);
-    } else if (content->bodyHtml.empty() && g_mime_content_type_is_type(type, "text", "html")) {
+    } else if (kind == BodyKind::Html) {
         content->bodyHtml = partText(part);
+    } else if (kind == BodyKind::Rtf) {
+        const std::vector<BYTE> bytes = partBytes(part);
+        content->bodyRtf.assign(bytes.begin(), bytes.end());
     }
 }
+
+std::vector<BYTE> streamBytes(GMimeStream* stream)
+{
+    GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    return std::vector<BYTE>(array->data, array->data + array->len);
+}
+
+std::vector<BYTE> messageBytes(GMimeMessage* message)
+{
+    GMimeStream* stream = g_mime_stream_mem_new();
+    g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, stream);
+    std::vector<BYTE> bytes = streamBytes(stream);
+    g_object_unref(stream);
+    return bytes;
+}
+
+void addText(PropList* props, ULONG tag, const char* value)
+{
+    if (value && *value) {
+        props->push_back(stringProp(tag, validUtf8(value)));
+    }
+}
+
+std::string mimeTag(GMimeObject* object)
+{
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    gchar* tag = g_mime_content_type_get_mime_type(type);
+    gchar* lower = tag ? g_ascii_strdown(tag, -1) : nullptr;
+    std::string result = lower ? lower : "application/octet-stream";
+    g_free(lower);
+    g_free(tag);
+    return result;
+}
+
+// The parts of the file name and the type every attachment shows.
+void describe(GMimeObject* object, const char* fileName, AttachmentData* attachment)
+{
+    PropList* props = &attachment->props;
+    props->push_back(longProp(PR_OBJECT_TYPE, MAPI_ATTACH));
+    addText(props, PR_ATTACH_FILENAME, fileName);
+    addText(props, PR_ATTACH_LONG_FILENAME, fileName);
+    if (const char* dot = fileName ? std::strrchr(fileName, '.') : nullptr) {
+        addText(props, PR_ATTACH_EXTENSION, dot);
+    }
+    props->push_back(stringProp(PR_ATTACH_MIME_TAG, mimeTag(object)));
+    addText(props, PR_ATTACH_CONTENT_ID, g_mime_object_get_content_id(object));
+    props->push_back(longProp(PR_RENDERING_POSITION, -1));
+    props->push_back(longProp(PR_ATTACH_SIZE, static_cast<std::int64_t>(attachment->data.size())));
+}
+
+AttachmentData embeddedAttachment(GMimeMessagePart* part)
+{
+    AttachmentData attachment;
+    GMimeMessage* message = g_mime_message_part_get_message(part);
+    if (message) {
+        attachment.data = messageBytes(message);
+    }
+    GMimeObject* object = GMIME_OBJECT(part);
+    const char* fileName = g_mime_object_get_content_disposition_parameter(object, "filename");
+    if (!fileName) {
+        fileName = g_mime_object_get_content_type_parameter(object, "name");
+    }
+    describe(object, fileName, &attachment);
+    attachment.props.push_back(longProp(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG));
+    const char* subject = message ? g_mime_message_get_subject(message) : nullptr;
+    addText(&attachment.props, PR_DISPLAY_NAME, fileName ? fileName : subject);
+    return attachment;
+}
+
+AttachmentData fileAttachment(GMimePart* part)
+{
+    AttachmentData attachment;
+    attachment.data = partBytes(part);
+    const char* fileName = g_mime_part_get_filename(part);
+    describe(GMIME_OBJECT(part), fileName, &attachment);
+    attachment.props.push_back(longProp(PR_ATTACH_METHOD, ATTACH_BY_VALUE));
+    addText(&attachment.props, PR_DISPLAY_NAME, fileName);
+    return attachment;
+}
+
+struct Walk
+{
+    MessageContent* content;
+    bool* hasAttachments;
+    bool seen[4] = {}; // by BodyKind: the first part of each kind is the body
+
+    void leaf(GMimePart* part)
+    {
+        if (!isAttachment(part)) {
+            const BodyKind kind = bodyKind(GMIME_OBJECT(part));
+            bool& taken = seen[static_cast<int>(kind)];
+            if (!taken) {
+                taken = true;
+                if (content) {
+                    takeBody(part, kind, content);
+                }
+                return;
+            }
+        }
+        *hasAttachments = true;
+        if (content) {
+            content->attachments.push_back(fileAttachment(part));
+        }
+    }
+
+    void object(GMimeObject* object)
+    {
+        if (GMIME_IS_MULTIPART(object)) {
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            const int count = g_mime_multipart_get_count(multipart);
+            for (int i = 0; i < count; ++i) {
+                this->object(g_mime_multipart_get_part(multipart, i));
+            }
+        } else if (GMIME_IS_MESSAGE_PART(object)) {
+            *hasAttachments = true;
+            if (content) {
+                content->attachments.push_back(embeddedAttachment(GMIME_MESSAGE_PART(object)));
+            }
+        } else if (GMIME_IS_PART(object)) {
+            leaf(GMIME_PART(object));
+        }
+    }
+};
 
 } // namespace
 
@@ -50,6 +195,19 @@ std::string validUtf8(const char* text, gssize size)
     return result;
 }
 
+std::vector<BYTE> partBytes(GMimePart* part)
+{
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) {
+        return {};
+    }
+    GMimeStream* stream = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(wrapper, stream);
+    std::vector<BYTE> bytes = streamBytes(stream);
+    g_object_unref(stream);
+    return bytes;
+}
+
 void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachments)
 {
     *hasAttachments = false;
@@ -58,23 +216,12 @@ void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachme
         content->headers = headers ? validUtf8(headers) : std::string();
         g_free(headers);
     }
-    GMimePartIter* iter = g_mime_part_iter_new(GMIME_OBJECT(message));
-    bool more = g_mime_part_iter_is_valid(iter);
-    while (more) {
-        GMimeObject* current = g_mime_part_iter_get_current(iter);
-        if (GMIME_IS_MESSAGE_PART(current)) {
-            *hasAttachments = true; // an attached message
-        } else if (GMIME_IS_PART(current)) {
-            GMimePart* part = GMIME_PART(current);
-            if (isAttachment(part)) {
-                *hasAttachments = true;
-            } else if (content) {
-                takeBody(part, content);
-            }
-        }
-        more = g_mime_part_iter_next(iter);
+    if (GMimeObject* body = g_mime_message_get_mime_part(message)) {
+        Walk{content, hasAttachments}.object(body);
     }
-    g_mime_part_iter_free(iter);
+    if (content) {
+        content->hasAttachments = *hasAttachments;
+    }
 }
 
 } // namespace vntmapi

@@ -92,8 +92,9 @@ bool hasStandardHeader(const Prop& prop, const PropList& all)
     if (sameId(tag, PR_SENDER_NAME)) {
         return hasAddress(all, PR_SENDER_EMAIL_ADDRESS);
     }
-    for (ULONG standard : {PR_SUBJECT, PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_SENDER_EMAIL_ADDRESS,
-                           PR_CLIENT_SUBMIT_TIME, PR_IMPORTANCE, PR_BODY, PR_BODY_HTML}) {
+    for (ULONG standard :
+         {PR_SUBJECT, PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_SENDER_EMAIL_ADDRESS,
+          PR_CLIENT_SUBMIT_TIME, PR_IMPORTANCE, PR_BODY, PR_BODY_HTML, PR_RTF_COMPRESSED}) {
         if (sameId(tag, standard)) {
             return true;
         }

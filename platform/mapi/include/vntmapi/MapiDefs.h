@@ -737,3 +737,50 @@ struct NOTIFICATION
     } info;
 };
 using LPNOTIFICATION = NOTIFICATION*;
+
+// Attachments, RTF and property copying.
+constexpr HRESULT MAPI_E_UNKNOWN_FLAGS = vntCode(0x80040106);
+constexpr ULONG PR_ATTACH_DATA_BIN = PROP_TAG(PT_BINARY, 0x3701);
+constexpr ULONG PR_ATTACH_DATA_OBJ = PROP_TAG(PT_OBJECT, 0x3701);
+constexpr ULONG PR_ATTACH_EXTENSION = PROP_TAG(PT_STRING8, 0x3703);
+constexpr ULONG PR_ATTACH_FILENAME = PROP_TAG(PT_STRING8, 0x3704);
+constexpr ULONG PR_ATTACH_METHOD = PROP_TAG(PT_LONG, 0x3705);
+constexpr ULONG PR_ATTACH_LONG_FILENAME = PROP_TAG(PT_STRING8, 0x3707);
+constexpr ULONG PR_RENDERING_POSITION = PROP_TAG(PT_LONG, 0x370B);
+constexpr ULONG PR_ATTACH_MIME_TAG = PROP_TAG(PT_STRING8, 0x370E);
+constexpr ULONG PR_ATTACH_CONTENT_ID = PROP_TAG(PT_STRING8, 0x3712);
+constexpr ULONG PR_ATTACH_NUM = PROP_TAG(PT_LONG, 0x0E21);
+constexpr ULONG PR_ATTACH_SIZE = PROP_TAG(PT_LONG, 0x0E20);
+constexpr ULONG NO_ATTACHMENT = 0;
+constexpr ULONG ATTACH_BY_VALUE = 1;
+constexpr ULONG ATTACH_EMBEDDED_MSG = 5;
+inline constexpr IID IID_IAttachment = {
+    0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x04}};
+inline constexpr IID IID_IMAPIProp = {
+    0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x05}};
+
+// The properties CopyTo and CopyProps could not copy, with the reason for each.
+struct SPropProblem
+{
+    ULONG ulIndex;
+    ULONG ulPropTag;
+    SCODE scode;
+};
+
+struct SPropProblemArray
+{
+    ULONG cProblem;
+    SPropProblem aProblem[1];
+};
+using LPSPropProblemArray = SPropProblemArray*;
+
+constexpr std::size_t CbNewSPropProblemArray(ULONG count)
+{
+    return offsetof(SPropProblemArray, aProblem) + count * sizeof(SPropProblem);
+}
+constexpr HRESULT MAPI_E_COMPUTED = vntCode(0x8004011A);
+// CopyTo / CopyProps flags.
+constexpr ULONG MAPI_MOVE = 0x1;
+constexpr ULONG MAPI_NOREPLACE = 0x2;
+constexpr ULONG MAPI_DECLINE_OK = 0x4;
+constexpr ULONG MAPI_DIALOG = 0x8;

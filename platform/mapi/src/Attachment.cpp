@@ -1,0 +1,151 @@
+#include "Attachment.h"
+
+#include "Message.h"
+#include "PropStream.h"
+#include "StoredProps.h"
+
+namespace vntmapi {
+
+namespace {
+
+// Given by the attachment's place and bytes, never set by a caller.
+bool isAttachmentComputed(ULONG tag)
+{
+    const ULONG id = PROP_ID(tag);
+    for (ULONG computed : {PR_ATTACH_NUM, PR_ATTACH_SIZE, PR_OBJECT_TYPE, PR_INSTANCE_KEY,
+                           PR_RECORD_KEY, PR_ENTRYID}) {
+        if (id == PROP_ID(computed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<BYTE> instanceKey(ULONG number)
+{
+    std::vector<BYTE> key(4);
+    for (int i = 0; i < 4; ++i) {
+        key[i] = static_cast<BYTE>(number >> (8 * i));
+    }
+    return key;
+}
+
+} // namespace
+
+PropList attachmentRow(ULONG number, const AttachmentData& attachment)
+{
+    PropList row = attachment.props;
+    putProp(&row, longProp(PR_ATTACH_NUM, number));
+    putProp(&row, binaryProp(PR_INSTANCE_KEY, instanceKey(number)));
+    putProp(&row, longProp(PR_ATTACH_SIZE, static_cast<std::int64_t>(attachment.data.size())));
+    return row;
+}
+
+std::vector<ULONG> attachmentColumns()
+{
+    return {PR_ATTACH_NUM,           PR_INSTANCE_KEY,      PR_ATTACH_METHOD,   PR_ATTACH_FILENAME,
+            PR_ATTACH_LONG_FILENAME, PR_DISPLAY_NAME,      PR_ATTACH_MIME_TAG, PR_ATTACH_SIZE,
+            PR_ATTACH_CONTENT_ID,    PR_RENDERING_POSITION};
+}
+
+AttachmentData newAttachmentData()
+{
+    AttachmentData data;
+    data.props.push_back(longProp(PR_OBJECT_TYPE, MAPI_ATTACH));
+    data.props.push_back(longProp(PR_ATTACH_METHOD, ATTACH_BY_VALUE));
+    data.props.push_back(longProp(PR_RENDERING_POSITION, -1));
+    return data;
+}
+
+Attachment::Attachment(Message* message, ULONG number, AttachmentData data, bool hasData)
+    : m_message(message)
+    , m_number(number)
+    , m_data(std::move(data))
+    , m_hasData(hasData)
+{
+    m_message->AddRef();
+}
+
+Attachment::~Attachment()
+{
+    m_message->Release();
+}
+
+PropList Attachment::properties() const
+{
+    PropList props = attachmentRow(m_number, m_data);
+    if (m_hasData) {
+        props.push_back(binaryProp(PR_ATTACH_DATA_BIN, m_data.data));
+    }
+    return props;
+}
+
+HRESULT Attachment::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArray* lppProblems)
+{
+    if (cValues != 0 && !lpPropArray) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lppProblems) {
+        *lppProblems = nullptr;
+    }
+    for (ULONG i = 0; i < cValues; ++i) {
+        const SPropValue& value = lpPropArray[i];
+        Prop prop;
+        if (value.ulPropTag == PR_ATTACH_DATA_BIN) {
+            m_data.data.assign(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb);
+            m_hasData = true;
+        } else if (!isAttachmentComputed(value.ulPropTag) && propFromValue(value, &prop)) {
+            putProp(&m_data.props, std::move(prop));
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Attachment::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems)
+{
+    if (!lpPropTagArray) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (lppProblems) {
+        *lppProblems = nullptr;
+    }
+    for (ULONG i = 0; i < lpPropTagArray->cValues; ++i) {
+        const ULONG tag = lpPropTagArray->aulPropTag[i];
+        if (PROP_ID(tag) == PROP_ID(PR_ATTACH_DATA_BIN)) {
+            m_data.data.clear();
+            m_hasData = false;
+        } else if (!isAttachmentComputed(tag)) {
+            removeProp(&m_data.props, tag);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Attachment::SaveChanges(ULONG)
+{
+    return m_message->storeAttachment(m_number, m_data);
+}
+
+HRESULT Attachment::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlags,
+                                 LPUNKNOWN* lppUnk)
+{
+    if (!lpiid || !lppUnk) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (ulPropTag != PR_ATTACH_DATA_BIN) {
+        return MAPI_E_NO_SUPPORT;
+    }
+    if (!(*lpiid == IID_IStream)) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    const bool create = ulFlags & MAPI_CREATE;
+    if (!m_hasData && !create) {
+        return MAPI_E_NOT_FOUND;
+    }
+    std::string data = create ? std::string() : std::string(m_data.data.begin(), m_data.data.end());
+    *lppUnk = new PropStream(this, PR_ATTACH_DATA_BIN, std::move(data),
+                             ulFlags & (MAPI_MODIFY | MAPI_CREATE));
+    return S_OK;
+}
+
+} // namespace vntmapi
