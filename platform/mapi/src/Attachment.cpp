@@ -80,7 +80,8 @@ PropList Attachment::properties() const
     return props;
 }
 
-HRESULT Attachment::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArray* lppProblems)
+HRESULT Attachment::SetProps(ULONG cValues, LPSPropValue lpPropArray,
+                             LPSPropProblemArray* lppProblems)
 {
     if (cValues != 0 && !lpPropArray) {
         return MAPI_E_INVALID_PARAMETER;
@@ -101,7 +102,7 @@ HRESULT Attachment::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTag
     return S_OK;
 }
 
-HRESULT Attachment::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems)
+HRESULT Attachment::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems)
 {
     if (!lpPropTagArray) {
         return MAPI_E_INVALID_PARAMETER;

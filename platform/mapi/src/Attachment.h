@@ -17,8 +17,8 @@ public:
     ~Attachment() override;
 
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray,
-                     LPSPropTagArray* lppProblems) override;
-    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems) override;
+                     LPSPropProblemArray* lppProblems) override;
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override;
     HRESULT SaveChanges(ULONG ulFlags) override;
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;

@@ -203,7 +203,7 @@ Message::~Message()
     m_store->Release();
 }
 
-HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArray* lppProblems)
+HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems)
 {
     if (cValues != 0 && !lpPropArray) {
         return MAPI_E_INVALID_PARAMETER;
@@ -232,7 +232,7 @@ HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropTagArr
     return S_OK;
 }
 
-HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems)
+HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems)
 {
     if (!lpPropTagArray) {
         return MAPI_E_INVALID_PARAMETER;

@@ -29,8 +29,8 @@ public:
     ~Message() override;
 
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray,
-                     LPSPropTagArray* lppProblems) override;
-    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems) override;
+                     LPSPropProblemArray* lppProblems) override;
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override;
     HRESULT SaveChanges(ULONG ulFlags) override;
 
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
@@ -52,10 +52,10 @@ public:
     HRESULT SetReadFlag(ULONG ulFlags) override;
     HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps,
                    ULONG ulUIParam, IMAPIProgress* lpProgress, LPCIID lpInterface,
-                   IMAPIProp* lpDestObj, ULONG ulFlags, LPSPropTagArray* lppProblems) override;
+                   IMAPIProp* lpDestObj, ULONG ulFlags, LPSPropProblemArray* lppProblems) override;
     HRESULT CopyProps(LPSPropTagArray lpIncludeProps, ULONG ulUIParam, IMAPIProgress* lpProgress,
                       LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
-                      LPSPropTagArray* lppProblems) override;
+                      LPSPropProblemArray* lppProblems) override;
 
     // An attachment's SaveChanges: replaces attachment `number`, or adds it when it was
     // created and not yet saved. MAPI_E_OBJECT_DELETED once it has been deleted.
@@ -85,7 +85,7 @@ private:
     HRESULT checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
                             Message** dest);
     static HRESULT returnProblems(const std::vector<CopyProblem>& problems,
-                                  LPSPropTagArray* lppProblems);
+                                  LPSPropProblemArray* lppProblems);
 
     MsgStore* m_store;
     std::string m_folder;

@@ -66,7 +66,7 @@ HRESULT Message::checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG
 }
 
 HRESULT Message::returnProblems(const std::vector<CopyProblem>& problems,
-                                LPSPropTagArray* lppProblems)
+                                LPSPropProblemArray* lppProblems)
 {
     if (problems.empty()) {
         return S_OK;
@@ -85,7 +85,7 @@ HRESULT Message::returnProblems(const std::vector<CopyProblem>& problems,
         array->aProblem[i] = {problems[i].index, problems[i].tag, problems[i].code};
     }
     // The interface declares the out-parameter as a tag array; it is a problem array.
-    *lppProblems = reinterpret_cast<LPSPropTagArray>(array);
+    *lppProblems = array;
     return S_OK;
 }
 
@@ -144,7 +144,7 @@ void Message::copyInto(Message* dest, const std::vector<ULONG>& tags, ULONG flag
 
 HRESULT Message::CopyTo(ULONG, LPCIID, LPSPropTagArray lpExcludeProps, ULONG, IMAPIProgress*,
                         LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
-                        LPSPropTagArray* lppProblems)
+                        LPSPropProblemArray* lppProblems)
 {
     if (lppProblems) {
         *lppProblems = nullptr;
@@ -172,7 +172,7 @@ HRESULT Message::CopyTo(ULONG, LPCIID, LPSPropTagArray lpExcludeProps, ULONG, IM
 
 HRESULT Message::CopyProps(LPSPropTagArray lpIncludeProps, ULONG, IMAPIProgress*,
                            LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,
-                           LPSPropTagArray* lppProblems)
+                           LPSPropProblemArray* lppProblems)
 {
     if (lppProblems) {
         *lppProblems = nullptr;

@@ -14,8 +14,8 @@ namespace {
 
 // No STORE_RTF_OK: the store does not build one body from the other by itself, so callers
 // keep them in step with RTFSync.
-constexpr ULONG kSupportMask = STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK |
-                               STORE_NOTIFY_OK | STORE_HTML_OK;
+constexpr ULONG kSupportMask =
+    STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK | STORE_NOTIFY_OK | STORE_HTML_OK;
 
 } // namespace
 

@@ -37,16 +37,22 @@ public:
         *lppPropTagArray = tags;
         return S_OK;
     }
-    HRESULT SetProps(ULONG, LPSPropValue, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT DeleteProps(LPSPropTagArray, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
+    HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override
+    {
+        return MAPI_E_NO_SUPPORT;
+    }
     HRESULT SaveChanges(ULONG) override { return MAPI_E_NO_SUPPORT; }
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG, IMAPIProgress*, LPCIID, IMAPIProp*, ULONG,
-                   LPSPropTagArray*) override
+                   LPSPropProblemArray*) override
     {
         return MAPI_E_NO_SUPPORT;
     }
     HRESULT CopyProps(LPSPropTagArray, ULONG, IMAPIProgress*, LPCIID, IMAPIProp*, ULONG,
-                      LPSPropTagArray*) override
+                      LPSPropProblemArray*) override
     {
         return MAPI_E_NO_SUPPORT;
     }

@@ -12,6 +12,18 @@ constexpr std::pair<GMimeAddressType, ULONG> kHeaders[] = {{GMIME_ADDRESS_TYPE_T
                                                            {GMIME_ADDRESS_TYPE_CC, MAPI_CC},
                                                            {GMIME_ADDRESS_TYPE_BCC, MAPI_BCC}};
 
+const char* headerName(GMimeAddressType type)
+{
+    switch (type) {
+    case GMIME_ADDRESS_TYPE_TO:
+        return "To";
+    case GMIME_ADDRESS_TYPE_CC:
+        return "Cc";
+    default:
+        return "Bcc";
+    }
+}
+
 const Prop* rowIdOf(const PropList& row)
 {
     return findProp(row, PR_ROWID);
@@ -105,6 +117,10 @@ void writeRecipients(GMimeMessage* message, const RecipientList& recipients)
                 internet_address_list_add(list, mailbox);
                 g_object_unref(mailbox);
             }
+        }
+        // A cleared list would still be written as an empty header.
+        if (internet_address_list_length(list) == 0) {
+            g_mime_object_remove_header(GMIME_OBJECT(message), headerName(header));
         }
     }
 }

@@ -725,7 +725,7 @@ void TestMaildirAttach::copyProps()
     std::vector<ULONG> array(1 + tags.size());
     array[0] = ULONG(tags.size());
     std::copy(tags.begin(), tags.end(), array.begin() + 1);
-    Buffer<SPropTagArray> problems;
+    Buffer<SPropProblemArray> problems;
     QCOMPARE(source->CopyProps(reinterpret_cast<LPSPropTagArray>(array.data()), 0, nullptr,
                                &IID_IMessage, dest.get(), 0, problems.put()),
              S_OK);
@@ -776,7 +776,7 @@ void TestMaildirAttach::copyToWithExclusions()
     MapiPtr<IMessage> dest;
     QCOMPARE(inbox(m_archive.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     TagArray exclude{PR_SUBJECT, PR_MESSAGE_ATTACHMENTS};
-    Buffer<SPropTagArray> problems;
+    Buffer<SPropProblemArray> problems;
     QCOMPARE(source->CopyTo(0, nullptr, exclude.get(), 0, nullptr, &IID_IMessage, dest.get(), 0,
                             problems.put()),
              S_OK);
@@ -806,12 +806,12 @@ void TestMaildirAttach::copyProblems()
     MapiPtr<IMessage> dest;
     QCOMPARE(inbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     TagArray tags{PR_SUBJECT, PR_ENTRYID, PR_BODY_HTML, PR_CONTAINER_CONTENTS};
-    Buffer<SPropTagArray> problems;
+    Buffer<SPropProblemArray> problems;
     QCOMPARE(
         source->CopyProps(tags.get(), 0, nullptr, &IID_IMessage, dest.get(), 0, problems.put()),
         S_OK);
     QVERIFY(problems.get());
-    const auto* array = reinterpret_cast<const SPropProblemArray*>(problems.get());
+    const SPropProblemArray* array = problems.get();
     QCOMPARE(array->cProblem, 3u);
     QCOMPARE(array->aProblem[0].ulIndex, 1u);
     QCOMPARE(array->aProblem[0].ulPropTag, PR_ENTRYID);

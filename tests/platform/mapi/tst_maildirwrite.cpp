@@ -592,6 +592,7 @@ void TestMaildirWrite::resaveReceived_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("saved");
+    QTest::addColumn<QByteArrayList>("body"); // each written exactly once
 
     const QByteArray headers =
         "Received: from mx.example.org by mail.example.com; Mon, 4 Mar 2024 09:00:01 +0000\r\n"
@@ -599,20 +600,21 @@ void TestMaildirWrite::resaveReceived_data()
         "Cc: Carl <carl@example.org>\r\nSubject: Printer jams\r\n"
         "Date: Mon, 04 Mar 2024 09:00:00 +0000\r\nMessage-ID: <a1@example.org>\r\n"
         "References: <a0@example.org>\r\nX-Mailer: Something\r\n";
-    QTest::newRow("plain") << email(headers, "It jams.\r\n") << true;
+    QTest::newRow("plain") << email(headers, "It jams.\r\n") << true << QByteArrayList{"It jams."};
     QTest::newRow("with attachment")
         << QByteArray(headers +
                       "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
                       "--b\r\nContent-Type: text/plain\r\n\r\nSee log.\r\n"
                       "--b\r\nContent-Type: application/octet-stream; name=log.bin\r\n"
                       "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n--b--\r\n")
-        << false;
+        << true << QByteArrayList{"filename=log.bin", "AAEC"};
 }
 
 void TestMaildirWrite::resaveReceived()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, saved);
+    QFETCH(QByteArrayList, body);
 
     MaildirBuilder builder(m_dir.filePath(QStringLiteral("support")));
     const QString path =
@@ -640,7 +642,6 @@ void TestMaildirWrite::resaveReceived()
     Values values;
     values.text(PR_SUBJECT, QStringLiteral("Printer jams [triaged]"));
     QCOMPARE(values.applyTo(message.get()), S_OK);
-    // Saving would drop the attachment, so it is refused and the file left alone.
     QCOMPARE(message->SaveChanges(0), saved ? S_OK : MAPI_E_NO_SUPPORT);
 
     QFile file(path);
@@ -650,14 +651,17 @@ void TestMaildirWrite::resaveReceived()
         QCOMPARE(written, content);
         return;
     }
-    for (const char* kept :
-         {"Received: from mx.example.org", "Message-ID: <a1@example.org>", "References: <a0@",
-          "X-Mailer: Something", "Carl <carl@example.org>", "Support <help@example.com>",
-          "Subject: Printer jams [triaged]", "It jams."}) {
+    for (const char* kept : {"Received: from mx.example.org", "Message-ID: <a1@example.org>",
+                             "References: <a0@", "X-Mailer: Something", "Carl <carl@example.org>",
+                             "Support <help@example.com>", "Subject: Printer jams [triaged]"}) {
         QVERIFY2(written.count(kept) == 1, kept);
+    }
+    for (const QByteArray& kept : body) {
+        QVERIFY2(written.count(kept) == 1, kept.constData());
     }
     QCOMPARE(written.count("\nTo:"), 1);
     QCOMPARE(written.count("\nCc:"), 1);
+    QVERIFY(!written.contains("\nBcc:")); // no empty header for an empty list
     QCOMPARE(QFileInfo(path).lastModified(), kSubmitted);
 }
 

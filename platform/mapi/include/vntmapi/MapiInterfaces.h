@@ -73,16 +73,18 @@ public:
     virtual HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions,
                                  ULONG ulFlags, LPUNKNOWN* lppUnk) = 0;
     virtual HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray,
-                             LPSPropTagArray* lppProblems) = 0;
-    virtual HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropTagArray* lppProblems) = 0;
+                             LPSPropProblemArray* lppProblems) = 0;
+    virtual HRESULT DeleteProps(LPSPropTagArray lpPropTagArray,
+                                LPSPropProblemArray* lppProblems) = 0;
     virtual HRESULT SaveChanges(ULONG ulFlags) = 0;
     // lpDestObj is an IMAPIProp of the kind lpInterface names.
     virtual HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps,
                            ULONG ulUIParam, IMAPIProgress* lpProgress, LPCIID lpInterface,
-                           IMAPIProp* lpDestObj, ULONG ulFlags, LPSPropTagArray* lppProblems) = 0;
+                           IMAPIProp* lpDestObj, ULONG ulFlags,
+                           LPSPropProblemArray* lppProblems) = 0;
     virtual HRESULT CopyProps(LPSPropTagArray lpIncludeProps, ULONG ulUIParam,
                               IMAPIProgress* lpProgress, LPCIID lpInterface, IMAPIProp* lpDestObj,
-                              ULONG ulFlags, LPSPropTagArray* lppProblems) = 0;
+                              ULONG ulFlags, LPSPropProblemArray* lppProblems) = 0;
     virtual HRESULT GetNamesFromIDs(LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid,
                                     ULONG ulFlags, ULONG* lpcPropNames,
                                     LPMAPINAMEID** lpppPropNames) = 0;
