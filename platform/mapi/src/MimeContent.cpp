@@ -1,5 +1,7 @@
 #include "MimeContent.h"
 
+#include "TextClean.h"
+
 #include <cstring>
 
 namespace vntmapi {
@@ -41,7 +43,8 @@ std::string partText(GMimePart* part)
         return {};
     }
     gchar* text = g_mime_text_part_get_text(GMIME_TEXT_PART(part));
-    std::string result = text ? validUtf8(text) : std::string();
+    // Labels lie (Windows-1252 sent as ISO-8859-1) and broken encodings leave control bytes.
+    std::string result = text ? cleanText(validUtf8(text), true) : std::string();
     g_free(text);
     return result;
 }
