@@ -2,32 +2,170 @@
 
 #include "Maildir.h"
 #include "Message.h"
+#include "SummaryIndex.h"
+
+#include <glib/gstdio.h>
+#include <unordered_map>
 
 namespace vntmapi {
 
-std::vector<PropList> contentsRows(const MsgStore& store, const std::string& folder)
+namespace {
+
+// messageProperties() grows its list by doubling; a copy sized to fit, with room for the
+// instance key the table adds, keeps a 100,000-row folder from holding twice the memory.
+PropList rowFor(const MsgStore& store, const std::string& folder, const MessageFile& file,
+                const MessageSummary& summary)
 {
-    std::vector<PropList> rows;
-    if (folder == kSubtreeFolder) {
-        return rows;
+    PropList built = messageProperties(store, folder, file, summary);
+    PropList row;
+    row.reserve(built.size() + 1);
+    std::move(built.begin(), built.end(), std::back_inserter(row));
+    return row;
+}
+
+std::uint64_t inodeOf(const MessageFile& file)
+{
+    if (file.inode != 0) {
+        return file.inode;
     }
-    for (const MessageFile& file : listMessages(store.folderDirectory(folder))) {
-        PropList row;
-        if (contentsRow(store, folder, file, &row)) {
-            rows.push_back(std::move(row));
+    GStatBuf info;
+    return g_stat(file.path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
+}
+
+// One folder being opened: the listed files, and the row of each once known.
+class FolderScan
+{
+public:
+    FolderScan(const MsgStore& store, const std::string& folder)
+        : m_store(store)
+        , m_folder(folder)
+        , m_files(listMessages(store.folderDirectory(folder)))
+        , m_rows(m_files.size())
+        , m_done(m_files.size(), false)
+    {
+        m_slots.reserve(m_files.size());
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            m_slots.emplace(m_files[i].baseName, i); // a name listed twice is parsed twice
         }
     }
-    return rows;
+
+    // Takes the rows the index knows; false when the index could not be read to the end.
+    bool takeKnown(SummaryIndex* index)
+    {
+        return index->forEach(
+            [this](std::string_view name, std::uint64_t inode, MessageSummary&& summary) {
+                const auto slot = m_slots.find(std::string(name));
+                if (slot == m_slots.end()) {
+                    m_gone.emplace_back(name);
+                    return;
+                }
+                // A file written again under the same name (a saved draft) has a new inode.
+                const MessageFile& file = m_files[slot->second];
+                if (inode != file.inode || m_done[slot->second]) {
+                    return;
+                }
+                summary.flags = messageFlags(file.info, summary.hasAttachments);
+                m_rows[slot->second] = rowFor(m_store, m_folder, file, summary);
+                m_done[slot->second] = true;
+            });
+    }
+
+    void forgetKnown()
+    {
+        std::fill(m_done.begin(), m_done.end(), false);
+        std::fill(m_rows.begin(), m_rows.end(), PropList());
+        m_gone.clear();
+    }
+
+    // Parses what the index did not know, and brings the index up to date in one transaction.
+    void parseRest(SummaryIndex* index)
+    {
+        if (index) {
+            index->begin();
+        }
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            MessageSummary summary;
+            if (m_done[i] || !readMessage(m_files[i], &summary, nullptr)) {
+                continue;
+            }
+            if (index) {
+                index->put(m_files[i].baseName, inodeOf(m_files[i]), summary);
+            }
+            m_rows[i] = rowFor(m_store, m_folder, m_files[i], summary);
+            m_done[i] = true;
+        }
+        if (index) {
+            for (const std::string& name : m_gone) {
+                index->remove(name);
+            }
+            index->commit();
+        }
+    }
+
+    std::vector<PropList> takeRows()
+    {
+        std::vector<PropList> rows;
+        rows.reserve(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_done[i]) {
+                rows.push_back(std::move(m_rows[i]));
+            }
+        }
+        return rows;
+    }
+
+private:
+    const MsgStore& m_store;
+    const std::string& m_folder;
+    std::vector<MessageFile> m_files;
+    std::vector<PropList> m_rows;
+    std::vector<bool> m_done;
+    std::unordered_map<std::string, std::size_t> m_slots;
+    std::vector<std::string> m_gone;
+};
+
+} // namespace
+
+std::vector<PropList> contentsRows(const MsgStore& store, const std::string& folder)
+{
+    if (folder == kSubtreeFolder) {
+        return {};
+    }
+    FolderScan scan(store, folder);
+    std::unique_ptr<SummaryIndex> index =
+        SummaryIndex::open(store.config().key, store.folderDirectory(folder));
+    if (index && !scan.takeKnown(index.get())) {
+        scan.forgetKnown(); // damaged part way: start it again from the files
+        if (!index->rebuild()) {
+            index.reset();
+        }
+    }
+    scan.parseRest(index.get());
+    return scan.takeRows();
 }
 
 bool contentsRow(const MsgStore& store, const std::string& folder, const MessageFile& file,
                  PropList* row)
 {
+    const std::uint64_t inode = inodeOf(file);
+    std::unique_ptr<SummaryIndex> index =
+        SummaryIndex::open(store.config().key, store.folderDirectory(folder));
     MessageSummary summary;
+    std::uint64_t known = 0;
+    if (index && inode != 0 && index->find(file.baseName, &known, &summary) && known == inode) {
+        summary.flags = messageFlags(file.info, summary.hasAttachments);
+        *row = rowFor(store, folder, file, summary);
+        return true;
+    }
     if (!readMessage(file, &summary, nullptr)) {
         return false;
     }
-    *row = messageProperties(store, folder, file, summary);
+    if (index && inode != 0) {
+        index->begin();
+        index->put(file.baseName, inode, summary);
+        index->commit();
+    }
+    *row = rowFor(store, folder, file, summary);
     return true;
 }
 
