@@ -166,17 +166,20 @@ bool SummaryIndex::prepareSchema()
     if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
         return false; // not a database at all, typically
     }
-    Statement check = prepare("SELECT value FROM meta WHERE key = 'folder'");
+    return isCurrent() || createSchema();
+}
+
+// This version's layout, made for this folder (not a copy of another folder's file).
+bool SummaryIndex::isCurrent()
+{
     Statement version = prepare("PRAGMA user_version");
-    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) {
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW ||
+        sqlite3_column_int(version.get(), 0) != kSchemaVersion) {
         return false;
     }
-    const bool current = sqlite3_column_int(version.get(), 0) == kSchemaVersion && check &&
-                         sqlite3_step(check.get()) == SQLITE_ROW &&
-                         columnText(check.get(), 0) == m_folderDir;
-    version.reset();
-    check.reset();
-    return current || createSchema();
+    Statement folder = prepare("SELECT value FROM meta WHERE key = 'folder'");
+    return folder && sqlite3_step(folder.get()) == SQLITE_ROW &&
+           columnText(folder.get(), 0) == m_folderDir;
 }
 
 bool SummaryIndex::createSchema()
@@ -184,13 +187,8 @@ bool SummaryIndex::createSchema()
     if (!exec("BEGIN IMMEDIATE")) {
         return false;
     }
-    // Another opener may have created it while this one waited for the lock.
-    Statement version = prepare("PRAGMA user_version");
-    const bool done = version && sqlite3_step(version.get()) == SQLITE_ROW &&
-                      sqlite3_column_int(version.get(), 0) == kSchemaVersion;
-    version.reset();
-    if (done) {
-        return exec("COMMIT");
+    if (isCurrent()) {
+        return exec("COMMIT"); // another opener made it while this one waited for the lock
     }
     Statement meta;
     bool ok = exec("DROP TABLE IF EXISTS summary; DROP TABLE IF EXISTS meta") && exec(kCreateSql) &&

@@ -62,6 +62,7 @@ private:
     SummaryIndex(std::string path, std::string folderDir);
     bool openFile();
     bool prepareSchema();
+    bool isCurrent();
     bool createSchema();
     bool exec(const char* sql);
     Statement prepare(const char* sql);
