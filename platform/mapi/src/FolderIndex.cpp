@@ -4,6 +4,7 @@
 #include "Message.h"
 #include "SummaryIndex.h"
 
+#include <algorithm>
 #include <glib/gstdio.h>
 #include <unordered_map>
 
@@ -112,9 +113,9 @@ public:
         if (index) {
             index->begin();
         }
-        for (std::size_t i = 0; i < m_files.size(); ++i) {
+        for (std::size_t i : pendingByName()) {
             MessageSummary summary;
-            if (m_done[i] || !readMessage(m_files[i], &summary, nullptr)) {
+            if (!readMessage(m_files[i], &summary, nullptr)) {
                 continue;
             }
             if (index) {
@@ -144,6 +145,23 @@ public:
     }
 
 private:
+    // Inserting in key order keeps the index's B-tree from splitting pages all over (and from
+    // spilling them to the log more than once): a cold 100,000-message index writes in a
+    // fraction of the time.
+    std::vector<std::size_t> pendingByName() const
+    {
+        std::vector<std::size_t> pending;
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            if (!m_done[i]) {
+                pending.push_back(i);
+            }
+        }
+        std::sort(pending.begin(), pending.end(), [this](std::size_t a, std::size_t b) {
+            return m_files[a].baseName < m_files[b].baseName;
+        });
+        return pending;
+    }
+
     const MsgStore& m_store;
     const std::string& m_folder;
     std::vector<MessageFile> m_files;
