@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <random>
 #include <string>
 #include <utime.h>
@@ -204,6 +205,12 @@ double peakMemoryMb()
     return statusMb("VmHWM:");
 }
 
+// Bytes handed out by malloc (the library shares the process's allocator).
+double heapMb()
+{
+    return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0);
+}
+
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start)
@@ -218,6 +225,8 @@ struct OpenTimes
     double contents = 0; // GetContentsTable: listing, index, rows
     double sort = 0;
     double query = 0;
+    double tableMb = 0;  // heap the contents table holds once built
+    double rowSetMb = 0; // heap of the row set QueryRows returns
     ULONG rows = 0;
 };
 
@@ -259,11 +268,13 @@ bool openInbox(const vntmapi::EntryPoints& api, bool readRows, OpenTimes* times)
         store->OpenEntry(storeSize, storeId, nullptr, MAPI_BEST_ACCESS, &type, inbox.putUnknown());
     api.MAPIFreeBuffer(storeId);
     times->logon = msSince(start);
+    const double heapBefore = heapMb();
     start = Clock::now();
     if (FAILED(opened) || FAILED(inbox->GetContentsTable(0, table.put()))) {
         return false;
     }
     times->contents = msSince(start);
+    times->tableMb = heapMb() - heapBefore;
     if (readRows) {
         ULONG columns[] = {9,
                            PR_ENTRYID,
@@ -288,6 +299,7 @@ bool openInbox(const vntmapi::EntryPoints& api, bool readRows, OpenTimes* times)
             return false;
         }
         times->rows = rows->cRows;
+        times->rowSetMb = heapMb() - heapBefore - times->tableMb;
         for (ULONG i = 0; i < rows->cRows; ++i) {
             api.MAPIFreeBuffer(rows->aRow[i].lpProps);
         }
@@ -308,6 +320,8 @@ void reportTimes(benchmark::State& state, const OpenTimes& sum, int runs)
     state.counters["sort_ms"] = sum.sort / runs;
     state.counters["query_ms"] = sum.query / runs;
     state.counters["rows"] = sum.rows / static_cast<double>(runs);
+    state.counters["table_heap_mb"] = sum.tableMb / runs;
+    state.counters["rowset_heap_mb"] = sum.rowSetMb / runs;
     state.counters["peak_rss_mb"] = peakMemoryMb();
 }
 
@@ -381,6 +395,8 @@ void BM_WarmOpenSortQuery(benchmark::State& state)
         sum.contents += times.contents;
         sum.sort += times.sort;
         sum.query += times.query;
+        sum.tableMb += times.tableMb;
+        sum.rowSetMb += times.rowSetMb;
         sum.rows += times.rows;
         ++runs;
     }

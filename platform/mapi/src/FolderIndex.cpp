@@ -108,28 +108,33 @@ public:
     }
 
     // Parses what the index did not know, and brings the index up to date in one transaction.
+    // Parses what the index did not know, then brings the index up to date in one short
+    // transaction: parsing a large folder must not keep another opener waiting for the lock.
     void parseRest(SummaryIndex* index)
     {
-        if (index) {
-            index->begin();
-        }
+        std::vector<std::pair<std::size_t, MessageSummary>> parsed;
         for (std::size_t i : pendingByName()) {
             MessageSummary summary;
             if (!readMessage(m_files[i], &summary, nullptr)) {
                 continue;
             }
-            if (index) {
-                index->put(m_files[i].baseName, inodeOf(m_files[i]), summary);
-            }
             m_rows[i] = rowFor(m_store, m_folder, m_files[i], summary);
             m_done[i] = true;
-        }
-        if (index) {
-            for (const std::string& name : m_gone) {
-                index->remove(name);
+            if (index) {
+                parsed.emplace_back(i, std::move(summary));
             }
-            index->commit();
         }
+        if (!index || (parsed.empty() && m_gone.empty())) {
+            return;
+        }
+        index->begin();
+        for (const auto& [i, summary] : parsed) {
+            index->put(m_files[i].baseName, inodeOf(m_files[i]), summary);
+        }
+        for (const std::string& name : m_gone) {
+            index->remove(name);
+        }
+        index->commit();
     }
 
     std::vector<PropList> takeRows()
