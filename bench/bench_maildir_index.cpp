@@ -5,7 +5,7 @@
 //            delivery time (newest first), read every row
 // Each benchmark reports the process's peak resident memory (VmHWM, reset before it runs).
 // The folder is generated once into $VANTREL_BENCH_MAILDIR (default: a folder in /tmp) and kept;
-// the index goes to a cache folder next to it.
+// the index goes to a cache folder next to it. $VANTREL_BENCH_LIBRARY loads another build.
 //   build/bench/bench_maildir_index --benchmark_filter=Warm
 #include "vntmapi/MapiLoader.h"
 
@@ -177,7 +177,9 @@ vntmapi::MapiLibrary& library()
         generateFolder();
         setenv("VANTREL_MAPI_PROFILES", (benchRoot() / "profiles.ini").c_str(), 1);
         setenv("VANTREL_MAPI_CACHE", (benchRoot() / "cache").c_str(), 1);
-        lib.load(VNTMAPI_LIBRARY_PATH);
+        // Another build of the library can be compared against this one.
+        const char* other = std::getenv("VANTREL_BENCH_LIBRARY");
+        lib.load(other && *other ? other : VNTMAPI_LIBRARY_PATH);
         lib.api().MAPIInitialize(nullptr);
     }
     return lib;
