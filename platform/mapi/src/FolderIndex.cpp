@@ -199,12 +199,18 @@ std::vector<PropList> contentsRows(const MsgStore& store, const std::string& fol
 bool contentsRow(const MsgStore& store, const std::string& folder, const MessageFile& file,
                  PropList* row)
 {
-    const std::uint64_t inode = inodeOf(file);
+    // One stat: the index must not give a row for a file that is gone, and a caller's file
+    // may come without its inode.
+    GStatBuf info;
+    if (g_stat(file.path.c_str(), &info) != 0) {
+        return false;
+    }
+    const auto inode = static_cast<std::uint64_t>(info.st_ino);
     std::unique_ptr<SummaryIndex> index =
         SummaryIndex::open(store.config().key, store.folderDirectory(folder));
     MessageSummary summary;
     std::uint64_t known = 0;
-    if (index && inode != 0 && index->find(file.baseName, &known, &summary) && known == inode) {
+    if (index && index->find(file.baseName, &known, &summary) && known == inode) {
         summary.flags = messageFlags(file.info, summary.hasAttachments);
         *row = rowFor(store, folder, file, summary);
         return true;
@@ -212,7 +218,7 @@ bool contentsRow(const MsgStore& store, const std::string& folder, const Message
     if (!readMessage(file, &summary, nullptr)) {
         return false;
     }
-    if (index && inode != 0) {
+    if (index) {
         index->begin();
         index->put(file.baseName, inode, summary);
         index->commit();
