@@ -1,7 +1,6 @@
 #include "FolderIndex.h"
 
 #include "Maildir.h"
-#include "Message.h"
 #include "SummaryIndex.h"
 
 #include <algorithm>
@@ -12,36 +11,58 @@ namespace vntmapi {
 
 namespace {
 
-// Tables find a value by walking the row, so the message list's columns (the sort key first)
-// go to the front; the rest keep their order.
-const ULONG kListColumns[] = {
-    PR_MESSAGE_DELIVERY_TIME, PR_ENTRYID,    PR_SUBJECT,   PR_SENT_REPRESENTING_NAME,
-    PR_MESSAGE_FLAGS,         PR_IMPORTANCE, PR_HASATTACH, PR_MESSAGE_SIZE};
-
-// messageProperties() grows its list by doubling; a copy sized to fit, with room for the
-// instance key the table adds, keeps a 100,000-row folder from holding nearly twice the memory.
-PropList rowFor(const MsgStore& store, const std::string& folder, const MessageFile& file,
-                const MessageSummary& summary)
+// The properties messageProperties() gives (a test holds the two to the same values), built
+// without its reallocations and copies: a large folder spends much of its opening here. The
+// message list's columns come first, the sort key leading, because tables find values by
+// walking the row; there is room for the instance key the table adds.
+class RowBuilder
 {
-    PropList built = messageProperties(store, folder, file, summary);
-    PropList row;
-    row.reserve(built.size() + 1);
-    for (ULONG tag : kListColumns) {
-        for (Prop& prop : built) {
-            if (prop.tag == tag) {
-                row.push_back(std::move(prop));
-                prop.tag = PR_NULL;
-                break;
-            }
+public:
+    RowBuilder(const MsgStore& store, const std::string& folder)
+        : m_ref(folderRef(store.config().key, folder))
+        , m_parentId(store.folderId(folder))
+    {
+        m_ref.kind = EntryKind::Message;
+    }
+
+    PropList operator()(const MessageFile& file, MessageSummary s)
+    {
+        m_ref.message = file.baseName;
+        PropList row;
+        row.reserve(18);
+        row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
+        row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(m_ref)));
+        row.push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
+        addText(&row, PR_SENT_REPRESENTING_NAME, std::move(s.fromName));
+        row.push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
+        row.push_back(longProp(PR_IMPORTANCE, s.importance));
+        row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
+        row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
+        row.push_back(binaryProp(PR_PARENT_ENTRYID, m_parentId));
+        row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
+        row.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Note"));
+        addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
+        addText(&row, PR_SENDER_NAME, std::move(s.senderName));
+        addText(&row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));
+        row.push_back(stringProp(PR_DISPLAY_TO, std::move(s.displayTo)));
+        row.push_back(stringProp(PR_DISPLAY_CC, std::move(s.displayCc)));
+        if (s.submitTime != 0) {
+            row.push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
+        }
+        return row;
+    }
+
+private:
+    static void addText(PropList* row, ULONG tag, std::string value)
+    {
+        if (!value.empty()) {
+            row->push_back(stringProp(tag, std::move(value)));
         }
     }
-    for (Prop& prop : built) {
-        if (prop.tag != PR_NULL) {
-            row.push_back(std::move(prop));
-        }
-    }
-    return row;
-}
+
+    EntryRef m_ref;
+    std::vector<BYTE> m_parentId;
+};
 
 // Looks names up by string_view, without a std::string per index entry.
 struct NameHash
@@ -67,8 +88,7 @@ class FolderScan
 {
 public:
     FolderScan(const MsgStore& store, const std::string& folder)
-        : m_store(store)
-        , m_folder(folder)
+        : m_build(store, folder)
         , m_files(listMessages(store.folderDirectory(folder)))
         , m_rows(m_files.size())
         , m_done(m_files.size(), false)
@@ -95,7 +115,7 @@ public:
                     return;
                 }
                 summary.flags = messageFlags(file.info, summary.hasAttachments);
-                m_rows[slot->second] = rowFor(m_store, m_folder, file, summary);
+                m_rows[slot->second] = m_build(file, std::move(summary));
                 m_done[slot->second] = true;
             });
     }
@@ -118,7 +138,7 @@ public:
             if (!readMessage(m_files[i], &summary, nullptr)) {
                 continue;
             }
-            m_rows[i] = rowFor(m_store, m_folder, m_files[i], summary);
+            m_rows[i] = m_build(m_files[i], summary);
             m_done[i] = true;
             if (index) {
                 parsed.emplace_back(i, std::move(summary));
@@ -167,8 +187,7 @@ private:
         return pending;
     }
 
-    const MsgStore& m_store;
-    const std::string& m_folder;
+    RowBuilder m_build;
     std::vector<MessageFile> m_files;
     std::vector<PropList> m_rows;
     std::vector<bool> m_done;
@@ -212,7 +231,7 @@ bool contentsRow(const MsgStore& store, const std::string& folder, const Message
     std::uint64_t known = 0;
     if (index && index->find(file.baseName, &known, &summary) && known == inode) {
         summary.flags = messageFlags(file.info, summary.hasAttachments);
-        *row = rowFor(store, folder, file, summary);
+        *row = RowBuilder(store, folder)(file, std::move(summary));
         return true;
     }
     if (!readMessage(file, &summary, nullptr)) {
@@ -223,7 +242,7 @@ bool contentsRow(const MsgStore& store, const std::string& folder, const Message
         index->put(file.baseName, inode, summary);
         index->commit();
     }
-    *row = rowFor(store, folder, file, summary);
+    *row = RowBuilder(store, folder)(file, std::move(summary));
     return true;
 }
 

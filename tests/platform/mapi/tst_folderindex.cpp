@@ -96,6 +96,7 @@ private Q_SLOTS:
     void cleanup();
     void cleanupTestCase();
     void sameRowsAsParsing();
+    void rowsMatchOpenedMessages();
     void knownNamesAreNotParsedAgain();
     void changesSeenOnNextOpen_data();
     void changesSeenOnNextOpen();
@@ -265,6 +266,34 @@ void TestFolderIndex::sameRowsAsParsing()
     QCOMPARE(m_store->GetProps(tags.get(), 0, &count, key.put()), S_OK);
     QCOMPARE(QFileInfo(indexFile()).dir().dirName(),
              QString::fromLatin1(binary(key.get()).toHex()));
+}
+
+// Rows are built apart from the message objects; both must give the same values.
+void TestFolderIndex::rowsMatchOpenedMessages()
+{
+    for (int pass = 0; pass < 2; ++pass) { // cold, then from the index
+        const QStringList lines = rows();
+        QCOMPARE(lines.size(), 5);
+        for (const QString& line : lines) {
+            QByteArray id = QByteArray::fromHex(line.section(QLatin1Char('|'), 0, 0).toLatin1());
+            MapiPtr<IMessage> message;
+            ULONG type = 0;
+            QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, 0,
+                                        &type, message.putUnknown()),
+                     S_OK);
+            std::vector<ULONG> raw{static_cast<ULONG>(std::size(kColumns))};
+            raw.insert(raw.end(), std::begin(kColumns), std::end(kColumns));
+            Buffer<SPropValue> props;
+            ULONG count = 0;
+            QVERIFY(SUCCEEDED(message->GetProps(reinterpret_cast<LPSPropTagArray>(raw.data()), 0,
+                                                &count, props.put())));
+            QStringList values;
+            for (ULONG i = 0; i < count; ++i) {
+                values << describe(props.get()[i]);
+            }
+            QCOMPARE(values.join(QLatin1Char('|')), line);
+        }
+    }
 }
 
 void TestFolderIndex::knownNamesAreNotParsedAgain()
