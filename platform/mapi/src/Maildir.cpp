@@ -6,10 +6,12 @@
 #include "StoredProps.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib/gstdio.h>
 #include <gmime/gmime.h>
 #include <set>
+#include <string_view>
 
 namespace vntmapi {
 
@@ -36,6 +38,20 @@ void forEachEntry(const std::string& dir, F&& visit)
         visit(std::string(name));
     }
     g_dir_close(handle);
+}
+
+// The inode comes with the directory entry, so listing needs no stat per file.
+template<typename F>
+void forEachFile(const std::string& dir, F&& visit)
+{
+    DIR* handle = opendir(dir.c_str());
+    if (!handle) {
+        return;
+    }
+    while (const dirent* entry = readdir(handle)) {
+        visit(entry->d_name, static_cast<std::uint64_t>(entry->d_ino));
+    }
+    closedir(handle);
 }
 
 std::string addressListText(InternetAddressList* list)
@@ -162,6 +178,11 @@ std::string decodeFolderName(const std::string& name)
 
 } // namespace
 
+std::uint32_t messageFlags(const std::string& info, bool hasAttachments)
+{
+    return flagsFromInfo(info) | (hasAttachments ? MSGFLAG_HASATTACH : 0);
+}
+
 std::vector<std::string> listFolders(const std::string& root)
 {
     std::set<std::string> folders;
@@ -208,15 +229,19 @@ std::vector<MessageFile> listMessages(const std::string& folderDir)
     std::vector<MessageFile> files;
     for (const char* sub : {"new", "cur"}) {
         const std::string dir = joinPath(folderDir, sub);
-        forEachEntry(dir, [&](const std::string& name) {
+        forEachFile(dir, [&](std::string_view name, std::uint64_t inode) {
             if (name.empty() || name[0] == '.') {
                 return;
             }
             const std::size_t colon = name.find(":2,");
             MessageFile file;
-            file.path = joinPath(dir, name);
+            file.path = dir + '/';
+            file.path += name;
             file.baseName = name.substr(0, colon);
-            file.info = colon == std::string::npos ? "" : name.substr(colon + 3);
+            if (colon != std::string_view::npos) {
+                file.info = name.substr(colon + 3);
+            }
+            file.inode = inode;
             files.push_back(std::move(file));
         });
     }
@@ -262,9 +287,7 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
             readPrivateHeaders(GMIME_OBJECT(message), &content->stored);
             readRecipients(message, &content->recipients);
         }
-        if (summary->hasAttachments) {
-            summary->flags |= MSGFLAG_HASATTACH;
-        }
+        summary->flags = messageFlags(file.info, summary->hasAttachments);
         g_object_unref(message);
     }
     g_mime_parser_options_free(options);

@@ -17,9 +17,10 @@ std::string folderDirectory(const std::string& root, const std::string& folder);
 
 struct MessageFile
 {
-    std::string path;     // full path as found
-    std::string baseName; // unique name, the part before ":2,"
-    std::string info;     // flag letters after ":2,"
+    std::string path;        // full path as found
+    std::string baseName;    // unique name, the part before ":2,"
+    std::string info;        // flag letters after ":2,"
+    std::uint64_t inode = 0; // as listed; a rewritten file gets a new one, a rename keeps it
 };
 
 // Messages of new/ and cur/, names starting with "." skipped.
@@ -45,6 +46,9 @@ struct MessageSummary
 };
 
 struct MessageContent;
+
+// The MSGFLAG_* bits a message has from its info letters and its attachments.
+std::uint32_t messageFlags(const std::string& info, bool hasAttachments);
 
 // Parses the headers and Maildir flags of one message, and its bodies when `content` is given;
 // false if the file cannot be read. A file that is not a message still gives a summary.

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <utime.h>
 #include <vector>
 
@@ -17,7 +18,12 @@ namespace mapitest {
 inline vntmapi::MapiLibrary& library()
 {
     static vntmapi::MapiLibrary lib;
+    // Summary indexes go to a folder of the test run, never into the user's cache.
+    static QTemporaryDir cache;
     if (!lib.isLoaded()) {
+        if (qEnvironmentVariableIsEmpty("VANTREL_MAPI_CACHE")) {
+            qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(cache.path()));
+        }
         lib.load(VNTMAPI_LIBRARY_PATH);
     }
     return lib;

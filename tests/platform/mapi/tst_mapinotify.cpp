@@ -115,6 +115,11 @@ void TestMapiNotify::initTestCase()
 
 void TestMapiNotify::init()
 {
+    // Each test writes the same unique names afresh, which a real Maildir never does; a fresh
+    // summary index keeps one test's changes out of the next.
+    static int run = 0;
+    qputenv("VANTREL_MAPI_CACHE",
+            QFile::encodeName(m_dir.filePath(QStringLiteral("cache-%1").arg(++run))));
     QDir(inboxDir()).removeRecursively();
     MaildirBuilder builder(inboxDir());
     builder.addFolder(QStringLiteral(".Other"));

@@ -1,0 +1,494 @@
+// The per-folder summary index: rows it gives match a plain parse of the Maildir, changes made
+// behind its back are seen on the next open, and a damaged or unusable cache never costs rows.
+#include "MapiFixture.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace mapitest;
+
+namespace {
+
+const QDateTime kBase(QDate(2024, 5, 6), QTime(8, 0), Qt::UTC);
+
+const ULONG kColumns[] = {PR_ENTRYID,
+                          PR_SUBJECT,
+                          PR_SENT_REPRESENTING_NAME,
+                          PR_SENT_REPRESENTING_EMAIL_ADDRESS,
+                          PR_SENDER_NAME,
+                          PR_SENDER_EMAIL_ADDRESS,
+                          PR_DISPLAY_TO,
+                          PR_DISPLAY_CC,
+                          PR_CLIENT_SUBMIT_TIME,
+                          PR_MESSAGE_DELIVERY_TIME,
+                          PR_MESSAGE_SIZE,
+                          PR_MESSAGE_FLAGS,
+                          PR_IMPORTANCE,
+                          PR_HASATTACH};
+
+const QByteArray kWithAttachment =
+    "From: Ann <ann@example.org>\r\nTo: help@example.com\r\nCc: Bob <bob@example.org>\r\n"
+    "Subject: Log attached\r\nDate: Mon, 06 May 2024 07:00:00 +0200\r\nX-Priority: 1\r\n"
+    "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+    "--b\r\nContent-Type: text/plain\r\n\r\nSee log.\r\n"
+    "--b\r\nContent-Type: text/plain; name=log.txt\r\nContent-Disposition: attachment\r\n\r\n"
+    "line\r\n--b--\r\n";
+
+QByteArray message(const QByteArray& subject)
+{
+    return email("From: Dee <dee@example.org>\r\nSender: Desk <desk@example.com>\r\n"
+                 "To: help@example.com\r\nSubject: " +
+                 subject + "\r\n");
+}
+
+QString describe(const SPropValue& v)
+{
+    switch (PROP_TYPE(v.ulPropTag)) {
+    case PT_STRING8:
+        return QString::fromUtf8(v.Value.lpszA);
+    case PT_BINARY:
+        return QString::fromLatin1(binary(&v).toHex());
+    case PT_SYSTIME:
+        return QString::number(fileTime(&v));
+    case PT_BOOLEAN:
+        return v.Value.b ? QStringLiteral("true") : QStringLiteral("false");
+    case PT_LONG:
+        return QString::number(v.Value.l);
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+// Writes `content` at a path given as raw bytes (names need not be UTF-8).
+bool writeRaw(const QByteArray& path, const QByteArray& content, const QDateTime& delivered)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok =
+        ::write(fd, content.constData(), static_cast<size_t>(content.size())) == content.size();
+    ::close(fd);
+    const utimbuf times{delivered.toSecsSinceEpoch(), delivered.toSecsSinceEpoch()};
+    return ok && utime(path.constData(), &times) == 0;
+}
+
+// Rewrites a file in place: same inode, so the index cannot tell it changed.
+bool overwriteInPlace(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+} // namespace
+
+class TestFolderIndex : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void sameRowsAsParsing();
+    void rowsMatchOpenedMessages();
+    void knownNamesAreNotParsedAgain();
+    void changesSeenOnNextOpen_data();
+    void changesSeenOnNextOpen();
+    void damagedIndexRebuilt_data();
+    void damagedIndexRebuilt();
+    void unusableCacheStillGivesRows_data();
+    void unusableCacheStillGivesRows();
+    void twoTablesOnOneFolder();
+    void oddNames_data();
+    void oddNames();
+
+private:
+    void logon(MapiPtr<IMAPISession>* session, MapiPtr<IMsgStore>* store);
+    QStringList rows(IMsgStore* store = nullptr);
+    QStringList parsedRows();
+    QString indexFile() const;
+    QString inboxFile(const QString& sub, const QString& name) const;
+    void addInbox(const QString& sub, const QString& name, const QByteArray& content, int minutes);
+
+    QTemporaryDir m_dir;
+    QString m_root;
+    QString m_cache;
+    int m_caseNumber = 0;
+    MapiPtr<IMAPISession> m_session;
+    MapiPtr<IMsgStore> m_store;
+};
+
+void TestFolderIndex::initTestCase()
+{
+    QVERIFY(library().isLoaded());
+    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
+    QVERIFY(m_dir.isValid());
+    QVERIFY(installProfiles(m_dir.path(), "[Profile Test]\nStores=Mail\n"
+                                          "[Store Test/Mail]\nPath=@ROOT@/Maildir\n"));
+}
+
+// Every case gets its own Maildir and its own, empty cache.
+void TestFolderIndex::init()
+{
+    ++m_caseNumber;
+    QDir(m_dir.filePath(QStringLiteral("Maildir"))).removeRecursively();
+    m_root = m_dir.filePath(QStringLiteral("Maildir"));
+    MaildirBuilder builder(m_root);
+    m_cache = m_dir.filePath(QStringLiteral("cache%1").arg(m_caseNumber));
+    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_cache));
+    addInbox(QStringLiteral("new"), QStringLiteral("1715000001.M1P9Q1.host"), kWithAttachment, 1);
+    addInbox(QStringLiteral("cur"), QStringLiteral("1715000002.M2P9Q2.host:2,S"),
+             message("Printer jams"), 2);
+    addInbox(QStringLiteral("cur"), QStringLiteral("1715000003.M3P9Q3.host,S=99:2,FRS"),
+             email("From: zed@example.com\r\nSubject: =?UTF-8?B?R3LDvMOfZQ==?=\r\n"
+                   "Importance: low\r\n"),
+             3);
+    addInbox(QStringLiteral("cur"), QStringLiteral("1715000004.M4P9Q4.host:2,"), QByteArray(), 4);
+    addInbox(QStringLiteral("new"), QStringLiteral("1715000005.M5P9Q5.host"),
+             "\x01\xFF not a message", 5);
+    logon(&m_session, &m_store);
+}
+
+void TestFolderIndex::cleanup()
+{
+    m_store.reset();
+    if (m_session) {
+        m_session->Logoff(0, 0, 0);
+    }
+    m_session.reset();
+}
+
+void TestFolderIndex::cleanupTestCase()
+{
+    qunsetenv("VANTREL_MAPI_CACHE");
+    api().MAPIUninitialize();
+}
+
+void TestFolderIndex::logon(MapiPtr<IMAPISession>* session, MapiPtr<IMsgStore>* store)
+{
+    QCOMPARE(
+        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session->put()),
+        S_OK);
+    MapiPtr<IMAPITable> stores;
+    QCOMPARE((*session)->GetMsgStoresTable(0, stores.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
+    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
+    QCOMPARE((*session)->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
+                                      MDB_WRITE, store->put()),
+             S_OK);
+}
+
+// The Inbox's rows, one line of every column each, sorted: listing order is not part of it.
+QStringList TestFolderIndex::rows(IMsgStore* store)
+{
+    store = store ? store : m_store.get();
+    ULONG size = 0;
+    Buffer<ENTRYID> id;
+    MapiPtr<IMAPIFolder> inbox;
+    ULONG type = 0;
+    MapiPtr<IMAPITable> table;
+    RowSet set;
+    QStringList out;
+    if (FAILED(store->GetReceiveFolder(nullptr, 0, &size, id.put(), nullptr)) ||
+        FAILED(store->OpenEntry(size, id.get(), nullptr, MAPI_BEST_ACCESS, &type,
+                                inbox.putUnknown())) ||
+        FAILED(inbox->GetContentsTable(0, table.put()))) {
+        return {QStringLiteral("failed to open")};
+    }
+    std::vector<ULONG> columns(std::begin(kColumns), std::end(kColumns));
+    std::vector<ULONG> raw(columns.size() + 1);
+    raw[0] = static_cast<ULONG>(columns.size());
+    std::copy(columns.begin(), columns.end(), raw.begin() + 1);
+    if (FAILED(table->SetColumns(reinterpret_cast<LPSPropTagArray>(raw.data()), 0)) ||
+        FAILED(table->QueryRows(0x0FFFFFFF, 0, set.put()))) {
+        return {QStringLiteral("failed to read")};
+    }
+    for (ULONG i = 0; i < set.count(); ++i) {
+        QStringList values;
+        for (ULONG c = 0; c < set.row(i).cValues; ++c) {
+            values << describe(set.row(i).lpProps[c]);
+        }
+        out << values.join(QLatin1Char('|'));
+    }
+    out.sort();
+    return out;
+}
+
+// The same rows read without any index: the cache lies under a plain file.
+QStringList TestFolderIndex::parsedRows()
+{
+    const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+    writeFile(blocker, "x");
+    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(blocker + QStringLiteral("/cache")));
+    QStringList parsed = rows();
+    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_cache));
+    return parsed;
+}
+
+QString TestFolderIndex::indexFile() const
+{
+    QDirIterator it(m_cache, {QStringLiteral("*.db")}, QDir::Files, QDirIterator::Subdirectories);
+    return it.hasNext() ? it.next() : QString();
+}
+
+QString TestFolderIndex::inboxFile(const QString& sub, const QString& name) const
+{
+    return m_root + QLatin1Char('/') + sub + QLatin1Char('/') + name;
+}
+
+void TestFolderIndex::addInbox(const QString& sub, const QString& name, const QByteArray& content,
+                               int minutes)
+{
+    QVERIFY(
+        writeRaw(QFile::encodeName(inboxFile(sub, name)), content, kBase.addSecs(60 * minutes)));
+}
+
+void TestFolderIndex::sameRowsAsParsing()
+{
+    const QStringList parsed = parsedRows();
+    QCOMPARE(parsed.size(), 5);
+    QVERIFY(indexFile().isEmpty());
+    QCOMPARE(rows(), parsed); // cold: builds the index
+    QVERIFY(!indexFile().isEmpty());
+    QCOMPARE(rows(), parsed); // warm: from the index
+
+    // The file lies in a folder named after the store's record key.
+    Buffer<SPropValue> key;
+    ULONG count = 0;
+    TagArray tags{PR_RECORD_KEY};
+    QCOMPARE(m_store->GetProps(tags.get(), 0, &count, key.put()), S_OK);
+    QCOMPARE(QFileInfo(indexFile()).dir().dirName(),
+             QString::fromLatin1(binary(key.get()).toHex()));
+}
+
+// Rows are built apart from the message objects; both must give the same values.
+void TestFolderIndex::rowsMatchOpenedMessages()
+{
+    for (int pass = 0; pass < 2; ++pass) { // cold, then from the index
+        const QStringList lines = rows();
+        QCOMPARE(lines.size(), 5);
+        for (const QString& line : lines) {
+            QByteArray id = QByteArray::fromHex(line.section(QLatin1Char('|'), 0, 0).toLatin1());
+            MapiPtr<IMessage> message;
+            ULONG type = 0;
+            QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, 0,
+                                        &type, message.putUnknown()),
+                     S_OK);
+            std::vector<ULONG> raw{static_cast<ULONG>(std::size(kColumns))};
+            raw.insert(raw.end(), std::begin(kColumns), std::end(kColumns));
+            Buffer<SPropValue> props;
+            ULONG count = 0;
+            QVERIFY(SUCCEEDED(message->GetProps(reinterpret_cast<LPSPropTagArray>(raw.data()), 0,
+                                                &count, props.put())));
+            QStringList values;
+            for (ULONG i = 0; i < count; ++i) {
+                values << describe(props.get()[i]);
+            }
+            QCOMPARE(values.join(QLatin1Char('|')), line);
+        }
+    }
+}
+
+void TestFolderIndex::knownNamesAreNotParsedAgain()
+{
+    const QString path =
+        inboxFile(QStringLiteral("cur"), QStringLiteral("1715000002.M2P9Q2.host:2,S"));
+    QVERIFY(rows().join(QLatin1Char('\n')).contains(QStringLiteral("Printer jams")));
+    // Maildir files never change after delivery, so an in-place edit goes unseen...
+    QVERIFY(overwriteInPlace(path, message("Edited in place")));
+    QVERIFY(rows().join(QLatin1Char('\n')).contains(QStringLiteral("Printer jams")));
+    // ...while a file written anew under the same name, as a saved draft is, is parsed again.
+    const QString tmp = m_root + QStringLiteral("/tmp/draft");
+    QVERIFY(writeFile(tmp, message("Saved again")));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(tmp, path));
+    const QStringList after = rows();
+    QVERIFY(after.join(QLatin1Char('\n')).contains(QStringLiteral("Saved again")));
+    QCOMPARE(after, parsedRows());
+}
+
+void TestFolderIndex::changesSeenOnNextOpen_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("count");
+    // An empty "from" adds a message, an empty "to" deletes one; otherwise the file is renamed.
+    QTest::newRow("new file") << QString() << QStringLiteral("new/1715000009.M9P9Q9.host") << 6;
+    QTest::newRow("deleted file") << QStringLiteral("cur/1715000002.M2P9Q2.host:2,S") << QString()
+                                  << 4;
+    QTest::newRow("flag rename") << QStringLiteral("cur/1715000002.M2P9Q2.host:2,S")
+                                 << QStringLiteral("cur/1715000002.M2P9Q2.host:2,DS") << 5;
+    QTest::newRow("seen cleared") << QStringLiteral("cur/1715000003.M3P9Q3.host,S=99:2,FRS")
+                                  << QStringLiteral("cur/1715000003.M3P9Q3.host,S=99:2,F") << 5;
+    QTest::newRow("new to cur") << QStringLiteral("new/1715000001.M1P9Q1.host")
+                                << QStringLiteral("cur/1715000001.M1P9Q1.host:2,S") << 5;
+}
+
+void TestFolderIndex::changesSeenOnNextOpen()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, count);
+    const QStringList before = rows();
+    if (from.isEmpty()) {
+        QVERIFY(writeFile(m_root + QLatin1Char('/') + to, message("Arrived later")));
+    } else if (to.isEmpty()) {
+        QVERIFY(QFile::remove(m_root + QLatin1Char('/') + from));
+    } else {
+        QVERIFY(QFile::rename(m_root + QLatin1Char('/') + from, m_root + QLatin1Char('/') + to));
+    }
+    const QStringList after = rows();
+    QCOMPARE(after.size(), count);
+    QVERIFY(after != before);
+    QCOMPARE(after, parsedRows());
+    QCOMPARE(rows(), after); // and the index now holds the change
+}
+
+void TestFolderIndex::damagedIndexRebuilt_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("deleted") << QStringLiteral("delete");
+    QTest::newRow("emptied") << QStringLiteral("empty");
+    QTest::newRow("garbage bytes") << QStringLiteral("garbage");
+    QTest::newRow("garbage after header") << QStringLiteral("pages");
+    QTest::newRow("other schema version") << QStringLiteral("version");
+}
+
+void TestFolderIndex::damagedIndexRebuilt()
+{
+    QFETCH(QString, damage);
+    const QString path =
+        inboxFile(QStringLiteral("cur"), QStringLiteral("1715000002.M2P9Q2.host:2,S"));
+    rows();
+    const QString index = indexFile();
+    QVERIFY(!index.isEmpty());
+    // An in-place edit the intact index would hide: seeing it proves the index was rebuilt.
+    QVERIFY(overwriteInPlace(path, message("Seen after rebuild")));
+    QFile file(index);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QVERIFY(bytes.size() > 4096);
+    if (damage == QLatin1String("delete") || damage == QLatin1String("empty")) {
+        bytes.clear();
+    } else if (damage == QLatin1String("garbage")) {
+        bytes.fill('\xA5');
+    } else if (damage == QLatin1String("pages")) {
+        std::fill(bytes.begin() + 100, bytes.end(), '\x5A');
+    } else {
+        bytes[60] = 0; // user_version, big-endian at offset 60 of the header
+        bytes[63] = 42;
+    }
+    file.resize(0);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    if (damage == QLatin1String("delete")) {
+        QVERIFY(QFile::remove(index));
+    }
+    const QStringList after = rows();
+    QVERIFY(after.join(QLatin1Char('\n')).contains(QStringLiteral("Seen after rebuild")));
+    QCOMPARE(after, parsedRows());
+    QCOMPARE(indexFile(), index);
+    QCOMPARE(rows(), after);
+}
+
+void TestFolderIndex::unusableCacheStillGivesRows_data()
+{
+    QTest::addColumn<QString>("cache");
+    QTest::newRow("below a file") << QStringLiteral("blocker/cache");
+    QTest::newRow("index path is a folder") << QStringLiteral("dir");
+}
+
+void TestFolderIndex::unusableCacheStillGivesRows()
+{
+    QFETCH(QString, cache);
+    const QStringList expected = rows(); // with a working cache
+    QCOMPARE(expected.size(), 5);
+    if (cache == QLatin1String("dir")) {
+        // Every index file name taken by a folder: the file can neither open nor be deleted.
+        const QString index = indexFile();
+        QVERIFY(QFile::remove(index));
+        QVERIFY(QDir().mkpath(index + QStringLiteral("/x")));
+    } else {
+        writeFile(m_dir.filePath(QStringLiteral("blocker")), "x");
+        m_cache = m_dir.filePath(cache);
+        qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_cache));
+    }
+    QCOMPARE(rows(), expected);
+    QCOMPARE(rows(), expected);
+}
+
+void TestFolderIndex::twoTablesOnOneFolder()
+{
+    MapiPtr<IMAPISession> otherSession;
+    MapiPtr<IMsgStore> otherStore;
+    logon(&otherSession, &otherStore);
+    const QStringList first = rows();
+    addInbox(QStringLiteral("new"), QStringLiteral("1715000010.M10P9Q10.host"), message("Later"),
+             9);
+    const QStringList second = rows(otherStore.get());
+    QCOMPARE(second.size(), first.size() + 1);
+    QCOMPARE(rows(), second);
+    QCOMPARE(rows(otherStore.get()), second);
+    otherStore.reset();
+    otherSession->Logoff(0, 0, 0);
+}
+
+void TestFolderIndex::oddNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("spaces and quotes") << QByteArray("1715000020.M1 'q' \"d\".host:2,S");
+    QTest::newRow("non-ASCII") << QByteArray("1715000021.M1.h\xC3\xB6st:2,S");
+    QTest::newRow("not UTF-8") << QByteArray("1715000022.M1.h\xF6st\xFF:2,S");
+    QTest::newRow("escaped host") << QByteArray("1715000023.M1.a\\057b\\072c,S=10,W=12:2,S");
+    QTest::newRow("colon without info") << QByteArray("1715000024.M1.host:1,xyz");
+    QTest::newRow("SQL quoting") << QByteArray("1715000025.M1');DROP TABLE summary;--:2,");
+    QTest::newRow("percent and underscore") << QByteArray("1715000026.M1%_%.host");
+    QTest::newRow("long") << QByteArray("1715000027.") + QByteArray(200, 'n') + ":2,S";
+}
+
+void TestFolderIndex::oddNames()
+{
+    QFETCH(QByteArray, name);
+    const QByteArray path = QFile::encodeName(m_root) + "/cur/" + name;
+    const auto removeRaw = qScopeGuard([&path] { ::unlink(path.constData()); }); // QDir cannot
+    QVERIFY(writeRaw(path, message("Odd name"), kBase));
+    const QStringList cold = rows();
+    QCOMPARE(cold.size(), 6);
+    QCOMPARE(rows(), cold);
+    QCOMPARE(cold, parsedRows());
+    // The entry id found through the index opens the message.
+    MapiPtr<IMAPIFolder> inbox;
+    ULONG size = 0;
+    ULONG type = 0;
+    Buffer<ENTRYID> id;
+    QCOMPARE(m_store->GetReceiveFolder(nullptr, 0, &size, id.put(), nullptr), S_OK);
+    QCOMPARE(m_store->OpenEntry(size, id.get(), nullptr, 0, &type, inbox.putUnknown()), S_OK);
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(inbox->GetContentsTable(0, table.put()), S_OK);
+    RowSet set;
+    QCOMPARE(queryAll(table.get(), {PR_ENTRYID, PR_SUBJECT}, &set), S_OK);
+    int opened = 0;
+    for (ULONG i = 0; i < set.count(); ++i) {
+        if (text(&set.row(i).lpProps[1]) != QLatin1String("Odd name")) {
+            continue;
+        }
+        QByteArray entry = binary(&set.row(i).lpProps[0]);
+        MapiPtr<IMessage> msg;
+        QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(entry.size()), entryPtr(entry), nullptr, 0,
+                                    &type, msg.putUnknown()),
+                 S_OK);
+        ++opened;
+    }
+    QCOMPARE(opened, 1);
+}
+
+QTEST_GUILESS_MAIN(TestFolderIndex)
+#include "tst_folderindex.moc"
