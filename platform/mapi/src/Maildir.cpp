@@ -4,6 +4,7 @@
 #include "Property.h"
 #include "Recipients.h"
 #include "StoredProps.h"
+#include "TextClean.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -91,6 +92,37 @@ void firstMailbox(InternetAddressList* list, std::string* name, std::string* add
     }
 }
 
+// A file that does not start with a header block: GMime finds no message, or one without a
+// single header.
+bool isHeaderless(GMimeMessage* message)
+{
+    return !message ||
+           g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(message))) == 0;
+}
+
+// Text, not binary: no control bytes but tab, line breaks and form feed.
+bool looksLikeText(const gchar* bytes, gsize size)
+{
+    return std::none_of(bytes, bytes + size, [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f') ||
+               byte == 0x7F;
+    });
+}
+
+// The whole of a headerless file as its plain body, when it is text at all.
+std::string rawText(const std::string& path)
+{
+    gchar* bytes = nullptr;
+    gsize size = 0;
+    std::string text;
+    if (g_file_get_contents(path.c_str(), &bytes, &size, nullptr) && looksLikeText(bytes, size)) {
+        text = cleanText(validUtf8(bytes, static_cast<gssize>(size)), true);
+    }
+    g_free(bytes);
+    return text;
+}
+
 std::int32_t importanceOf(GMimeObject* message)
 {
     if (const char* value = g_mime_object_get_header(message, "Importance")) {
@@ -105,6 +137,19 @@ std::int32_t importanceOf(GMimeObject* message)
             return IMPORTANCE_HIGH;
         }
         return level == 4 || level == 5 ? IMPORTANCE_LOW : IMPORTANCE_NORMAL;
+    }
+    if (const char* value = g_mime_object_get_header(message, "X-MSMail-Priority")) {
+        if (g_ascii_strncasecmp(value, "high", 4) == 0) {
+            return IMPORTANCE_HIGH;
+        }
+        return g_ascii_strncasecmp(value, "low", 3) == 0 ? IMPORTANCE_LOW : IMPORTANCE_NORMAL;
+    }
+    if (const char* value = g_mime_object_get_header(message, "Priority")) {
+        if (g_ascii_strncasecmp(value, "urgent", 6) == 0) {
+            return IMPORTANCE_HIGH;
+        }
+        return g_ascii_strncasecmp(value, "non-urgent", 10) == 0 ? IMPORTANCE_LOW
+                                                                 : IMPORTANCE_NORMAL;
     }
     return IMPORTANCE_NORMAL;
 }
@@ -133,6 +178,12 @@ void fillFromMessage(GMimeMessage* message, MessageSummary* s)
     }
     s->displayTo = addressListText(g_mime_message_get_to(message));
     s->displayCc = addressListText(g_mime_message_get_cc(message));
+    // Encoded words labelled ISO-8859-1 often carry Windows-1252 text; one-line fields keep no
+    // control characters.
+    for (std::string* field : {&s->subject, &s->fromName, &s->fromAddress, &s->senderName,
+                               &s->senderAddress, &s->displayTo, &s->displayCc}) {
+        *field = cleanText(*field, false);
+    }
     if (GDateTime* date = g_mime_message_get_date(message)) {
         s->submitTime = fileTimeFromUnix(g_date_time_to_unix(date));
     }
@@ -280,6 +331,10 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     const char* fallback[] = {"utf-8", "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(options, fallback);
     GMimeMessage* message = g_mime_parser_construct_message(parser, options);
+    constexpr std::int64_t kLargestRawText = 16 * 1024 * 1024;
+    if (content && summary->size <= kLargestRawText && isHeaderless(message)) {
+        content->bodyText = rawText(file.path);
+    }
     if (message) {
         fillFromMessage(message, summary);
         scanParts(message, content, &summary->hasAttachments);
