@@ -141,6 +141,14 @@ void setStandardHeaders(GMimeMessage* message, const PropList& props)
     }
 }
 
+// GMime refuses a null buffer, which an empty vector may give.
+GMimeStream* memoryStream(const BYTE* data, std::size_t size)
+{
+    static const char kEmpty[] = "";
+    return g_mime_stream_mem_new_with_buffer(size ? reinterpret_cast<const char*>(data) : kEmpty,
+                                             size);
+}
+
 GMimeObject* textPart(const char* subtype, const std::string& text)
 {
     GMimeTextPart* part = g_mime_text_part_new_with_subtype(subtype);
@@ -158,8 +166,7 @@ GMimeObject* textPart(const char* subtype, const std::string& text)
 GMimePart* bytesPart(const char* type, const char* subtype, const BYTE* data, std::size_t size)
 {
     GMimePart* part = g_mime_part_new_with_type(type, subtype);
-    GMimeStream* stream =
-        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(data), size);
+    GMimeStream* stream = memoryStream(data, size);
     GMimeDataWrapper* wrapper =
         g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, wrapper);
@@ -228,8 +235,7 @@ std::string attachmentName(const PropList& props, bool embedded)
 // An attached message goes back as message/rfc822 when its bytes parse as one.
 GMimeObject* embeddedPart(const std::vector<BYTE>& data)
 {
-    GMimeStream* stream =
-        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(data.data()), data.size());
+    GMimeStream* stream = memoryStream(data.data(), data.size());
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
     g_object_unref(parser);
