@@ -164,6 +164,42 @@ inline LPENTRYID entryPtr(QByteArray& id)
     return reinterpret_cast<LPENTRYID>(id.data());
 }
 
+// A new extended session on `profile`.
+inline HRESULT newSession(const char* profile, MapiPtr<IMAPISession>* session)
+{
+    return api().MAPILogonEx(0, profile, nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session->put());
+}
+
+// The store in row `index` of the session's stores table, opened for writing; null when
+// there is no such row or it cannot be opened.
+inline MapiPtr<IMsgStore> openStore(IMAPISession* session, ULONG index = 0)
+{
+    MapiPtr<IMAPITable> stores;
+    RowSet rows;
+    MapiPtr<IMsgStore> store;
+    if (session->GetMsgStoresTable(0, stores.put()) != S_OK ||
+        queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() <= index) {
+        return store;
+    }
+    QByteArray id = binary(findValue(rows.row(index), PR_ENTRYID));
+    session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MDB_WRITE,
+                          store.put());
+    return store;
+}
+
+// The store's Inbox (its receive folder), opened for changes; null when it cannot be.
+inline MapiPtr<IMAPIFolder> openInbox(IMsgStore* store)
+{
+    ULONG size = 0;
+    Buffer<ENTRYID> id;
+    MapiPtr<IMAPIFolder> folder;
+    ULONG type = 0;
+    if (store->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr) == S_OK) {
+        store->OpenEntry(size, id.get(), nullptr, MAPI_MODIFY, &type, folder.putUnknown());
+    }
+    return folder;
+}
+
 // Writes Maildir++ folders and message files.
 class MaildirBuilder
 {

@@ -172,17 +172,9 @@ void TestFolderIndex::cleanupTestCase()
 
 void TestFolderIndex::logon(MapiPtr<IMAPISession>* session, MapiPtr<IMsgStore>* store)
 {
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session->put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    QCOMPARE((*session)->GetMsgStoresTable(0, stores.put()), S_OK);
-    RowSet rows;
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    QCOMPARE((*session)->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                      MDB_WRITE, store->put()),
-             S_OK);
+    QCOMPARE(newSession("Test", session), S_OK);
+    *store = openStore(session->get());
+    QVERIFY(*store);
 }
 
 // The Inbox's rows, one line of every column each, sorted: listing order is not part of it.

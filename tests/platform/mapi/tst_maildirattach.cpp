@@ -238,8 +238,6 @@ private Q_SLOTS:
     void copyTargetChecked();
 
 private:
-    MapiPtr<IMsgStore> openStore(int index);
-    MapiPtr<IMAPIFolder> inbox(IMsgStore* store);
     MapiPtr<IMessage> deliver(const QByteArray& content);
     MapiPtr<IMessage> reopen(IMsgStore* store, QByteArray id);
     QByteArray onlyFile(const QString& store) const;
@@ -266,11 +264,9 @@ void TestMaildirAttach::init()
         QDir(root).removeRecursively();
         MaildirBuilder builder(root);
     }
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    m_support = openStore(0);
-    m_archive = openStore(1);
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_support = openStore(m_session.get(), 0);
+    m_archive = openStore(m_session.get(), 1);
     QVERIFY(m_support && m_archive);
 }
 
@@ -289,32 +285,6 @@ void TestMaildirAttach::cleanupTestCase()
     api().MAPIUninitialize();
 }
 
-MapiPtr<IMsgStore> TestMaildirAttach::openStore(int index)
-{
-    MapiPtr<IMAPITable> stores;
-    RowSet rows;
-    MapiPtr<IMsgStore> store;
-    if (m_session->GetMsgStoresTable(0, stores.put()) != S_OK ||
-        queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() <= ULONG(index)) {
-        return store;
-    }
-    QByteArray id = binary(findValue(rows.row(ULONG(index)), PR_ENTRYID));
-    m_session->OpenMsgStore(0, ULONG(id.size()), entryPtr(id), nullptr, MDB_WRITE, store.put());
-    return store;
-}
-
-MapiPtr<IMAPIFolder> TestMaildirAttach::inbox(IMsgStore* store)
-{
-    ULONG size = 0;
-    Buffer<ENTRYID> id;
-    MapiPtr<IMAPIFolder> folder;
-    ULONG type = 0;
-    if (store->GetReceiveFolder(nullptr, 0, &size, id.put(), nullptr) == S_OK) {
-        store->OpenEntry(size, id.get(), nullptr, MAPI_MODIFY, &type, folder.putUnknown());
-    }
-    return folder;
-}
-
 // Puts `content` into the support Inbox as a received file and opens it.
 MapiPtr<IMessage> TestMaildirAttach::deliver(const QByteArray& content)
 {
@@ -323,7 +293,7 @@ MapiPtr<IMessage> TestMaildirAttach::deliver(const QByteArray& content)
     builder.addMessage(QString(), QStringLiteral("cur"), name, content, kDelivered);
     MapiPtr<IMAPITable> contents;
     RowSet rows;
-    MapiPtr<IMAPIFolder> folder = inbox(m_support.get());
+    MapiPtr<IMAPIFolder> folder = openInbox(m_support.get());
     if (!folder || folder->GetContentsTable(0, contents.put()) != S_OK ||
         queryAll(contents.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() == 0) {
         return {};
@@ -490,7 +460,7 @@ void TestMaildirAttach::rtfBodyPart()
 
 void TestMaildirAttach::createSaveReopen()
 {
-    MapiPtr<IMAPIFolder> folder = inbox(m_support.get());
+    MapiPtr<IMAPIFolder> folder = openInbox(m_support.get());
     MapiPtr<IMessage> message;
     QCOMPARE(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     Values values;
@@ -717,7 +687,7 @@ void TestMaildirAttach::copyProps()
     MapiPtr<IMessage> source = deliver(content);
     QVERIFY(source);
     MapiPtr<IMessage> dest;
-    QCOMPARE(inbox(m_archive.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
+    QCOMPARE(openInbox(m_archive.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     Values values;
     values.text(PR_SUBJECT, QStringLiteral("Kept"));
     QCOMPARE(values.applyTo(dest.get()), S_OK);
@@ -774,7 +744,7 @@ void TestMaildirAttach::copyToWithExclusions()
     QCOMPARE(values.applyTo(source.get()), S_OK);
 
     MapiPtr<IMessage> dest;
-    QCOMPARE(inbox(m_archive.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
+    QCOMPARE(openInbox(m_archive.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     TagArray exclude{PR_SUBJECT, PR_MESSAGE_ATTACHMENTS};
     Buffer<SPropProblemArray> problems;
     QCOMPARE(source->CopyTo(0, nullptr, exclude.get(), 0, nullptr, &IID_IMessage, dest.get(), 0,
@@ -804,7 +774,7 @@ void TestMaildirAttach::copyProblems()
     MapiPtr<IMessage> source = deliver(email(kHeaders));
     QVERIFY(source);
     MapiPtr<IMessage> dest;
-    QCOMPARE(inbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
+    QCOMPARE(openInbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     TagArray tags{PR_SUBJECT, PR_ENTRYID, PR_BODY_HTML, PR_CONTAINER_CONTENTS};
     Buffer<SPropProblemArray> problems;
     QCOMPARE(
@@ -842,7 +812,7 @@ void TestMaildirAttach::copyTargetChecked()
     QCOMPARE(source->CopyProps(tags.get(), 0, nullptr, &IID_IMessage, attach.get(), 0, nullptr),
              MAPI_E_INTERFACE_NOT_SUPPORTED);
     MapiPtr<IMessage> dest;
-    QCOMPARE(inbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
+    QCOMPARE(openInbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     QCOMPARE(
         source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IAttachment, dest.get(), 0, nullptr),
         MAPI_E_INTERFACE_NOT_SUPPORTED);

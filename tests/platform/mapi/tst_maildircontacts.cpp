@@ -105,21 +105,8 @@ void TestMaildirContacts::initTestCase()
 
 void TestMaildirContacts::init()
 {
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    RowSet rows;
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID, PR_DEFAULT_STORE}, &rows), S_OK);
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (rows.row(i).lpProps[1].Value.b) {
-            QByteArray id = binary(&rows.row(i).lpProps[0]);
-            QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id),
-                                             nullptr, MDB_WRITE, m_store.put()),
-                     S_OK);
-        }
-    }
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_store = openStore(m_session.get()); // the default store comes first
     QVERIFY(m_store);
 }
 

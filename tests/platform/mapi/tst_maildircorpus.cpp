@@ -96,24 +96,11 @@ void TestMaildirCorpus::initTestCase()
     QVERIFY(installProfiles(m_dir.path(), "[Profile Corpus]\nStores=Mail\n"
                                           "[Store Corpus/Mail]\nPath=" +
                                               QFile::encodeName(root) + "\n"));
-    QCOMPARE(
-        api().MAPILogonEx(0, "Corpus", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    RowSet rows;
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                     MDB_WRITE, m_store.put()),
-             S_OK);
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    QCOMPARE(m_store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
-    ULONG type = 0;
-    QCOMPARE(m_store->OpenEntry(size, inboxId.get(), nullptr, MAPI_BEST_ACCESS, &type,
-                                m_inbox.putUnknown()),
-             S_OK);
+    QCOMPARE(newSession("Corpus", &m_session), S_OK);
+    m_store = openStore(m_session.get());
+    QVERIFY(m_store);
+    m_inbox = openInbox(m_store.get());
+    QVERIFY(m_inbox);
 }
 
 void TestMaildirCorpus::cleanupTestCase()

@@ -131,8 +131,6 @@ private Q_SLOTS:
 private:
     void logon();
     void relogon();
-    MapiPtr<IMsgStore> openStore();
-    MapiPtr<IMAPIFolder> inbox();
     MapiPtr<IMessage> reopen(QByteArray id);
     QByteArray saveNew(Values* values);
     HRESULT idsOf(IMAPIProp* object, std::vector<TestName> list, ULONG flags,
@@ -177,43 +175,14 @@ void TestMaildirNames::cleanupTestCase()
 
 void TestMaildirNames::logon()
 {
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    m_store = openStore();
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_store = openStore(m_session.get());
 }
 
 void TestMaildirNames::relogon()
 {
     cleanup();
     logon();
-}
-
-MapiPtr<IMsgStore> TestMaildirNames::openStore()
-{
-    MapiPtr<IMAPITable> stores;
-    RowSet rows;
-    MapiPtr<IMsgStore> store;
-    if (m_session->GetMsgStoresTable(0, stores.put()) != S_OK ||
-        queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() != 1) {
-        return store;
-    }
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MDB_WRITE,
-                            store.put());
-    return store;
-}
-
-MapiPtr<IMAPIFolder> TestMaildirNames::inbox()
-{
-    ULONG size = 0;
-    Buffer<ENTRYID> id;
-    MapiPtr<IMAPIFolder> folder;
-    if (m_store->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr) == S_OK) {
-        ULONG type = 0;
-        m_store->OpenEntry(size, id.get(), nullptr, MAPI_MODIFY, &type, folder.putUnknown());
-    }
-    return folder;
 }
 
 MapiPtr<IMessage> TestMaildirNames::reopen(QByteArray id)
@@ -227,7 +196,7 @@ MapiPtr<IMessage> TestMaildirNames::reopen(QByteArray id)
 
 QByteArray TestMaildirNames::saveNew(Values* values)
 {
-    MapiPtr<IMAPIFolder> folder = inbox();
+    MapiPtr<IMAPIFolder> folder = openInbox(m_store.get());
     MapiPtr<IMessage> message;
     if (!folder || folder->CreateMessage(nullptr, 0, message.put()) != S_OK ||
         values->applyTo(message.get()) != S_OK ||
@@ -299,7 +268,7 @@ void TestMaildirNames::idsStableAcrossSessions()
     QCOMPARE(idsOf(message.get(), {name}, MAPI_CREATE, &again), S_OK);
     QCOMPARE(again, first);
     // And so does a folder.
-    MapiPtr<IMAPIFolder> folder = inbox();
+    MapiPtr<IMAPIFolder> folder = openInbox(m_store.get());
     QVERIFY(folder);
     QCOMPARE(idsOf(folder.get(), {name}, 0, &again), S_OK);
     QCOMPARE(again, first);
@@ -333,7 +302,7 @@ void TestMaildirNames::concurrentCreatorsLoseNoName()
     constexpr int kNamesEach = 25;
     std::vector<MapiPtr<IMsgStore>> stores;
     for (int t = 0; t < kThreads; ++t) {
-        stores.push_back(openStore());
+        stores.push_back(openStore(m_session.get()));
         QVERIFY(stores.back());
     }
     std::vector<std::vector<ULONG>> ids(kThreads);
@@ -699,7 +668,7 @@ void TestMaildirNames::streamSeek()
     QFETCH(HRESULT, result);
     QFETCH(qint64, position);
     QFETCH(QByteArray, afterWrite);
-    MapiPtr<IMAPIFolder> folder = inbox();
+    MapiPtr<IMAPIFolder> folder = openInbox(m_store.get());
     QVERIFY(folder);
     MapiPtr<IMessage> message;
     QCOMPARE(folder->CreateMessage(nullptr, 0, message.put()), S_OK);

@@ -140,18 +140,10 @@ void TestMaildirStore::initTestCase()
 
 void TestMaildirStore::init()
 {
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    RowSet rows;
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
-    QCOMPARE(rows.count(), 1u);
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                     MDB_WRITE, m_store.put()),
-             S_OK);
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_store = openStore(m_session.get());
+    QVERIFY(m_store);
+    QVERIFY(!openStore(m_session.get(), 1)); // the profile has this one store
 }
 
 void TestMaildirStore::cleanup()

@@ -46,7 +46,6 @@ private Q_SLOTS:
     void recipients();
 
 private:
-    MapiPtr<IMsgStore> openStore(int index);
     MapiPtr<IMAPIFolder> openFolder(IMsgStore* store, ULONG idTag);
     MapiPtr<IMessage> reopen(IMsgStore* store, QByteArray id);
     QByteArray saveNew(IMAPIFolder* folder, const QString& subject, LONG flags);
@@ -77,11 +76,9 @@ void TestMaildirWrite::init()
             builder.addFolder(QLatin1String(folder));
         }
     }
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    m_support = openStore(0);
-    m_archive = openStore(1);
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_support = openStore(m_session.get(), 0);
+    m_archive = openStore(m_session.get(), 1);
     QVERIFY(m_support && m_archive);
 }
 
@@ -98,22 +95,6 @@ void TestMaildirWrite::cleanup()
 void TestMaildirWrite::cleanupTestCase()
 {
     api().MAPIUninitialize();
-}
-
-MapiPtr<IMsgStore> TestMaildirWrite::openStore(int index)
-{
-    MapiPtr<IMAPITable> stores;
-    RowSet rows;
-    MapiPtr<IMsgStore> store;
-    if (m_session->GetMsgStoresTable(0, stores.put()) != S_OK ||
-        queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK ||
-        rows.count() <= static_cast<ULONG>(index)) {
-        return store;
-    }
-    QByteArray id = binary(findValue(rows.row(static_cast<ULONG>(index)), PR_ENTRYID));
-    m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MDB_WRITE,
-                            store.put());
-    return store;
 }
 
 MapiPtr<IMAPIFolder> TestMaildirWrite::openFolder(IMsgStore* store, ULONG idTag)

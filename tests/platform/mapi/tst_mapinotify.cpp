@@ -135,17 +135,9 @@ void TestMapiNotify::init()
                      day(2));
     spare.addMessage(QStringLiteral("spare"), QStringLiteral("."), QStringLiteral("0.z"), mail("Z"),
                      QDateTime(QDate(2024, 2, 28), QTime(9, 0), Qt::UTC));
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    RowSet rows;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                     MDB_WRITE, m_store.put()),
-             S_OK);
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_store = openStore(m_session.get());
+    QVERIFY(m_store);
     m_inbox = openFolder(inboxId());
     QVERIFY(m_inbox);
 }

@@ -85,24 +85,11 @@ void TestRtfStream::init()
     const QString root = m_dir.filePath(QStringLiteral("support"));
     QDir(root).removeRecursively();
     MaildirBuilder builder(root);
-    QCOMPARE(
-        api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
-        S_OK);
-    MapiPtr<IMAPITable> stores;
-    RowSet rows;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID}, &rows), S_OK);
-    QByteArray id = binary(findValue(rows.row(0), PR_ENTRYID));
-    QCOMPARE(m_session->OpenMsgStore(0, ULONG(id.size()), entryPtr(id), nullptr, MDB_WRITE,
-                                     m_store.put()),
-             S_OK);
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    QCOMPARE(m_store->GetReceiveFolder(nullptr, 0, &size, inboxId.put(), nullptr), S_OK);
-    ULONG type = 0;
-    QCOMPARE(
-        m_store->OpenEntry(size, inboxId.get(), nullptr, MAPI_MODIFY, &type, m_inbox.putUnknown()),
-        S_OK);
+    QCOMPARE(newSession("Test", &m_session), S_OK);
+    m_store = openStore(m_session.get());
+    QVERIFY(m_store);
+    m_inbox = openInbox(m_store.get());
+    QVERIFY(m_inbox);
 }
 
 void TestRtfStream::cleanup()
