@@ -189,7 +189,7 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     bool complete = messagesOf(lpMsgList, &files);
     const std::string destDir = dest->m_store->folderDirectory(dest->m_folder);
     for (const MessageFile& file : files) {
-        // A copy is a new message, so it gets a new unique name; a move keeps its own.
+        // Either way the file gets a new unique name in its new folder.
         const HRESULT hr = (ulFlags & MESSAGE_MOVE)
                                ? moveMessageFile(file, destDir)
                                : copyMessageFile(file, destDir, newUniqueName());

@@ -379,6 +379,18 @@ void keepDeliveryTime(const std::string& path, const PropList& props, const std:
     }
 }
 
+// A rename is only durable once its directory is written out too.
+void syncDirectoryOf(const std::string& path)
+{
+    gchar* dir = g_path_get_dirname(path.c_str());
+    const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    g_free(dir);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
 std::string tmpPath(const std::string& folderDir)
 {
     return joinPath(folderDir, "tmp/" + newUniqueName());
@@ -391,6 +403,7 @@ HRESULT renameInto(const std::string& from, const std::string& to)
         g_unlink(from.c_str());
         return hresultFromErrno(error);
     }
+    syncDirectoryOf(to);
     return S_OK;
 }
 
@@ -473,14 +486,18 @@ HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
 
 HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir)
 {
-    const std::string dest = curPath(destDir, file.baseName, file.info);
+    // A new unique name: synchronisers key their state on it (mbsync's ",U=" field, Dovecot's
+    // uid list), and the same name in two folders would read as one message synced twice.
+    const std::string baseName = newUniqueName();
+    const std::string dest = curPath(destDir, baseName, file.info);
     if (g_rename(file.path.c_str(), dest.c_str()) == 0) {
+        syncDirectoryOf(dest);
         return S_OK;
     }
     if (errno != EXDEV) {
         return hresultFromErrno(errno);
     }
-    const HRESULT hr = copyMessageFile(file, destDir, file.baseName); // another file system
+    const HRESULT hr = copyMessageFile(file, destDir, baseName); // another file system
     if (SUCCEEDED(hr)) {
         g_unlink(file.path.c_str());
     }
