@@ -5,6 +5,8 @@
 #include "MemoryTable.h"
 #include "Message.h"
 #include "MessageWriter.h"
+#include "NamedProps.h"
+#include "StoredProps.h"
 
 #include <glib/gstdio.h>
 
@@ -188,11 +190,22 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
     const std::string destDir = dest->m_store->folderDirectory(dest->m_folder);
+    // Named properties kept in the file carry this store's ids; the other store has its own.
+    const std::string& from = m_store->config().path;
+    const std::string& to = dest->m_store->config().path;
+    FileRewrite rewrite;
+    if (from != to) {
+        rewrite = [&](std::string bytes) {
+            return remapPrivateHeaders(std::move(bytes), [&](ULONG tag) {
+                return PROP_ID(tag) >= 0x8000 ? mapNamedTag(from, to, tag) : tag;
+            });
+        };
+    }
     for (const MessageFile& file : files) {
         // Either way the file gets a new unique name in its new folder.
         const HRESULT hr = (ulFlags & MESSAGE_MOVE)
-                               ? moveMessageFile(file, destDir)
-                               : copyMessageFile(file, destDir, newUniqueName());
+                               ? moveMessageFile(file, destDir, rewrite)
+                               : copyMessageFile(file, destDir, newUniqueName(), rewrite);
         complete = SUCCEEDED(hr) && complete;
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;

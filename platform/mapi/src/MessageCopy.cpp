@@ -20,33 +20,6 @@ bool listed(const SPropTagArray* tags, ULONG tag)
                                [&](ULONG t) { return sameId(t, tag); });
 }
 
-// Ids of named properties belong to a store: the same name in another store has its own id.
-ULONG mapNamedTag(const std::string& fromRoot, const std::string& toRoot, ULONG tag)
-{
-    void* buffer = nullptr;
-    if (MAPIAllocateBuffer(static_cast<ULONG>(CbNewSPropTagArray(1)), &buffer) != S_OK) {
-        return PR_NULL;
-    }
-    auto* tags = static_cast<LPSPropTagArray>(buffer);
-    tags->cValues = 1;
-    tags->aulPropTag[0] = tag;
-    ULONG count = 0;
-    LPMAPINAMEID* names = nullptr;
-    ULONG mapped = PR_NULL;
-    if (SUCCEEDED(namesFromIds(fromRoot, &tags, nullptr, &count, &names)) && count == 1 && names &&
-        names[0]) {
-        LPSPropTagArray ids = nullptr;
-        if (idsFromNames(toRoot, 1, names, MAPI_CREATE, &ids) == S_OK && ids &&
-            PROP_TYPE(ids->aulPropTag[0]) != PT_ERROR) {
-            mapped = CHANGE_PROP_TYPE(ids->aulPropTag[0], PROP_TYPE(tag));
-        }
-        MAPIFreeBuffer(ids);
-    }
-    MAPIFreeBuffer(names);
-    MAPIFreeBuffer(tags);
-    return mapped;
-}
-
 } // namespace
 
 HRESULT Message::checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG ulFlags,

@@ -463,17 +463,21 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
 }
 
 HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
-                        const std::string& baseName)
+                        const std::string& baseName, const FileRewrite& rewrite)
 {
     gchar* data = nullptr;
     gsize size = 0;
     if (!g_file_get_contents(file.path.c_str(), &data, &size, nullptr)) {
         return MAPI_E_NOT_FOUND;
     }
+    std::string bytes(data, size);
+    g_free(data);
+    if (rewrite) {
+        bytes = rewrite(std::move(bytes));
+    }
     const std::string tmp = tmpPath(destDir);
     const gboolean written =
-        g_file_set_contents(tmp.c_str(), data, static_cast<gssize>(size), nullptr);
-    g_free(data);
+        g_file_set_contents(tmp.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
     if (!written) {
         return MAPI_E_DISK_ERROR;
     }
@@ -484,20 +488,22 @@ HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
     return renameInto(tmp, curPath(destDir, baseName, file.info));
 }
 
-HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir)
+HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir,
+                        const FileRewrite& rewrite)
 {
     // A new unique name: synchronisers key their state on it (mbsync's ",U=" field, Dovecot's
     // uid list), and the same name in two folders would read as one message synced twice.
     const std::string baseName = newUniqueName();
     const std::string dest = curPath(destDir, baseName, file.info);
-    if (g_rename(file.path.c_str(), dest.c_str()) == 0) {
+    if (!rewrite && g_rename(file.path.c_str(), dest.c_str()) == 0) {
         syncDirectoryOf(dest);
         return S_OK;
     }
-    if (errno != EXDEV) {
+    if (!rewrite && errno != EXDEV) {
         return hresultFromErrno(errno);
     }
-    const HRESULT hr = copyMessageFile(file, destDir, baseName); // another file system
+    // Rewritten, or onto another file system: a copy, then the original goes.
+    const HRESULT hr = copyMessageFile(file, destDir, baseName, rewrite);
     if (SUCCEEDED(hr)) {
         g_unlink(file.path.c_str());
     }

@@ -8,6 +8,9 @@
 #include "Recipients.h"
 #include "vntmapi/MapiDefs.h"
 
+#include <functional>
+#include <string>
+
 namespace vntmapi {
 
 // A fresh Maildir unique name: time, microseconds, process and a counter, and the host.
@@ -29,12 +32,18 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
                         const RecipientList& recipients,
                         const std::vector<AttachmentData>& attachments = {});
 
-// Puts a copy of `file` into `destDir` under `baseName` with the same flags.
-HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
-                        const std::string& baseName);
+// Changes a message file's bytes on their way into another folder.
+using FileRewrite = std::function<std::string(std::string)>;
 
-// Moves `file` into `destDir`, keeping its name.
-HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir);
+// Puts a copy of `file` into `destDir` under `baseName` with the same flags and delivery time,
+// its bytes passed through `rewrite` when one is given.
+HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
+                        const std::string& baseName, const FileRewrite& rewrite = {});
+
+// Moves `file` into `destDir` under a new unique name with the same flags; with a `rewrite` it
+// is copied through it and the original removed.
+HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir,
+                        const FileRewrite& rewrite = {});
 
 // Sets or clears the S letter; the file moves to cur/ as a message with info must.
 HRESULT setSeenFlag(const MessageFile& file, bool read);

@@ -17,4 +17,9 @@ HRESULT idsFromNames(const std::string& root, ULONG cPropNames, LPMAPINAMEID* lp
 HRESULT namesFromIds(const std::string& root, LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid,
                      ULONG* lpcPropNames, LPMAPINAMEID** lpppPropNames);
 
+// The tag that names the same property in the store at `toRoot` as `tag` does in the store at
+// `fromRoot` (ids of named properties belong to a store), created there if need be; PR_NULL
+// when `tag` names nothing.
+ULONG mapNamedTag(const std::string& fromRoot, const std::string& toRoot, ULONG tag);
+
 } // namespace vntmapi

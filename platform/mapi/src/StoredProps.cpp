@@ -171,4 +171,32 @@ bool isPrivateHeader(const char* name)
     return name && g_ascii_strncasecmp(name, kPrefix, sizeof(kPrefix) - 1) == 0;
 }
 
+std::string remapPrivateHeaders(std::string message, const std::function<ULONG(ULONG)>& map)
+{
+    constexpr std::size_t kPrefixLength = sizeof(kPrefix) - 1;
+    constexpr std::size_t kTagDigits = 8;
+    std::size_t line = 0;
+    while (line < message.size() && message[line] != '\r' && message[line] != '\n') {
+        const std::size_t digits = line + kPrefixLength;
+        if (digits + kTagDigits < message.size() && message[digits + kTagDigits] == ':' &&
+            g_ascii_strncasecmp(message.c_str() + line, kPrefix, kPrefixLength) == 0) {
+            char* end = nullptr;
+            const std::string hex = message.substr(digits, kTagDigits);
+            const auto tag = static_cast<ULONG>(std::strtoul(hex.c_str(), &end, 16));
+            const ULONG mapped = end && *end == '\0' ? map(tag) : tag;
+            if (mapped != tag && mapped != PR_NULL) {
+                char name[kTagDigits + 1];
+                g_snprintf(name, sizeof(name), "%08X", static_cast<unsigned>(mapped));
+                message.replace(digits, kTagDigits, name);
+            }
+        }
+        const std::size_t next = message.find('\n', line);
+        if (next == std::string::npos) {
+            break;
+        }
+        line = next + 1; // the header block ends at the first empty line
+    }
+    return message;
+}
+
 } // namespace vntmapi

@@ -5,7 +5,9 @@
 
 #include "Property.h"
 
+#include <functional>
 #include <gmime/gmime.h>
+#include <string>
 
 namespace vntmapi {
 
@@ -25,5 +27,9 @@ void writePrivateHeaders(GMimeObject* message, const PropList& props);
 void readPrivateHeaders(GMimeObject* message, PropList* props);
 
 bool isPrivateHeader(const char* name);
+
+// A whole message file with the tags in the names of its private headers passed through `map`
+// (same length, so nothing else moves); every other byte stays as it is.
+std::string remapPrivateHeaders(std::string message, const std::function<ULONG(ULONG)>& map);
 
 } // namespace vntmapi

@@ -39,6 +39,8 @@ private Q_SLOTS:
     void deleteMessages();
     void copyAndMove_data();
     void copyAndMove();
+    void namedPropertiesFollowToOtherStore_data();
+    void namedPropertiesFollowToOtherStore();
     void failedWriteKeepsOldFile();
     void resaveReceived_data();
     void resaveReceived();
@@ -466,6 +468,65 @@ void TestMaildirWrite::copyAndMove()
     QCOMPARE(rows.count(), 1u);
     QCOMPARE(text(findValue(rows.row(0), PR_SUBJECT)), QString::fromUtf8("Übertragen"));
     QVERIFY(reopen(destStore, binary(findValue(rows.row(0), PR_ENTRYID))));
+}
+
+void TestMaildirWrite::namedPropertiesFollowToOtherStore_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copy") << false;
+    QTest::newRow("move") << true;
+}
+
+void TestMaildirWrite::namedPropertiesFollowToOtherStore()
+{
+    QFETCH(bool, move);
+
+    MAPINAMEID ticket{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
+    ticket.Kind.lpwstrName = const_cast<char*>("Ticket");
+    MAPINAMEID other{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
+    other.Kind.lpwstrName = const_cast<char*>("Other");
+    LPMAPINAMEID ticketName[] = {&ticket};
+    LPMAPINAMEID otherName[] = {&other};
+    // The archive gives its first id to another name, so the two stores disagree on the id.
+    Buffer<SPropTagArray> ids;
+    QCOMPARE(m_archive->GetIDsFromNames(1, otherName, MAPI_CREATE, ids.put()), S_OK);
+    QCOMPARE(m_support->GetIDsFromNames(1, ticketName, MAPI_CREATE, ids.put()), S_OK);
+    const ULONG supportTag = CHANGE_PROP_TYPE(ids.get()->aulPropTag[0], PT_STRING8);
+
+    MapiPtr<IMAPIFolder> outbox = openFolder(m_support.get(), PR_IPM_OUTBOX_ENTRYID);
+    MapiPtr<IMessage> message;
+    QCOMPARE(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
+    Values values;
+    values.text(PR_SUBJECT, QStringLiteral("Escalated")).text(supportTag, QStringLiteral("T-7"));
+    QCOMPARE(values.applyTo(message.get()), S_OK);
+    QCOMPARE(message->SaveChanges(0), S_OK);
+    QByteArray id = propBytes(message.get(), PR_ENTRYID);
+    message.reset();
+
+    MapiPtr<IMAPIFolder> sent = openFolder(m_archive.get(), PR_IPM_SENTMAIL_ENTRYID);
+    SBinary entry{static_cast<ULONG>(id.size()), reinterpret_cast<LPBYTE>(id.data())};
+    ENTRYLIST list{1, &entry};
+    QCOMPARE(outbox->CopyMessages(&list, nullptr, sent.get(), 0, nullptr, move ? MESSAGE_MOVE : 0),
+             S_OK);
+    QCOMPARE(filesIn(cur(QStringLiteral("support"), QStringLiteral(".Outbox"))).size(),
+             move ? 0 : 1);
+
+    QCOMPARE(m_archive->GetIDsFromNames(1, ticketName, 0, ids.put()), S_OK);
+    const ULONG archiveTag = CHANGE_PROP_TYPE(ids.get()->aulPropTag[0], PT_STRING8);
+    QVERIFY(PROP_ID(archiveTag) != PROP_ID(supportTag));
+    MapiPtr<IMAPITable> contents;
+    QCOMPARE(sent->GetContentsTable(0, contents.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(contents.get(), {PR_ENTRYID}, &rows), S_OK);
+    QCOMPARE(rows.count(), 1u);
+    MapiPtr<IMessage> copy = reopen(m_archive.get(), binary(findValue(rows.row(0), PR_ENTRYID)));
+    QVERIFY(copy);
+    TagArray tags{archiveTag, CHANGE_PROP_TYPE(supportTag, PT_STRING8)};
+    Buffer<SPropValue> props;
+    ULONG count = 0;
+    QVERIFY(SUCCEEDED(copy->GetProps(tags.get(), 0, &count, props.put())));
+    QCOMPARE(text(&props.get()[0]), QStringLiteral("T-7"));
+    QVERIFY(isError(&props.get()[1])); // nothing left under the other store's id
 }
 
 void TestMaildirWrite::failedWriteKeepsOldFile()
