@@ -41,7 +41,7 @@ public:
         row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
         row.push_back(binaryProp(PR_PARENT_ENTRYID, m_parentId));
         row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-        row.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Note"));
+        row.push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
         addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
         addText(&row, PR_SENDER_NAME, std::move(s.senderName));
         addText(&row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));

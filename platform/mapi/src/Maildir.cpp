@@ -166,6 +166,58 @@ std::uint32_t flagsFromInfo(const std::string& info)
     return flags;
 }
 
+// The class a message saved here keeps, else what its MIME structure says it is: a read
+// receipt or delivery report, a signed or encrypted message, a meeting request.
+std::string messageClassOf(GMimeMessage* message)
+{
+    if (const char* stored = g_mime_object_get_header(
+            GMIME_OBJECT(message), privateHeaderName(PR_MESSAGE_CLASS).c_str())) {
+        return cleanText(stored, false);
+    }
+    GMimeObject* body = g_mime_message_get_mime_part(message);
+    GMimeContentType* type = body ? g_mime_object_get_content_type(body) : nullptr;
+    if (!type) {
+        return "IPM.Note";
+    }
+    const auto parameter = [type](const char* name) {
+        const char* value = g_mime_content_type_get_parameter(type, name);
+        return std::string(value ? value : "");
+    };
+    const auto same = [](const std::string& a, const char* b) {
+        return g_ascii_strcasecmp(a.c_str(), b) == 0;
+    };
+    if (g_mime_content_type_is_type(type, "multipart", "report")) {
+        const std::string report = parameter("report-type");
+        if (same(report, "disposition-notification")) {
+            return "REPORT.IPM.Note.IPNRN";
+        }
+        if (same(report, "delivery-status")) {
+            return "REPORT.IPM.Note.NDR";
+        }
+    }
+    if (g_mime_content_type_is_type(type, "multipart", "signed")) {
+        const std::string protocol = parameter("protocol");
+        if (same(protocol, "application/pkcs7-signature") ||
+            same(protocol, "application/x-pkcs7-signature")) {
+            return "IPM.Note.SMIME.MultipartSigned";
+        }
+    }
+    if (g_mime_content_type_is_type(type, "application", "pkcs7-mime") ||
+        g_mime_content_type_is_type(type, "application", "x-pkcs7-mime")) {
+        return "IPM.Note.SMIME";
+    }
+    if (g_mime_content_type_is_type(type, "text", "calendar")) {
+        const std::string method = parameter("method");
+        if (same(method, "REQUEST")) {
+            return "IPM.Schedule.Meeting.Request";
+        }
+        if (same(method, "CANCEL")) {
+            return "IPM.Schedule.Meeting.Canceled";
+        }
+    }
+    return "IPM.Note";
+}
+
 void fillFromMessage(GMimeMessage* message, MessageSummary* s)
 {
     const char* subject = g_mime_message_get_subject(message);
@@ -188,6 +240,7 @@ void fillFromMessage(GMimeMessage* message, MessageSummary* s)
         s->submitTime = fileTimeFromUnix(g_date_time_to_unix(date));
     }
     s->importance = importanceOf(GMIME_OBJECT(message));
+    s->messageClass = messageClassOf(message);
 }
 
 // Decodes one "&...-" run of IMAP's modified UTF-7: base64 with "," for "/" over UTF-16BE.

@@ -43,6 +43,7 @@ struct MessageSummary
     std::uint32_t flags = 0; // MSGFLAG_*
     std::int32_t importance = 1;
     bool hasAttachments = false;
+    std::string messageClass = "IPM.Note";
 };
 
 struct MessageContent;

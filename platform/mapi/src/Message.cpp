@@ -100,7 +100,7 @@ PropList messageProperties(const MsgStore& store, const std::string& folder,
     row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(ref)));
     row.push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)));
     row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    row.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Note"));
+    row.push_back(stringProp(PR_MESSAGE_CLASS, s.messageClass));
     row.push_back(stringProp(PR_SUBJECT, s.subject));
     addText(&row, PR_SENT_REPRESENTING_NAME, s.fromName);
     addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, s.fromAddress);

@@ -141,9 +141,8 @@ void writePrivateHeaders(GMimeObject* message, const PropList& props)
         if (isComputedProp(prop.tag) || hasStandardHeader(prop, props)) {
             continue;
         }
-        char name[sizeof(kPrefix) + 8];
-        g_snprintf(name, sizeof(name), "%s%08X", kPrefix, static_cast<unsigned>(prop.tag));
-        g_mime_object_set_header(message, name, encodeValue(prop).c_str(), "utf-8");
+        const std::string name = privateHeaderName(prop.tag);
+        g_mime_object_set_header(message, name.c_str(), encodeValue(prop).c_str(), "utf-8");
     }
 }
 
@@ -164,6 +163,13 @@ void readPrivateHeaders(GMimeObject* message, PropList* props)
             putProp(props, decodeValue(tag, value));
         }
     }
+}
+
+std::string privateHeaderName(ULONG tag)
+{
+    char name[sizeof(kPrefix) + 8];
+    g_snprintf(name, sizeof(name), "%s%08X", kPrefix, static_cast<unsigned>(tag));
+    return name;
 }
 
 bool isPrivateHeader(const char* name)

@@ -28,6 +28,9 @@ void readPrivateHeaders(GMimeObject* message, PropList* props);
 
 bool isPrivateHeader(const char* name);
 
+// The name of the private header that keeps `tag`.
+std::string privateHeaderName(ULONG tag);
+
 // A whole message file with the tags in the names of its private headers passed through `map`
 // (same length, so nothing else moves); every other byte stays as it is.
 std::string remapPrivateHeaders(std::string message, const std::function<ULONG(ULONG)>& map);

@@ -60,6 +60,8 @@ private Q_SLOTS:
     void everyFileListedCleanly();
     void readsAsExpected_data();
     void readsAsExpected();
+    void messageClass_data();
+    void messageClass();
 
 private:
     MapiPtr<IMessage> open(const QString& corpusFile);
@@ -312,6 +314,48 @@ void TestMaildirCorpus::readsAsExpected()
                file != QLatin1String("binary-garbage.eml")) {
         QVERIFY2(isError(sent), "a message without a usable Date has no submit time");
     }
+}
+
+void TestMaildirCorpus::messageClass_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("messageClass");
+
+    QTest::newRow("plain mail") << "raw-utf8-headers.eml" << QStringLiteral("IPM.Note");
+    QTest::newRow("read receipt") << "read-receipt.eml" << QStringLiteral("REPORT.IPM.Note.IPNRN");
+    QTest::newRow("bounce") << "bounce.eml" << QStringLiteral("REPORT.IPM.Note.NDR");
+    QTest::newRow("signed") << "smime-signed.eml"
+                            << QStringLiteral("IPM.Note.SMIME.MultipartSigned");
+    QTest::newRow("meeting request")
+        << "meeting-request.eml" << QStringLiteral("IPM.Schedule.Meeting.Request");
+    QTest::newRow("not a message") << "binary-garbage.eml" << QStringLiteral("IPM.Note");
+}
+
+void TestMaildirCorpus::messageClass()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, messageClass);
+
+    // The contents table (through the summary index) and the opened message agree.
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(queryAll(table.get(), {PR_ENTRYID, PR_MESSAGE_CLASS}, &rows), S_OK);
+    const QByteArray unique = m_uniqueNames.value(file).toUtf8();
+    QString listed;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (binary(findValue(rows.row(i), PR_ENTRYID)).contains(unique)) {
+            listed = text(findValue(rows.row(i), PR_MESSAGE_CLASS));
+        }
+    }
+    QCOMPARE(listed, messageClass);
+    MapiPtr<IMessage> message = open(file);
+    QVERIFY(message);
+    TagArray tags{PR_MESSAGE_CLASS};
+    Buffer<SPropValue> value;
+    ULONG count = 0;
+    QCOMPARE(message->GetProps(tags.get(), 0, &count, value.put()), S_OK);
+    QCOMPARE(text(value.get()), messageClass);
 }
 
 QTEST_GUILESS_MAIN(TestMaildirCorpus)
