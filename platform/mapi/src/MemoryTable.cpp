@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <glib.h>
+#include <numeric>
 
 namespace vntmapi {
 
@@ -157,8 +158,8 @@ MemoryTable::MemoryTable(std::vector<PropList> rows, std::vector<ULONG> columns)
                 binaryProp(PR_INSTANCE_KEY, instanceKey(static_cast<std::uint32_t>(i + 1))));
         }
     }
-    m_rows = m_allRows;
     m_nextKey = static_cast<std::uint32_t>(m_allRows.size() + 1);
+    selectVisible();
 }
 
 HRESULT MemoryTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
@@ -204,7 +205,7 @@ HRESULT MemoryTable::GetRowCount(ULONG, ULONG* lpulCount)
     if (!lpulCount) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *lpulCount = static_cast<ULONG>(m_rows.size());
+    *lpulCount = static_cast<ULONG>(m_visible.size());
     return S_OK;
 }
 
@@ -214,12 +215,12 @@ HRESULT MemoryTable::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSou
     if (bkOrigin == BOOKMARK_CURRENT) {
         start = static_cast<std::int64_t>(m_cursor);
     } else if (bkOrigin == BOOKMARK_END) {
-        start = static_cast<std::int64_t>(m_rows.size());
+        start = static_cast<std::int64_t>(m_visible.size());
     } else if (bkOrigin != BOOKMARK_BEGINNING) {
         return MAPI_E_INVALID_BOOKMARK;
     }
     const std::int64_t target =
-        std::clamp<std::int64_t>(start + lRowCount, 0, static_cast<std::int64_t>(m_rows.size()));
+        std::clamp<std::int64_t>(start + lRowCount, 0, static_cast<std::int64_t>(m_visible.size()));
     m_cursor = static_cast<std::size_t>(target);
     if (lplRowsSought) {
         *lplRowsSought = static_cast<LONG>(target - start);
@@ -234,7 +235,7 @@ HRESULT MemoryTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* 
     }
     *lpulRow = static_cast<ULONG>(m_cursor);
     *lpulNumerator = static_cast<ULONG>(m_cursor);
-    *lpulDenominator = static_cast<ULONG>(std::max<std::size_t>(m_rows.size(), 1));
+    *lpulDenominator = static_cast<ULONG>(std::max<std::size_t>(m_visible.size(), 1));
     return S_OK;
 }
 
@@ -253,12 +254,7 @@ HRESULT MemoryTable::Restrict(LPSRestriction lpRestriction, ULONG)
         }
     }
     m_restriction = std::move(copy);
-    m_rows.clear();
-    for (const PropList& row : m_allRows) {
-        if (matches(row)) {
-            m_rows.push_back(row);
-        }
-    }
+    selectVisible();
     m_cursor = 0;
     notify(TABLE_RESTRICT_DONE);
     return S_OK;
@@ -280,8 +276,7 @@ HRESULT MemoryTable::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
         }
     }
     m_sortKeys = std::move(keys);
-    sortRows(&m_allRows);
-    sortRows(&m_rows);
+    sortAllRows();
     m_cursor = 0;
     notify(TABLE_SORT_DONE);
     return S_OK;
@@ -301,10 +296,42 @@ bool MemoryTable::rowBefore(const PropList& a, const PropList& b) const
     return false;
 }
 
-void MemoryTable::sortRows(std::vector<PropList>* rows) const
+void MemoryTable::sortAllRows()
 {
-    std::stable_sort(rows->begin(), rows->end(),
-                     [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
+    // Each row's sort values are looked up once, not at every comparison.
+    const std::size_t width = m_sortKeys.size();
+    const std::size_t n = m_allRows.size();
+    std::vector<const Prop*> values(n * width);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < width; ++k) {
+            values[i * width + k] = findProp(m_allRows[i], m_sortKeys[k].ulPropTag);
+        }
+    }
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        for (std::size_t k = 0; k < width; ++k) {
+            const int c = compareProps(values[a * width + k], values[b * width + k]);
+            if (c != 0) {
+                return m_sortKeys[k].ulOrder == TABLE_SORT_DESCEND ? c > 0 : c < 0;
+            }
+        }
+        return false;
+    });
+    std::vector<bool> wasVisible(n, false);
+    for (std::uint32_t i : m_visible) {
+        wasVisible[i] = true;
+    }
+    std::vector<PropList> sorted;
+    sorted.reserve(n);
+    m_visible.clear();
+    for (std::uint32_t old : order) {
+        if (wasVisible[old]) {
+            m_visible.push_back(static_cast<std::uint32_t>(sorted.size()));
+        }
+        sorted.push_back(std::move(m_allRows[old]));
+    }
+    m_allRows = std::move(sorted);
 }
 
 HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
@@ -338,7 +365,7 @@ HRESULT MemoryTable::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows
             ? m_cursor
             : m_cursor - std::min<std::size_t>(m_cursor, -static_cast<std::int64_t>(lRowCount));
     const std::size_t last =
-        lRowCount > 0 ? std::min(m_rows.size(), m_cursor + static_cast<std::size_t>(lRowCount))
+        lRowCount > 0 ? std::min(m_visible.size(), m_cursor + static_cast<std::size_t>(lRowCount))
                       : m_cursor;
     const auto n = static_cast<ULONG>(last - first);
     LPSRowSet rows = nullptr;
@@ -349,7 +376,7 @@ HRESULT MemoryTable::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows
     SRow* out = rows->aRow;
     rows->cRows = 0;
     for (ULONG i = 0; i < n; ++i) {
-        if (FAILED(buildRow(m_rows[first + i], out + i))) {
+        if (FAILED(buildRow(visibleRow(first + i), out + i))) {
             for (ULONG j = 0; j < i; ++j) {
                 MAPIFreeBuffer(out[j].lpProps);
             }
@@ -394,31 +421,63 @@ bool MemoryTable::matches(const PropList& row) const
     return !m_restriction || rowMatches(*m_restriction, row);
 }
 
-std::size_t MemoryTable::insertSorted(std::vector<PropList>* rows, PropList row) const
+void MemoryTable::selectVisible()
 {
-    const auto at =
-        std::upper_bound(rows->begin(), rows->end(), row,
-                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
-    const auto index = static_cast<std::size_t>(at - rows->begin());
-    rows->insert(at, std::move(row));
-    return index;
-}
-
-void MemoryTable::eraseVisible(std::size_t index)
-{
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
-    if (index < m_cursor) {
-        --m_cursor; // the cursor stays on the row it was on
+    m_visible.clear();
+    for (std::size_t i = 0; i < m_allRows.size(); ++i) {
+        if (matches(m_allRows[i])) {
+            m_visible.push_back(static_cast<std::uint32_t>(i));
+        }
     }
 }
 
-std::size_t MemoryTable::insertVisible(PropList row)
+std::size_t MemoryTable::visibleIndexOf(std::size_t all) const
 {
-    const std::size_t index = insertSorted(&m_rows, std::move(row));
+    const auto at = std::lower_bound(m_visible.begin(), m_visible.end(), all);
+    return at != m_visible.end() && *at == all ? static_cast<std::size_t>(at - m_visible.begin())
+                                               : m_visible.size();
+}
+
+// Places `row` among all rows by the sort order; the caller decides whether it shows.
+std::size_t MemoryTable::insertRow(PropList row)
+{
+    const auto at =
+        std::upper_bound(m_allRows.begin(), m_allRows.end(), row,
+                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
+    const auto index = static_cast<std::size_t>(at - m_allRows.begin());
+    m_allRows.insert(at, std::move(row));
+    for (std::uint32_t& i : m_visible) {
+        i += i >= index ? 1 : 0;
+    }
+    return index;
+}
+
+// Removes a row the caller has hidden already.
+void MemoryTable::eraseRow(std::size_t all)
+{
+    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
+    for (std::uint32_t& i : m_visible) {
+        i -= i > all ? 1 : 0;
+    }
+}
+
+std::size_t MemoryTable::showRow(std::size_t all)
+{
+    const auto at = std::lower_bound(m_visible.begin(), m_visible.end(), all);
+    const auto index = static_cast<std::size_t>(at - m_visible.begin());
+    m_visible.insert(at, static_cast<std::uint32_t>(all));
     if (index < m_cursor) {
         ++m_cursor; // the cursor stays on the row it was on
     }
     return index;
+}
+
+void MemoryTable::hideRow(std::size_t visible)
+{
+    m_visible.erase(m_visible.begin() + static_cast<std::ptrdiff_t>(visible));
+    if (visible < m_cursor) {
+        --m_cursor; // the cursor stays on the row it was on
+    }
 }
 
 void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, bool withRow)
@@ -431,10 +490,10 @@ void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, b
     event.key = key;
     if (withRow) {
         event.hasRow = true;
-        event.row = m_rows[visibleIndex];
+        event.row = visibleRow(visibleIndex);
         event.columns = m_columns;
         if (visibleIndex > 0) {
-            event.prior = keyOf(m_rows[visibleIndex - 1]);
+            event.prior = keyOf(visibleRow(visibleIndex - 1));
         }
     }
     m_advise.post(fnevTableModified,
@@ -448,11 +507,11 @@ void MemoryTable::addRow(PropList row)
     }
     const Key key = keyOf(row);
     const bool visible = matches(row);
-    insertSorted(&m_allRows, row);
+    const std::size_t all = insertRow(std::move(row));
     if (!visible) {
         return;
     }
-    const std::size_t index = insertVisible(std::move(row));
+    const std::size_t index = showRow(all);
     notify(TABLE_ROW_ADDED, key, index, true);
 }
 
@@ -477,13 +536,29 @@ bool MemoryTable::removeRow(const Key& key)
     if (all == m_allRows.size()) {
         return false;
     }
-    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
-    const std::size_t visible = indexOfKey(m_rows, key);
-    if (visible < m_rows.size()) {
-        eraseVisible(visible);
+    const std::size_t visible = visibleIndexOf(all);
+    const bool wasVisible = visible < m_visible.size();
+    if (wasVisible) {
+        hideRow(visible);
+    }
+    eraseRow(all);
+    if (wasVisible) {
         notify(TABLE_ROW_DELETED, key);
     }
     return true;
+}
+
+// A row whose sort keys did not move it stays where it is, among equal neighbours too.
+std::size_t MemoryTable::placeRow(std::size_t all, PropList row)
+{
+    const bool fits = (all == 0 || !rowBefore(row, m_allRows[all - 1])) &&
+                      (all + 1 >= m_allRows.size() || !rowBefore(m_allRows[all + 1], row));
+    if (fits) {
+        m_allRows[all] = std::move(row);
+        return all;
+    }
+    eraseRow(all);
+    return insertRow(std::move(row));
 }
 
 bool MemoryTable::replaceRow(const Key& key, PropList row)
@@ -493,32 +568,23 @@ bool MemoryTable::replaceRow(const Key& key, PropList row)
         return false;
     }
     putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
-    const auto fitsAt = [this](const std::vector<PropList>& rows, std::size_t i,
-                               const PropList& r) {
-        return (i == 0 || !rowBefore(r, rows[i - 1])) &&
-               (i + 1 >= rows.size() || !rowBefore(rows[i + 1], r));
-    };
-    // A row whose sort keys did not move it stays where it is, among equal neighbours too.
-    if (fitsAt(m_allRows, all, row)) {
-        m_allRows[all] = row;
-    } else {
-        m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
-        insertSorted(&m_allRows, row);
-    }
-    const std::size_t old = indexOfKey(m_rows, key);
-    const bool wasVisible = old < m_rows.size();
+    const std::size_t old = visibleIndexOf(all);
+    const bool wasVisible = old < m_visible.size();
     const bool isVisible = matches(row);
-    if (wasVisible && isVisible && fitsAt(m_rows, old, row)) {
-        m_rows[old] = std::move(row);
-        notify(TABLE_ROW_MODIFIED, key, old, true);
+    if (wasVisible) {
+        hideRow(old);
+    }
+    const std::size_t placed = placeRow(all, std::move(row));
+    const std::size_t index = isVisible ? showRow(placed) : 0;
+    // Still in the same place for a client: a change in place, otherwise a move.
+    if (wasVisible && isVisible && index == old) {
+        notify(TABLE_ROW_MODIFIED, key, index, true);
         return true;
     }
     if (wasVisible) {
-        eraseVisible(old);
         notify(TABLE_ROW_DELETED, key);
     }
     if (isVisible) {
-        const std::size_t index = insertVisible(std::move(row));
         notify(TABLE_ROW_ADDED, key, index, true);
     }
     return true;
@@ -532,10 +598,9 @@ void MemoryTable::reload(std::vector<PropList> rows)
         }
     }
     m_allRows = std::move(rows);
-    sortRows(&m_allRows);
-    m_rows.clear();
-    std::copy_if(m_allRows.begin(), m_allRows.end(), std::back_inserter(m_rows),
-                 [this](const PropList& row) { return matches(row); });
+    m_visible.clear();
+    sortAllRows();
+    selectVisible();
     m_cursor = 0;
     notify(TABLE_RELOAD);
 }
