@@ -5,6 +5,8 @@
 #include "Folder.h"
 #include "FolderIndex.h"
 
+#include <unordered_map>
+
 namespace vntmapi {
 
 namespace {
@@ -36,18 +38,6 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     for (const PropList& row : allRows()) {
         m_keys[uniqueNameOf(row)] = keyOf(row);
     }
-    if (m_folder == kSubtreeFolder || m_folder == kContactsFolder) {
-        return;
-    }
-    // Line the listing up with the rows, so the first comparison reports what the rows lack
-    // (a file that arrived meanwhile) and what they have but the disk no longer does.
-    m_baseline = scanFolder(m_store->folderDirectory(m_folder));
-    std::erase_if(m_baseline, [this](const auto& entry) { return !m_keys.count(entry.first); });
-    for (const auto& entry : m_keys) {
-        if (!m_baseline.count(entry.first)) {
-            m_baseline[entry.first].file.baseName = entry.first;
-        }
-    }
 }
 
 ContentsTable::~ContentsTable()
@@ -71,9 +61,14 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
                          [this] { reloadAll(); });
         return hr;
     }
-    m_watcher =
-        std::make_unique<FolderWatcher>(m_store->config().path, m_folder, false, m_baseline,
-                                        [this](const FolderChanges& changes) { apply(changes); });
+    // Only a watched table needs the folder's listing; an unwatched one is never compared.
+    if (!m_hasBaseline) {
+        m_baseline = listingOfRows();
+        m_hasBaseline = true;
+    }
+    m_watcher = std::make_unique<FolderWatcher>(
+        m_store->config().path, m_folder, false, std::move(m_baseline),
+        [this](const FolderChanges& changes) { apply(changes); });
     // Whatever changed since the rows were read comes as events too, from the event loop.
     m_watcher->scheduleRescan();
     return hr;
@@ -90,6 +85,56 @@ HRESULT ContentsTable::Unadvise(ULONG ulConnection)
         m_contactsWatcher.reset();
     }
     return hr;
+}
+
+namespace {
+
+// Whether the file is still what its row was read from: same flags, size and delivery time.
+bool fileMatchesRow(const ListedFile& listed, const PropList& row)
+{
+    const Prop* flags = findProp(row, PR_MESSAGE_FLAGS);
+    const Prop* attach = findProp(row, PR_HASATTACH);
+    const Prop* size = findProp(row, PR_MESSAGE_SIZE);
+    const Prop* time = findProp(row, PR_MESSAGE_DELIVERY_TIME);
+    if (!flags || !size || !time) {
+        return false;
+    }
+    const auto delivered = fileTimeFromUnix(listed.modified / 1000000000);
+    return flags->number == messageFlags(listed.file.info, attach && attach->number != 0) &&
+           size->number == listed.size && static_cast<std::uint64_t>(time->number) == delivered;
+}
+
+} // namespace
+
+// The folder as the rows show it, for the first comparison: the listing of now without the
+// files the rows lack (so they are reported added), a stand-in for each row whose file is gone
+// (reported deleted), and any file that no longer matches its row marked as changed.
+Listing ContentsTable::listingOfRows() const
+{
+    std::unordered_map<std::string, const PropList*> rows;
+    rows.reserve(allRows().size());
+    for (const PropList& row : allRows()) {
+        rows.emplace(uniqueNameOf(row), &row);
+    }
+    Listing listing = scanFolder(m_store->folderDirectory(m_folder));
+    for (auto it = listing.begin(); it != listing.end();) {
+        const auto row = rows.find(it->first);
+        if (row == rows.end()) {
+            it = listing.erase(it);
+            continue;
+        }
+        if (!fileMatchesRow(it->second, *row->second)) {
+            it->second.size = -1;
+            it->second.modified = -1;
+        }
+        ++it;
+    }
+    for (const auto& entry : rows) {
+        if (!listing.count(entry.first)) {
+            listing[entry.first].file.baseName = entry.first;
+        }
+    }
+    return listing;
 }
 
 std::string ContentsTable::uniqueNameOf(const PropList& row) const
