@@ -141,7 +141,7 @@ std::string ContentsTable::uniqueNameOf(const PropList& row) const
 {
     EntryRef ref;
     const Prop* id = findProp(row, PR_ENTRYID);
-    if (!id || !decodeEntryId(id->bytes.data(), static_cast<ULONG>(id->bytes.size()), &ref)) {
+    if (!id || !decodeEntryId(id->bytes().data(), static_cast<ULONG>(id->bytes().size()), &ref)) {
         return std::string();
     }
     return ref.message;

@@ -137,9 +137,9 @@ int compareProps(const Prop* a, const Prop* b)
     switch (PROP_TYPE(a->tag)) {
     case PT_STRING8:
     case PT_UNICODE:
-        return compareText(a->text, b->text);
+        return compareText(a->data, b->data);
     case PT_BINARY:
-        return threeWay(a->bytes, b->bytes);
+        return threeWay(a->data, b->data); // compares as unsigned bytes
     case PT_SYSTIME:
         return threeWay(static_cast<std::uint64_t>(a->number),
                         static_cast<std::uint64_t>(b->number));
@@ -413,7 +413,7 @@ MemoryTable::Key MemoryTable::newInstanceKey()
 MemoryTable::Key MemoryTable::keyOf(const PropList& row)
 {
     const Prop* key = findProp(row, PR_INSTANCE_KEY);
-    return key ? key->bytes : Key();
+    return key ? Key(key->data.begin(), key->data.end()) : Key();
 }
 
 bool MemoryTable::matches(const PropList& row) const
@@ -521,7 +521,7 @@ std::size_t indexOfKey(const std::vector<PropList>& rows, const std::vector<BYTE
 {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Prop* value = findProp(rows[i], PR_INSTANCE_KEY);
-        if (value && value->bytes == key) {
+        if (value && std::ranges::equal(value->bytes(), key)) {
             return i;
         }
     }

@@ -29,7 +29,7 @@ Prop stringProp(ULONG tag, std::string value)
 {
     Prop p;
     p.tag = tag;
-    p.text = std::move(value);
+    p.data = std::move(value);
     return p;
 }
 
@@ -37,7 +37,7 @@ Prop binaryProp(ULONG tag, std::vector<BYTE> value)
 {
     Prop p;
     p.tag = tag;
-    p.bytes = std::move(value);
+    p.data.assign(value.begin(), value.end());
     return p;
 }
 
@@ -132,7 +132,7 @@ bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
     case PT_STRING8:
     case PT_UNICODE: {
         void* text = nullptr;
-        if (!copyBytes(prop->text.c_str(), prop->text.size() + 1, owner, &text)) {
+        if (!copyBytes(prop->data.c_str(), prop->data.size() + 1, owner, &text)) {
             return false;
         }
         out->Value.lpszA = static_cast<char*>(text);
@@ -140,10 +140,10 @@ bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
     }
     case PT_BINARY: {
         void* data = nullptr;
-        if (!copyBytes(prop->bytes.data(), prop->bytes.size(), owner, &data)) {
+        if (!copyBytes(prop->data.data(), prop->data.size(), owner, &data)) {
             return false;
         }
-        out->Value.bin.cb = static_cast<ULONG>(prop->bytes.size());
+        out->Value.bin.cb = static_cast<ULONG>(prop->data.size());
         out->Value.bin.lpb = static_cast<LPBYTE>(data);
         return true;
     }

@@ -3,6 +3,7 @@
 
 #include "vntmapi/MapiDefs.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,15 @@ struct Prop
 {
     ULONG tag = PR_NULL;
     std::int64_t number = 0; // PT_LONG, PT_BOOLEAN, PT_I8, PT_SYSTIME, PT_ERROR (the code)
-    std::string text;
-    std::vector<BYTE> bytes;
+    // The UTF-8 text of a string, or the bytes of a binary: one member keeps the many values of
+    // a large table small, and short ones (instance keys, most names) need no allocation.
+    std::string data;
+
+    const std::string& text() const { return data; }
+    std::span<const BYTE> bytes() const
+    {
+        return {reinterpret_cast<const BYTE*>(data.data()), data.size()};
+    }
 };
 using PropList = std::vector<Prop>;
 
