@@ -334,19 +334,30 @@ void MemoryTable::sortAllRows()
     m_allRows = std::move(sorted);
 }
 
+// One block for the row's values and one attached to it for all their strings and binaries:
+// a client reading a large table frees row by row, and a block per string costs as much again.
 HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
 {
     const auto n = static_cast<ULONG>(m_columns.size());
+    std::vector<const Prop*> found(n);
+    std::size_t extra = 0;
+    for (ULONG i = 0; i < n; ++i) {
+        found[i] = findProp(row, m_columns[i]);
+        extra += propValueExtra(found[i]);
+    }
     LPSPropValue values = nullptr;
     if (MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (n ? n : 1)),
                            reinterpret_cast<void**>(&values)) != S_OK) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     }
+    void* pool = nullptr;
+    if (extra > 0 && MAPIAllocateMore(static_cast<ULONG>(extra), values, &pool) != S_OK) {
+        MAPIFreeBuffer(values);
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+    char* next = static_cast<char*>(pool);
     for (ULONG i = 0; i < n; ++i) {
-        if (!copyPropValue(findProp(row, m_columns[i]), m_columns[i], values, &values[i])) {
-            MAPIFreeBuffer(values);
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        copyPropValueInto(found[i], m_columns[i], &next, &values[i]);
     }
     out->ulAdrEntryPad = 0;
     out->cValues = n;

@@ -45,6 +45,11 @@ bool removeProp(PropList* props, ULONG tag);
 // Fills `out` for a request of `tag` (PT_ERROR/MAPI_E_NOT_FOUND when absent); strings and
 // binaries are allocated with MAPIAllocateMore on `owner`. False on allocation failure.
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out);
+// The same in two steps, for many values sharing one block: the bytes `prop`'s string or
+// binary takes (one more than its size, so even an empty one has an address), then the copy,
+// which takes those bytes from `*pool` and moves it past them.
+std::size_t propValueExtra(const Prop* prop);
+void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out);
 
 // A GetProps answer: every requested tag, or every property when `tags` is null.
 HRESULT propArray(const PropList& props, const SPropTagArray* tags, ULONG* count,
