@@ -122,6 +122,49 @@ SRestriction* copyRestriction(const SRestriction& in)
     return copy;
 }
 
+// A row's value for one sort key, taken out before sorting: numbers compare without a trip to
+// the row, and text by a collation key made once instead of being folded at every comparison.
+struct SortValue
+{
+    const Prop* prop = nullptr;
+    std::int64_t number = 0;
+    std::uint32_t collated = 0; // index of the text's collation key
+};
+
+SortValue sortValue(const Prop* prop, std::vector<std::string>* collated)
+{
+    SortValue value{prop, prop ? prop->number : 0, 0};
+    const ULONG type = prop ? PROP_TYPE(prop->tag) : PT_NULL;
+    if (type == PT_STRING8 || type == PT_UNICODE) {
+        gchar* folded = g_utf8_casefold(prop->data.c_str(), -1);
+        gchar* key = g_utf8_collate_key(folded, -1);
+        value.collated = static_cast<std::uint32_t>(collated->size());
+        collated->emplace_back(key);
+        g_free(key);
+        g_free(folded);
+    }
+    return value;
+}
+
+int compareSortValues(const SortValue& a, const SortValue& b,
+                      const std::vector<std::string>& collated)
+{
+    if (!a.prop || !b.prop) {
+        return threeWay(a.prop != nullptr, b.prop != nullptr);
+    }
+    switch (PROP_TYPE(a.prop->tag)) {
+    case PT_STRING8:
+    case PT_UNICODE:
+        return threeWay(collated[a.collated].compare(collated[b.collated]), 0);
+    case PT_BINARY:
+        return compareProps(a.prop, b.prop);
+    case PT_SYSTIME:
+        return threeWay(static_cast<std::uint64_t>(a.number), static_cast<std::uint64_t>(b.number));
+    default:
+        return threeWay(a.number, b.number);
+    }
+}
+
 } // namespace
 
 void MemoryTable::FreeRestriction::operator()(SRestriction* r) const
@@ -301,17 +344,19 @@ void MemoryTable::sortAllRows()
     // Each row's sort values are looked up once, not at every comparison.
     const std::size_t width = m_sortKeys.size();
     const std::size_t n = m_allRows.size();
-    std::vector<const Prop*> values(n * width);
+    std::vector<SortValue> values(n * width);
+    std::vector<std::string> collated;
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t k = 0; k < width; ++k) {
-            values[i * width + k] = findProp(m_allRows[i], m_sortKeys[k].ulPropTag);
+            values[i * width + k] =
+                sortValue(findProp(m_allRows[i], m_sortKeys[k].ulPropTag), &collated);
         }
     }
     std::vector<std::uint32_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         for (std::size_t k = 0; k < width; ++k) {
-            const int c = compareProps(values[a * width + k], values[b * width + k]);
+            const int c = compareSortValues(values[a * width + k], values[b * width + k], collated);
             if (c != 0) {
                 return m_sortKeys[k].ulOrder == TABLE_SORT_DESCEND ? c > 0 : c < 0;
             }
