@@ -108,32 +108,36 @@ bool fileMatchesRow(const ListedFile& listed, const PropList& row)
 
 // The folder as the rows show it, for the first comparison: the listing of now without the
 // files the rows lack (so they are reported added), a stand-in for each row whose file is gone
-// (reported deleted), and any file that no longer matches its row marked as changed.
+// (reported deleted), and any file that no longer matches its row marked as changed. Both the
+// listing and m_keys are ordered by name, so one pass lines them up.
 Listing ContentsTable::listingOfRows() const
 {
-    std::unordered_map<std::string, const PropList*> rows;
-    rows.reserve(allRows().size());
+    std::unordered_map<std::string_view, const PropList*> byKey;
+    byKey.reserve(allRows().size());
     for (const PropList& row : allRows()) {
-        rows.emplace(uniqueNameOf(row), &row);
+        if (const Prop* key = findProp(row, PR_INSTANCE_KEY)) {
+            byKey.emplace(key->data, &row);
+        }
     }
     Listing listing = scanFolder(m_store->folderDirectory(m_folder));
-    for (auto it = listing.begin(); it != listing.end();) {
-        const auto row = rows.find(it->first);
-        if (row == rows.end()) {
-            it = listing.erase(it);
+    auto file = listing.begin();
+    for (const auto& [name, key] : m_keys) {
+        while (file != listing.end() && file->first < name) {
+            file = listing.erase(file);
+        }
+        if (file == listing.end() || file->first != name) {
+            listing.emplace_hint(file, name, ListedFile())->second.file.baseName = name;
             continue;
         }
-        if (!fileMatchesRow(it->second, *row->second)) {
-            it->second.size = -1;
-            it->second.modified = -1;
+        const auto row =
+            byKey.find(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+        if (row == byKey.end() || !fileMatchesRow(file->second, *row->second)) {
+            file->second.size = -1;
+            file->second.modified = -1;
         }
-        ++it;
+        ++file;
     }
-    for (const auto& entry : rows) {
-        if (!listing.count(entry.first)) {
-            listing[entry.first].file.baseName = entry.first;
-        }
-    }
+    listing.erase(file, listing.end());
     return listing;
 }
 
