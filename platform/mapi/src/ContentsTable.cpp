@@ -35,9 +35,6 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     , m_folder(std::move(folder))
 {
     m_store->AddRef();
-    for (const PropList& row : allRows()) {
-        m_keys[uniqueNameOf(row)] = keyOf(row);
-    }
 }
 
 ContentsTable::~ContentsTable()
@@ -54,17 +51,23 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
     if (FAILED(hr) || m_watcher || m_contactsWatcher || m_folder == kSubtreeFolder) {
         return hr;
     }
+    // Only a watched table follows its rows by name and compares them with the folder: an
+    // unwatched one needs neither the names nor the listing.
+    if (!m_followed) {
+        for (const PropList& row : allRows()) {
+            m_keys[uniqueNameOf(row)] = keyOf(row);
+        }
+        if (m_folder != kContactsFolder) {
+            m_baseline = listingOfRows();
+        }
+        m_followed = true;
+    }
     if (m_folder == kContactsFolder) {
         m_contactsWatcher = std::make_unique<QFileSystemWatcher>(
             QStringList{QString::fromStdString(m_store->folderDirectory(m_folder))});
         QObject::connect(m_contactsWatcher.get(), &QFileSystemWatcher::directoryChanged,
                          [this] { reloadAll(); });
         return hr;
-    }
-    // Only a watched table needs the folder's listing; an unwatched one is never compared.
-    if (!m_hasBaseline) {
-        m_baseline = listingOfRows();
-        m_hasBaseline = true;
     }
     m_watcher = std::make_unique<FolderWatcher>(
         m_store->config().path, m_folder, false, std::move(m_baseline),
