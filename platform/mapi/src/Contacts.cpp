@@ -167,9 +167,9 @@ void addCardProperties(const MsgStore& store, const std::vector<VCardProperty>& 
     const Prop* given = findProp(*props, PR_GIVEN_NAME);
     std::string fileAs = displayName;
     if (surname && given) {
-        fileAs = surname->text + ", " + given->text;
+        fileAs = surname->text() + ", " + given->text();
     } else if (surname) {
-        fileAs = surname->text;
+        fileAs = surname->text();
     }
     addText(props, namedTag(store, kFileAsLid, PT_STRING8), fileAs);
     addEmails(store, emails, displayName, props);
@@ -198,10 +198,7 @@ public:
         if (!prop || (PROP_TYPE(prop->tag) != PT_STRING8 && PROP_TYPE(prop->tag) != PT_BINARY)) {
             return MAPI_E_NOT_FOUND;
         }
-        const std::string data = PROP_TYPE(prop->tag) == PT_BINARY
-                                     ? std::string(prop->bytes.begin(), prop->bytes.end())
-                                     : prop->text;
-        *out = new PropStream(this, tag, data, false);
+        *out = new PropStream(this, tag, prop->data, false);
         return S_OK;
     }
     HRESULT GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,

@@ -5,6 +5,8 @@
 #include "Folder.h"
 #include "FolderIndex.h"
 
+#include <unordered_map>
+
 namespace vntmapi {
 
 namespace {
@@ -33,21 +35,6 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     , m_folder(std::move(folder))
 {
     m_store->AddRef();
-    for (const PropList& row : allRows()) {
-        m_keys[uniqueNameOf(row)] = keyOf(row);
-    }
-    if (m_folder == kSubtreeFolder || m_folder == kContactsFolder) {
-        return;
-    }
-    // Line the listing up with the rows, so the first comparison reports what the rows lack
-    // (a file that arrived meanwhile) and what they have but the disk no longer does.
-    m_baseline = scanFolder(m_store->folderDirectory(m_folder));
-    std::erase_if(m_baseline, [this](const auto& entry) { return !m_keys.count(entry.first); });
-    for (const auto& entry : m_keys) {
-        if (!m_baseline.count(entry.first)) {
-            m_baseline[entry.first].file.baseName = entry.first;
-        }
-    }
 }
 
 ContentsTable::~ContentsTable()
@@ -64,6 +51,17 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
     if (FAILED(hr) || m_watcher || m_contactsWatcher || m_folder == kSubtreeFolder) {
         return hr;
     }
+    // Only a watched table follows its rows by name and compares them with the folder: an
+    // unwatched one needs neither the names nor the listing.
+    if (!m_followed) {
+        for (const PropList& row : allRows()) {
+            m_keys[uniqueNameOf(row)] = keyOf(row);
+        }
+        if (m_folder != kContactsFolder) {
+            m_baseline = listingOfRows();
+        }
+        m_followed = true;
+    }
     if (m_folder == kContactsFolder) {
         m_contactsWatcher = std::make_unique<QFileSystemWatcher>(
             QStringList{QString::fromStdString(m_store->folderDirectory(m_folder))});
@@ -71,9 +69,9 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
                          [this] { reloadAll(); });
         return hr;
     }
-    m_watcher =
-        std::make_unique<FolderWatcher>(m_store->config().path, m_folder, false, m_baseline,
-                                        [this](const FolderChanges& changes) { apply(changes); });
+    m_watcher = std::make_unique<FolderWatcher>(
+        m_store->config().path, m_folder, false, std::move(m_baseline),
+        [this](const FolderChanges& changes) { apply(changes); });
     // Whatever changed since the rows were read comes as events too, from the event loop.
     m_watcher->scheduleRescan();
     return hr;
@@ -92,11 +90,65 @@ HRESULT ContentsTable::Unadvise(ULONG ulConnection)
     return hr;
 }
 
+namespace {
+
+// Whether the file is still what its row was read from: same flags, size and delivery time.
+bool fileMatchesRow(const ListedFile& listed, const PropList& row)
+{
+    const Prop* flags = findProp(row, PR_MESSAGE_FLAGS);
+    const Prop* attach = findProp(row, PR_HASATTACH);
+    const Prop* size = findProp(row, PR_MESSAGE_SIZE);
+    const Prop* time = findProp(row, PR_MESSAGE_DELIVERY_TIME);
+    if (!flags || !size || !time) {
+        return false;
+    }
+    const auto delivered = fileTimeFromUnix(listed.modified / 1000000000);
+    return flags->number == messageFlags(listed.file.info, attach && attach->number != 0) &&
+           size->number == listed.size && static_cast<std::uint64_t>(time->number) == delivered;
+}
+
+} // namespace
+
+// The folder as the rows show it, for the first comparison: the listing of now without the
+// files the rows lack (so they are reported added), a stand-in for each row whose file is gone
+// (reported deleted), and any file that no longer matches its row marked as changed. Both the
+// listing and m_keys are ordered by name, so one pass lines them up.
+Listing ContentsTable::listingOfRows() const
+{
+    std::unordered_map<std::string_view, const PropList*> byKey;
+    byKey.reserve(allRows().size());
+    for (const PropList& row : allRows()) {
+        if (const Prop* key = findProp(row, PR_INSTANCE_KEY)) {
+            byKey.emplace(key->data, &row);
+        }
+    }
+    Listing listing = scanFolder(m_store->folderDirectory(m_folder));
+    auto file = listing.begin();
+    for (const auto& [name, key] : m_keys) {
+        while (file != listing.end() && file->first < name) {
+            file = listing.erase(file);
+        }
+        if (file == listing.end() || file->first != name) {
+            listing.emplace_hint(file, name, ListedFile())->second.file.baseName = name;
+            continue;
+        }
+        const auto row =
+            byKey.find(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+        if (row == byKey.end() || !fileMatchesRow(file->second, *row->second)) {
+            file->second.size = -1;
+            file->second.modified = -1;
+        }
+        ++file;
+    }
+    listing.erase(file, listing.end());
+    return listing;
+}
+
 std::string ContentsTable::uniqueNameOf(const PropList& row) const
 {
     EntryRef ref;
     const Prop* id = findProp(row, PR_ENTRYID);
-    if (!id || !decodeEntryId(id->bytes.data(), static_cast<ULONG>(id->bytes.size()), &ref)) {
+    if (!id || !decodeEntryId(id->bytes().data(), static_cast<ULONG>(id->bytes().size()), &ref)) {
         return std::string();
     }
     return ref.message;

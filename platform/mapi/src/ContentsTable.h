@@ -24,14 +24,16 @@ public:
 
 private:
     std::string uniqueNameOf(const PropList& row) const;
+    Listing listingOfRows() const;
     void apply(const FolderChanges& changes);
     void reloadAll();
     void updateRow(const MessageFile& file);
 
     MsgStore* m_store;
     std::string m_folder;
-    Listing m_baseline; // the files the rows were read from, for the first comparison
-    std::map<std::string, Key> m_keys; // instance key of each unique name, for the table's life
+    Listing m_baseline;                // what the rows show, for the watcher's first comparison
+    bool m_followed = false;           // advised once: m_keys and m_baseline are set
+    std::map<std::string, Key> m_keys; // instance key of each unique name, once advised
     std::unique_ptr<FolderWatcher> m_watcher;
     // The contacts folder is a vCard directory, not a Maildir: any change reloads it.
     std::unique_ptr<QFileSystemWatcher> m_contactsWatcher;

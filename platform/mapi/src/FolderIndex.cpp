@@ -21,7 +21,7 @@ class RowBuilder
 public:
     RowBuilder(const MsgStore& store, const std::string& folder)
         : m_ref(folderRef(store.config().key, folder))
-        , m_parentId(store.folderId(folder))
+        , m_parentId(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)))
     {
         m_ref.kind = EntryKind::Message;
     }
@@ -39,7 +39,7 @@ public:
         row.push_back(longProp(PR_IMPORTANCE, s.importance));
         row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
         row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
-        row.push_back(binaryProp(PR_PARENT_ENTRYID, m_parentId));
+        row.push_back(m_parentId);
         row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
         row.push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
         addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
@@ -62,7 +62,7 @@ private:
     }
 
     EntryRef m_ref;
-    std::vector<BYTE> m_parentId;
+    Prop m_parentId; // the same for every row: made once, copied
 };
 
 // Looks names up by string_view, without a std::string per index entry.

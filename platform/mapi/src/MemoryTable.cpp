@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <glib.h>
+#include <numeric>
 
 namespace vntmapi {
 
@@ -121,6 +122,49 @@ SRestriction* copyRestriction(const SRestriction& in)
     return copy;
 }
 
+// A row's value for one sort key, taken out before sorting: numbers compare without a trip to
+// the row, and text by a collation key made once instead of being folded at every comparison.
+struct SortValue
+{
+    const Prop* prop = nullptr;
+    std::int64_t number = 0;
+    std::uint32_t collated = 0; // index of the text's collation key
+};
+
+SortValue sortValue(const Prop* prop, std::vector<std::string>* collated)
+{
+    SortValue value{prop, prop ? prop->number : 0, 0};
+    const ULONG type = prop ? PROP_TYPE(prop->tag) : PT_NULL;
+    if (type == PT_STRING8 || type == PT_UNICODE) {
+        gchar* folded = g_utf8_casefold(prop->data.c_str(), -1);
+        gchar* key = g_utf8_collate_key(folded, -1);
+        value.collated = static_cast<std::uint32_t>(collated->size());
+        collated->emplace_back(key);
+        g_free(key);
+        g_free(folded);
+    }
+    return value;
+}
+
+int compareSortValues(const SortValue& a, const SortValue& b,
+                      const std::vector<std::string>& collated)
+{
+    if (!a.prop || !b.prop) {
+        return threeWay(a.prop != nullptr, b.prop != nullptr);
+    }
+    switch (PROP_TYPE(a.prop->tag)) {
+    case PT_STRING8:
+    case PT_UNICODE:
+        return threeWay(collated[a.collated].compare(collated[b.collated]), 0);
+    case PT_BINARY:
+        return compareProps(a.prop, b.prop);
+    case PT_SYSTIME:
+        return threeWay(static_cast<std::uint64_t>(a.number), static_cast<std::uint64_t>(b.number));
+    default:
+        return threeWay(a.number, b.number);
+    }
+}
+
 } // namespace
 
 void MemoryTable::FreeRestriction::operator()(SRestriction* r) const
@@ -136,9 +180,9 @@ int compareProps(const Prop* a, const Prop* b)
     switch (PROP_TYPE(a->tag)) {
     case PT_STRING8:
     case PT_UNICODE:
-        return compareText(a->text, b->text);
+        return compareText(a->data, b->data);
     case PT_BINARY:
-        return threeWay(a->bytes, b->bytes);
+        return threeWay(a->data, b->data); // compares as unsigned bytes
     case PT_SYSTIME:
         return threeWay(static_cast<std::uint64_t>(a->number),
                         static_cast<std::uint64_t>(b->number));
@@ -157,8 +201,8 @@ MemoryTable::MemoryTable(std::vector<PropList> rows, std::vector<ULONG> columns)
                 binaryProp(PR_INSTANCE_KEY, instanceKey(static_cast<std::uint32_t>(i + 1))));
         }
     }
-    m_rows = m_allRows;
     m_nextKey = static_cast<std::uint32_t>(m_allRows.size() + 1);
+    selectVisible();
 }
 
 HRESULT MemoryTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
@@ -204,7 +248,7 @@ HRESULT MemoryTable::GetRowCount(ULONG, ULONG* lpulCount)
     if (!lpulCount) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *lpulCount = static_cast<ULONG>(m_rows.size());
+    *lpulCount = static_cast<ULONG>(m_visible.size());
     return S_OK;
 }
 
@@ -214,12 +258,12 @@ HRESULT MemoryTable::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSou
     if (bkOrigin == BOOKMARK_CURRENT) {
         start = static_cast<std::int64_t>(m_cursor);
     } else if (bkOrigin == BOOKMARK_END) {
-        start = static_cast<std::int64_t>(m_rows.size());
+        start = static_cast<std::int64_t>(m_visible.size());
     } else if (bkOrigin != BOOKMARK_BEGINNING) {
         return MAPI_E_INVALID_BOOKMARK;
     }
     const std::int64_t target =
-        std::clamp<std::int64_t>(start + lRowCount, 0, static_cast<std::int64_t>(m_rows.size()));
+        std::clamp<std::int64_t>(start + lRowCount, 0, static_cast<std::int64_t>(m_visible.size()));
     m_cursor = static_cast<std::size_t>(target);
     if (lplRowsSought) {
         *lplRowsSought = static_cast<LONG>(target - start);
@@ -234,7 +278,7 @@ HRESULT MemoryTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* 
     }
     *lpulRow = static_cast<ULONG>(m_cursor);
     *lpulNumerator = static_cast<ULONG>(m_cursor);
-    *lpulDenominator = static_cast<ULONG>(std::max<std::size_t>(m_rows.size(), 1));
+    *lpulDenominator = static_cast<ULONG>(std::max<std::size_t>(m_visible.size(), 1));
     return S_OK;
 }
 
@@ -253,12 +297,7 @@ HRESULT MemoryTable::Restrict(LPSRestriction lpRestriction, ULONG)
         }
     }
     m_restriction = std::move(copy);
-    m_rows.clear();
-    for (const PropList& row : m_allRows) {
-        if (matches(row)) {
-            m_rows.push_back(row);
-        }
-    }
+    selectVisible();
     m_cursor = 0;
     notify(TABLE_RESTRICT_DONE);
     return S_OK;
@@ -280,8 +319,7 @@ HRESULT MemoryTable::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
         }
     }
     m_sortKeys = std::move(keys);
-    sortRows(&m_allRows);
-    sortRows(&m_rows);
+    sortAllRows();
     m_cursor = 0;
     notify(TABLE_SORT_DONE);
     return S_OK;
@@ -301,25 +339,70 @@ bool MemoryTable::rowBefore(const PropList& a, const PropList& b) const
     return false;
 }
 
-void MemoryTable::sortRows(std::vector<PropList>* rows) const
+void MemoryTable::sortAllRows()
 {
-    std::stable_sort(rows->begin(), rows->end(),
-                     [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
+    // Each row's sort values are looked up once, not at every comparison.
+    const std::size_t width = m_sortKeys.size();
+    const std::size_t n = m_allRows.size();
+    std::vector<SortValue> values(n * width);
+    std::vector<std::string> collated;
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < width; ++k) {
+            values[i * width + k] =
+                sortValue(findProp(m_allRows[i], m_sortKeys[k].ulPropTag), &collated);
+        }
+    }
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        for (std::size_t k = 0; k < width; ++k) {
+            const int c = compareSortValues(values[a * width + k], values[b * width + k], collated);
+            if (c != 0) {
+                return m_sortKeys[k].ulOrder == TABLE_SORT_DESCEND ? c > 0 : c < 0;
+            }
+        }
+        return false;
+    });
+    std::vector<bool> wasVisible(n, false);
+    for (std::uint32_t i : m_visible) {
+        wasVisible[i] = true;
+    }
+    std::vector<PropList> sorted;
+    sorted.reserve(n);
+    m_visible.clear();
+    for (std::uint32_t old : order) {
+        if (wasVisible[old]) {
+            m_visible.push_back(static_cast<std::uint32_t>(sorted.size()));
+        }
+        sorted.push_back(std::move(m_allRows[old]));
+    }
+    m_allRows = std::move(sorted);
 }
 
+// One block for the row's values and one attached to it for all their strings and binaries:
+// a client reading a large table frees row by row, and a block per string costs as much again.
 HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
 {
     const auto n = static_cast<ULONG>(m_columns.size());
+    std::vector<const Prop*> found(n);
+    std::size_t extra = 0;
+    for (ULONG i = 0; i < n; ++i) {
+        found[i] = findProp(row, m_columns[i]);
+        extra += propValueExtra(found[i]);
+    }
     LPSPropValue values = nullptr;
     if (MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (n ? n : 1)),
                            reinterpret_cast<void**>(&values)) != S_OK) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     }
+    void* pool = nullptr;
+    if (extra > 0 && MAPIAllocateMore(static_cast<ULONG>(extra), values, &pool) != S_OK) {
+        MAPIFreeBuffer(values);
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+    char* next = static_cast<char*>(pool);
     for (ULONG i = 0; i < n; ++i) {
-        if (!copyPropValue(findProp(row, m_columns[i]), m_columns[i], values, &values[i])) {
-            MAPIFreeBuffer(values);
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        copyPropValueInto(found[i], m_columns[i], &next, &values[i]);
     }
     out->ulAdrEntryPad = 0;
     out->cValues = n;
@@ -338,7 +421,7 @@ HRESULT MemoryTable::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows
             ? m_cursor
             : m_cursor - std::min<std::size_t>(m_cursor, -static_cast<std::int64_t>(lRowCount));
     const std::size_t last =
-        lRowCount > 0 ? std::min(m_rows.size(), m_cursor + static_cast<std::size_t>(lRowCount))
+        lRowCount > 0 ? std::min(m_visible.size(), m_cursor + static_cast<std::size_t>(lRowCount))
                       : m_cursor;
     const auto n = static_cast<ULONG>(last - first);
     LPSRowSet rows = nullptr;
@@ -349,7 +432,7 @@ HRESULT MemoryTable::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows
     SRow* out = rows->aRow;
     rows->cRows = 0;
     for (ULONG i = 0; i < n; ++i) {
-        if (FAILED(buildRow(m_rows[first + i], out + i))) {
+        if (FAILED(buildRow(visibleRow(first + i), out + i))) {
             for (ULONG j = 0; j < i; ++j) {
                 MAPIFreeBuffer(out[j].lpProps);
             }
@@ -386,7 +469,7 @@ MemoryTable::Key MemoryTable::newInstanceKey()
 MemoryTable::Key MemoryTable::keyOf(const PropList& row)
 {
     const Prop* key = findProp(row, PR_INSTANCE_KEY);
-    return key ? key->bytes : Key();
+    return key ? Key(key->data.begin(), key->data.end()) : Key();
 }
 
 bool MemoryTable::matches(const PropList& row) const
@@ -394,31 +477,63 @@ bool MemoryTable::matches(const PropList& row) const
     return !m_restriction || rowMatches(*m_restriction, row);
 }
 
-std::size_t MemoryTable::insertSorted(std::vector<PropList>* rows, PropList row) const
+void MemoryTable::selectVisible()
 {
-    const auto at =
-        std::upper_bound(rows->begin(), rows->end(), row,
-                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
-    const auto index = static_cast<std::size_t>(at - rows->begin());
-    rows->insert(at, std::move(row));
-    return index;
-}
-
-void MemoryTable::eraseVisible(std::size_t index)
-{
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
-    if (index < m_cursor) {
-        --m_cursor; // the cursor stays on the row it was on
+    m_visible.clear();
+    for (std::size_t i = 0; i < m_allRows.size(); ++i) {
+        if (matches(m_allRows[i])) {
+            m_visible.push_back(static_cast<std::uint32_t>(i));
+        }
     }
 }
 
-std::size_t MemoryTable::insertVisible(PropList row)
+std::size_t MemoryTable::visibleIndexOf(std::size_t all) const
 {
-    const std::size_t index = insertSorted(&m_rows, std::move(row));
+    const auto at = std::lower_bound(m_visible.begin(), m_visible.end(), all);
+    return at != m_visible.end() && *at == all ? static_cast<std::size_t>(at - m_visible.begin())
+                                               : m_visible.size();
+}
+
+// Places `row` among all rows by the sort order; the caller decides whether it shows.
+std::size_t MemoryTable::insertRow(PropList row)
+{
+    const auto at =
+        std::upper_bound(m_allRows.begin(), m_allRows.end(), row,
+                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
+    const auto index = static_cast<std::size_t>(at - m_allRows.begin());
+    m_allRows.insert(at, std::move(row));
+    for (std::uint32_t& i : m_visible) {
+        i += i >= index ? 1 : 0;
+    }
+    return index;
+}
+
+// Removes a row the caller has hidden already.
+void MemoryTable::eraseRow(std::size_t all)
+{
+    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
+    for (std::uint32_t& i : m_visible) {
+        i -= i > all ? 1 : 0;
+    }
+}
+
+std::size_t MemoryTable::showRow(std::size_t all)
+{
+    const auto at = std::lower_bound(m_visible.begin(), m_visible.end(), all);
+    const auto index = static_cast<std::size_t>(at - m_visible.begin());
+    m_visible.insert(at, static_cast<std::uint32_t>(all));
     if (index < m_cursor) {
         ++m_cursor; // the cursor stays on the row it was on
     }
     return index;
+}
+
+void MemoryTable::hideRow(std::size_t visible)
+{
+    m_visible.erase(m_visible.begin() + static_cast<std::ptrdiff_t>(visible));
+    if (visible < m_cursor) {
+        --m_cursor; // the cursor stays on the row it was on
+    }
 }
 
 void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, bool withRow)
@@ -431,10 +546,10 @@ void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, b
     event.key = key;
     if (withRow) {
         event.hasRow = true;
-        event.row = m_rows[visibleIndex];
+        event.row = visibleRow(visibleIndex);
         event.columns = m_columns;
         if (visibleIndex > 0) {
-            event.prior = keyOf(m_rows[visibleIndex - 1]);
+            event.prior = keyOf(visibleRow(visibleIndex - 1));
         }
     }
     m_advise.post(fnevTableModified,
@@ -448,11 +563,11 @@ void MemoryTable::addRow(PropList row)
     }
     const Key key = keyOf(row);
     const bool visible = matches(row);
-    insertSorted(&m_allRows, row);
+    const std::size_t all = insertRow(std::move(row));
     if (!visible) {
         return;
     }
-    const std::size_t index = insertVisible(std::move(row));
+    const std::size_t index = showRow(all);
     notify(TABLE_ROW_ADDED, key, index, true);
 }
 
@@ -462,7 +577,7 @@ std::size_t indexOfKey(const std::vector<PropList>& rows, const std::vector<BYTE
 {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Prop* value = findProp(rows[i], PR_INSTANCE_KEY);
-        if (value && value->bytes == key) {
+        if (value && std::ranges::equal(value->bytes(), key)) {
             return i;
         }
     }
@@ -477,13 +592,29 @@ bool MemoryTable::removeRow(const Key& key)
     if (all == m_allRows.size()) {
         return false;
     }
-    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
-    const std::size_t visible = indexOfKey(m_rows, key);
-    if (visible < m_rows.size()) {
-        eraseVisible(visible);
+    const std::size_t visible = visibleIndexOf(all);
+    const bool wasVisible = visible < m_visible.size();
+    if (wasVisible) {
+        hideRow(visible);
+    }
+    eraseRow(all);
+    if (wasVisible) {
         notify(TABLE_ROW_DELETED, key);
     }
     return true;
+}
+
+// A row whose sort keys did not move it stays where it is, among equal neighbours too.
+std::size_t MemoryTable::placeRow(std::size_t all, PropList row)
+{
+    const bool fits = (all == 0 || !rowBefore(row, m_allRows[all - 1])) &&
+                      (all + 1 >= m_allRows.size() || !rowBefore(m_allRows[all + 1], row));
+    if (fits) {
+        m_allRows[all] = std::move(row);
+        return all;
+    }
+    eraseRow(all);
+    return insertRow(std::move(row));
 }
 
 bool MemoryTable::replaceRow(const Key& key, PropList row)
@@ -493,32 +624,23 @@ bool MemoryTable::replaceRow(const Key& key, PropList row)
         return false;
     }
     putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
-    const auto fitsAt = [this](const std::vector<PropList>& rows, std::size_t i,
-                               const PropList& r) {
-        return (i == 0 || !rowBefore(r, rows[i - 1])) &&
-               (i + 1 >= rows.size() || !rowBefore(rows[i + 1], r));
-    };
-    // A row whose sort keys did not move it stays where it is, among equal neighbours too.
-    if (fitsAt(m_allRows, all, row)) {
-        m_allRows[all] = row;
-    } else {
-        m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
-        insertSorted(&m_allRows, row);
-    }
-    const std::size_t old = indexOfKey(m_rows, key);
-    const bool wasVisible = old < m_rows.size();
+    const std::size_t old = visibleIndexOf(all);
+    const bool wasVisible = old < m_visible.size();
     const bool isVisible = matches(row);
-    if (wasVisible && isVisible && fitsAt(m_rows, old, row)) {
-        m_rows[old] = std::move(row);
-        notify(TABLE_ROW_MODIFIED, key, old, true);
+    if (wasVisible) {
+        hideRow(old);
+    }
+    const std::size_t placed = placeRow(all, std::move(row));
+    const std::size_t index = isVisible ? showRow(placed) : 0;
+    // Still in the same place for a client: a change in place, otherwise a move.
+    if (wasVisible && isVisible && index == old) {
+        notify(TABLE_ROW_MODIFIED, key, index, true);
         return true;
     }
     if (wasVisible) {
-        eraseVisible(old);
         notify(TABLE_ROW_DELETED, key);
     }
     if (isVisible) {
-        const std::size_t index = insertVisible(std::move(row));
         notify(TABLE_ROW_ADDED, key, index, true);
     }
     return true;
@@ -532,10 +654,9 @@ void MemoryTable::reload(std::vector<PropList> rows)
         }
     }
     m_allRows = std::move(rows);
-    sortRows(&m_allRows);
-    m_rows.clear();
-    std::copy_if(m_allRows.begin(), m_allRows.end(), std::back_inserter(m_rows),
-                 [this](const PropList& row) { return matches(row); });
+    m_visible.clear();
+    sortAllRows();
+    selectVisible();
     m_cursor = 0;
     notify(TABLE_RELOAD);
 }

@@ -57,17 +57,24 @@ private:
     };
 
     HRESULT buildRow(const PropList& row, SRow* out) const;
-    void sortRows(std::vector<PropList>* rows) const;
+    void sortAllRows();
     bool rowBefore(const PropList& a, const PropList& b) const;
     bool matches(const PropList& row) const;
-    std::size_t insertSorted(std::vector<PropList>* rows, PropList row) const;
-    void eraseVisible(std::size_t index);
-    std::size_t insertVisible(PropList row);
+    void selectVisible();
+    const PropList& visibleRow(std::size_t index) const { return m_allRows[m_visible[index]]; }
+    std::size_t visibleIndexOf(std::size_t all) const;
+    std::size_t insertRow(PropList row);
+    void eraseRow(std::size_t all);
+    std::size_t placeRow(std::size_t all, PropList row);
+    std::size_t showRow(std::size_t all);
+    void hideRow(std::size_t visible);
     void notify(ULONG type, const Key& key = {}, std::size_t visibleIndex = 0,
                 bool withRow = false);
 
     std::vector<PropList> m_allRows; // every row, in the current sort order
-    std::vector<PropList> m_rows;    // the rows passing the current restriction
+    // The rows passing the current restriction, as ascending indices into m_allRows: one copy
+    // of each row, and the visible rows keep the sort order for free.
+    std::vector<std::uint32_t> m_visible;
     std::vector<ULONG> m_columns;
     std::vector<SSortOrder> m_sortKeys;
     std::unique_ptr<SRestriction, FreeRestriction> m_restriction; // own copy, for later rows

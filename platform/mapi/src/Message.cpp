@@ -52,8 +52,8 @@ bool isTnef(const AttachmentData& attachment)
     const Prop* type = findProp(attachment.props, PR_ATTACH_MIME_TAG);
     const Prop* name = findProp(attachment.props, PR_ATTACH_LONG_FILENAME);
     return (type &&
-            (type->text == "application/ms-tnef" || type->text == "application/vnd.ms-tnef")) ||
-           (name && g_ascii_strcasecmp(name->text.c_str(), "winmail.dat") == 0);
+            (type->text() == "application/ms-tnef" || type->text() == "application/vnd.ms-tnef")) ||
+           (name && g_ascii_strcasecmp(name->text().c_str(), "winmail.dat") == 0);
 }
 
 // The bodies a winmail.dat attachment carries, for a message whose MIME parts lack them. The
@@ -69,20 +69,18 @@ void addTnefBodies(const std::vector<AttachmentData>& attachments, PropList* pro
         std::string rtf;
         const Prop* compressed = findProp(tnef, PR_RTF_COMPRESSED);
         if (compressed && !findProp(*props, PR_RTF_COMPRESSED) &&
-            decodeCompressedRtf({compressed->bytes.begin(), compressed->bytes.end()}, &rtf)) {
+            decodeCompressedRtf(compressed->data, &rtf)) {
             props->push_back(*compressed);
         }
         const Prop* body = findProp(tnef, PR_BODY);
         if (body && !findProp(*props, PR_BODY)) {
-            props->push_back(stringProp(PR_BODY, body->text));
+            props->push_back(stringProp(PR_BODY, body->text()));
         }
         const Prop* html = findProp(tnef, CHANGE_PROP_TYPE(PR_BODY_HTML, PT_UNSPECIFIED));
         if (html && !findProp(*props, PR_BODY_HTML)) {
-            props->push_back(stringProp(
-                PR_BODY_HTML,
-                PROP_TYPE(html->tag) == PT_BINARY
-                    ? validUtf8(std::string(html->bytes.begin(), html->bytes.end()).c_str())
-                    : html->text));
+            props->push_back(stringProp(PR_BODY_HTML, PROP_TYPE(html->tag) == PT_BINARY
+                                                          ? validUtf8(html->data.c_str())
+                                                          : html->text()));
         }
         return;
     }
@@ -222,7 +220,7 @@ HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProble
     for (ULONG i = 0; i < cValues; ++i) {
         Prop prop;
         if (!isReadOnlyProp(lpPropArray[i].ulPropTag) && propFromValue(lpPropArray[i], &prop)) {
-            if (prop.tag == PR_RTF_COMPRESSED && prop.bytes.empty()) {
+            if (prop.tag == PR_RTF_COMPRESSED && prop.data.empty()) {
                 removeProp(&m_props, PR_RTF_COMPRESSED); // an empty stream leaves no RTF
             } else {
                 putProp(&m_props, std::move(prop));
@@ -297,7 +295,7 @@ HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlag
     }
     std::string data;
     if (current && !create) {
-        data = rtf ? std::string(current->bytes.begin(), current->bytes.end()) : current->text;
+        data = rtf ? current->data : current->text();
     }
     *lppUnk = new PropStream(this, tag, std::move(data), ulFlags & (MAPI_MODIFY | MAPI_CREATE));
     return S_OK;

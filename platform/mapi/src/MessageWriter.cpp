@@ -46,7 +46,7 @@ const std::string& textOf(const PropList& props, ULONG tag)
 {
     static const std::string empty;
     const Prop* prop = findProp(props, tag);
-    return prop ? prop->text : empty;
+    return prop ? prop->text() : empty;
 }
 
 HRESULT hresultFromErrno(int error)
@@ -192,15 +192,14 @@ GMimeObject* buildBody(const PropList& props)
 {
     std::vector<GMimeObject*> parts;
     if (const Prop* text = findProp(props, PR_BODY)) {
-        parts.push_back(textPart("plain", text->text));
+        parts.push_back(textPart("plain", text->text()));
     }
     if (const Prop* html = findProp(props, PR_BODY_HTML)) {
-        parts.push_back(textPart("html", html->text));
+        parts.push_back(textPart("html", html->text()));
     }
     std::string rtf;
     if (const Prop* compressed = findProp(props, PR_RTF_COMPRESSED);
-        compressed && decodeCompressedRtf(
-                          std::string(compressed->bytes.begin(), compressed->bytes.end()), &rtf)) {
+        compressed && decodeCompressedRtf(compressed->data, &rtf)) {
         parts.push_back(rtfPart(rtf));
     }
     if (parts.empty()) {
@@ -225,8 +224,8 @@ std::string attachmentName(const PropList& props, bool embedded)
         if (embedded && tag == PR_DISPLAY_NAME) {
             break;
         }
-        if (const Prop* name = findProp(props, tag); name && !name->text.empty()) {
-            return name->text;
+        if (const Prop* name = findProp(props, tag); name && !name->text().empty()) {
+            return name->text();
         }
     }
     return {};
@@ -252,7 +251,7 @@ GMimeObject* filePart(const PropList& props, const std::vector<BYTE>& data)
 {
     const Prop* tag = findProp(props, PR_ATTACH_MIME_TAG);
     GMimeContentType* type =
-        g_mime_content_type_parse(nullptr, tag ? tag->text.c_str() : "application/octet-stream");
+        g_mime_content_type_parse(nullptr, tag ? tag->text().c_str() : "application/octet-stream");
     const bool known = type && g_mime_content_type_get_media_type(type) &&
                        g_mime_content_type_get_media_subtype(type) &&
                        !g_mime_content_type_is_type(type, "multipart", "*") &&
@@ -281,10 +280,10 @@ GMimeObject* attachmentPart(const AttachmentData& attachment)
         part = filePart(props, attachment.data);
     }
     const Prop* contentId = findProp(props, PR_ATTACH_CONTENT_ID);
-    const bool inlined = contentId && !contentId->text.empty();
+    const bool inlined = contentId && !contentId->text().empty();
     g_mime_object_set_disposition(part, inlined ? "inline" : "attachment");
     if (inlined) {
-        g_mime_object_set_content_id(part, contentId->text.c_str());
+        g_mime_object_set_content_id(part, contentId->text().c_str());
     }
     // Non-ASCII names are written in the RFC 2231 form, GMime's default for parameters.
     const std::string name = attachmentName(props, embedded && GMIME_IS_MESSAGE_PART(part));

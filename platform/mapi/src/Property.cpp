@@ -29,7 +29,7 @@ Prop stringProp(ULONG tag, std::string value)
 {
     Prop p;
     p.tag = tag;
-    p.text = std::move(value);
+    p.data = std::move(value);
     return p;
 }
 
@@ -37,7 +37,7 @@ Prop binaryProp(ULONG tag, std::vector<BYTE> value)
 {
     Prop p;
     p.tag = tag;
-    p.bytes = std::move(value);
+    p.data.assign(value.begin(), value.end());
     return p;
 }
 
@@ -58,15 +58,19 @@ bool typesMatch(ULONG have, ULONG want)
     return have == want || want == PT_UNSPECIFIED || (isString(have) && isString(want));
 }
 
-bool copyBytes(const void* data, std::size_t size, void* owner, void** out)
+bool hasExtra(ULONG type)
 {
-    if (MAPIAllocateMore(static_cast<ULONG>(size), owner, out) != S_OK) {
-        return false;
-    }
+    return isString(type) || type == PT_BINARY;
+}
+
+char* takeCopy(const void* data, std::size_t size, char** pool)
+{
+    char* copy = *pool;
     if (size > 0) {
-        std::memcpy(*out, data, size);
+        std::memcpy(copy, data, size);
     }
-    return true;
+    *pool += size;
+    return copy;
 }
 
 } // namespace
@@ -98,13 +102,31 @@ bool removeProp(PropList* props, ULONG tag)
     return found;
 }
 
+std::size_t propValueExtra(const Prop* prop)
+{
+    return prop && hasExtra(PROP_TYPE(prop->tag)) ? prop->data.size() + 1 : 0;
+}
+
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
+{
+    const std::size_t extra = propValueExtra(prop);
+    void* pool = nullptr;
+    if (extra > 0 && MAPIAllocateMore(static_cast<ULONG>(extra), owner, &pool) != S_OK) {
+        *out = SPropValue{};
+        return false;
+    }
+    char* next = static_cast<char*>(pool);
+    copyPropValueInto(prop, tag, &next, out);
+    return true;
+}
+
+void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out)
 {
     *out = SPropValue{};
     if (!prop) {
         out->ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
         out->Value.err = MAPI_E_NOT_FOUND;
-        return true;
+        return;
     }
     const ULONG have = PROP_TYPE(prop->tag);
     const ULONG want = PROP_TYPE(tag);
@@ -113,44 +135,35 @@ bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
     switch (have) {
     case PT_LONG:
         out->Value.l = static_cast<LONG>(prop->number);
-        return true;
+        return;
     case PT_BOOLEAN:
         out->Value.b = prop->number ? 1 : 0;
-        return true;
+        return;
     case PT_ERROR:
         out->Value.err = static_cast<SCODE>(prop->number);
-        return true;
+        return;
     case PT_I8:
         out->Value.li = prop->number;
-        return true;
+        return;
     case PT_SYSTIME: {
         const auto ft = static_cast<std::uint64_t>(prop->number);
         out->Value.ft.dwLowDateTime = static_cast<std::uint32_t>(ft);
         out->Value.ft.dwHighDateTime = static_cast<std::uint32_t>(ft >> 32);
-        return true;
+        return;
     }
     case PT_STRING8:
-    case PT_UNICODE: {
-        void* text = nullptr;
-        if (!copyBytes(prop->text.c_str(), prop->text.size() + 1, owner, &text)) {
-            return false;
-        }
-        out->Value.lpszA = static_cast<char*>(text);
-        return true;
-    }
-    case PT_BINARY: {
-        void* data = nullptr;
-        if (!copyBytes(prop->bytes.data(), prop->bytes.size(), owner, &data)) {
-            return false;
-        }
-        out->Value.bin.cb = static_cast<ULONG>(prop->bytes.size());
-        out->Value.bin.lpb = static_cast<LPBYTE>(data);
-        return true;
-    }
+    case PT_UNICODE:
+        out->Value.lpszA = takeCopy(prop->data.c_str(), prop->data.size() + 1, pool);
+        return;
+    case PT_BINARY:
+        out->Value.bin.cb = static_cast<ULONG>(prop->data.size());
+        out->Value.bin.lpb =
+            reinterpret_cast<LPBYTE>(takeCopy(prop->data.data(), prop->data.size() + 1, pool));
+        return;
     default:
         out->ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
         out->Value.err = MAPI_E_NO_SUPPORT;
-        return true;
+        return;
     }
 }
 

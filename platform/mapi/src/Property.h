@@ -3,6 +3,7 @@
 
 #include "vntmapi/MapiDefs.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,15 @@ struct Prop
 {
     ULONG tag = PR_NULL;
     std::int64_t number = 0; // PT_LONG, PT_BOOLEAN, PT_I8, PT_SYSTIME, PT_ERROR (the code)
-    std::string text;
-    std::vector<BYTE> bytes;
+    // The UTF-8 text of a string, or the bytes of a binary: one member keeps the many values of
+    // a large table small, and short ones (instance keys, most names) need no allocation.
+    std::string data;
+
+    const std::string& text() const { return data; }
+    std::span<const BYTE> bytes() const
+    {
+        return {reinterpret_cast<const BYTE*>(data.data()), data.size()};
+    }
 };
 using PropList = std::vector<Prop>;
 
@@ -37,6 +45,11 @@ bool removeProp(PropList* props, ULONG tag);
 // Fills `out` for a request of `tag` (PT_ERROR/MAPI_E_NOT_FOUND when absent); strings and
 // binaries are allocated with MAPIAllocateMore on `owner`. False on allocation failure.
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out);
+// The same in two steps, for many values sharing one block: the bytes `prop`'s string or
+// binary takes (one more than its size, so even an empty one has an address), then the copy,
+// which takes those bytes from `*pool` and moves it past them.
+std::size_t propValueExtra(const Prop* prop);
+void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out);
 
 // A GetProps answer: every requested tag, or every property when `tags` is null.
 HRESULT propArray(const PropList& props, const SPropTagArray* tags, ULONG* count,

@@ -67,7 +67,7 @@ auto findRow(RecipientList* recipients, const PropList& row)
 std::string textOf(const PropList& row, ULONG tag)
 {
     const Prop* prop = findProp(row, tag);
-    return prop ? prop->text : std::string();
+    return prop ? prop->text() : std::string();
 }
 
 } // namespace

@@ -29,10 +29,10 @@ bool propFromValue(const SPropValue& value, Prop* out)
         return true;
     case PT_STRING8:
     case PT_UNICODE:
-        out->text = value.Value.lpszA ? value.Value.lpszA : "";
+        out->data = value.Value.lpszA ? value.Value.lpszA : "";
         return true;
     case PT_BINARY:
-        out->bytes.assign(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb);
+        out->data.assign(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb);
         return true;
     default:
         return false;
@@ -89,10 +89,8 @@ bool contentMatches(const SContentRestriction& content, const PropList& row)
     }
     const bool ignoreCase = content.ulFuzzyLevel & (FL_IGNORECASE | FL_LOOSE);
     const bool binary = PROP_TYPE(have->tag) == PT_BINARY;
-    const std::string hay = binary ? std::string(have->bytes.begin(), have->bytes.end())
-                                   : folded(have->text, ignoreCase);
-    const std::string needle =
-        binary ? std::string(want.bytes.begin(), want.bytes.end()) : folded(want.text, ignoreCase);
+    const std::string hay = binary ? have->data : folded(have->text(), ignoreCase);
+    const std::string needle = binary ? want.data : folded(want.text(), ignoreCase);
     switch (content.ulFuzzyLevel & 0xFFFF) {
     case FL_SUBSTRING:
         return hay.find(needle) != std::string::npos;

@@ -45,11 +45,11 @@ HRESULT setProp(IMessage* message, const Prop& prop)
         value.Value.b = prop.number != 0;
         break;
     case PT_BINARY:
-        value.Value.bin.cb = static_cast<ULONG>(prop.bytes.size());
-        value.Value.bin.lpb = const_cast<LPBYTE>(prop.bytes.data());
+        value.Value.bin.cb = static_cast<ULONG>(prop.bytes().size());
+        value.Value.bin.lpb = const_cast<LPBYTE>(prop.bytes().data());
         break;
     default:
-        value.Value.lpszA = const_cast<char*>(prop.text.c_str());
+        value.Value.lpszA = const_cast<char*>(prop.text().c_str());
     }
     return message->SetProps(1, &value, nullptr);
 }
@@ -57,7 +57,7 @@ HRESULT setProp(IMessage* message, const Prop& prop)
 // Sets `prop` unless the message already holds that value; `changed` tells which.
 HRESULT update(IMessage* message, const Prop* old, const Prop& prop, bool* changed)
 {
-    if (old && old->text == prop.text && old->bytes == prop.bytes && old->number == prop.number) {
+    if (old && old->data == prop.data && old->number == prop.number) {
         return S_OK;
     }
     *changed = true;
@@ -68,8 +68,7 @@ std::string currentRtf(const Current& current)
 {
     std::string rtf;
     if (current.rtf) {
-        decodeCompressedRtf(std::string(current.rtf->bytes.begin(), current.rtf->bytes.end()),
-                            &rtf);
+        decodeCompressedRtf(current.rtf->data, &rtf);
     }
     return rtf;
 }
@@ -77,7 +76,7 @@ std::string currentRtf(const Current& current)
 HRESULT bodyFromRtf(IMessage* message, const Current& current, bool* changed)
 {
     std::string rtf;
-    const std::string bytes(current.rtf->bytes.begin(), current.rtf->bytes.end());
+    const std::string& bytes = current.rtf->data;
     if (!decodeCompressedRtf(bytes, &rtf)) {
         return MAPI_E_CORRUPT_DATA;
     }
@@ -91,7 +90,7 @@ HRESULT bodyFromRtf(IMessage* message, const Current& current, bool* changed)
 
 HRESULT rtfFromBody(IMessage* message, const Current& current, bool* changed)
 {
-    const std::string rtf = vnt::rtf::plainTextToRtfUtf8(current.body ? current.body->text : "");
+    const std::string rtf = vnt::rtf::plainTextToRtfUtf8(current.body ? current.body->text() : "");
     if (current.rtf && currentRtf(current) == rtf) {
         return S_OK;
     }

@@ -32,7 +32,7 @@ bool sameId(ULONG a, ULONG b)
 bool hasAddress(const PropList& all, ULONG addressTag)
 {
     const Prop* address = findProp(all, addressTag);
-    return address && !address->text.empty();
+    return address && !address->text().empty();
 }
 
 std::string encodeValue(const Prop& prop)
@@ -40,9 +40,9 @@ std::string encodeValue(const Prop& prop)
     switch (PROP_TYPE(prop.tag)) {
     case PT_STRING8:
     case PT_UNICODE:
-        return prop.text;
+        return prop.text();
     case PT_BINARY: {
-        gchar* b64 = g_base64_encode(prop.bytes.data(), prop.bytes.size());
+        gchar* b64 = g_base64_encode(prop.bytes().data(), prop.bytes().size());
         std::string text = b64;
         g_free(b64);
         return text;
@@ -59,12 +59,12 @@ Prop decodeValue(ULONG tag, const char* value)
     switch (PROP_TYPE(tag)) {
     case PT_STRING8:
     case PT_UNICODE:
-        prop.text = value;
+        prop.data = value;
         break;
     case PT_BINARY: {
         gsize size = 0;
         guchar* bytes = g_base64_decode(value, &size);
-        prop.bytes.assign(bytes, bytes + size);
+        prop.data.assign(bytes, bytes + size);
         g_free(bytes);
         break;
     }

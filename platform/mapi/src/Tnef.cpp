@@ -140,9 +140,9 @@ bool readProp(Reader* in, Prop* prop, bool* keep)
             return false;
         }
         if (base == PT_BINARY) {
-            prop->bytes.assign(data, data + size);
+            prop->data.assign(data, data + size);
         } else if (base == PT_STRING8 || base == PT_UNICODE) {
-            prop->text = textValue(base, data, size);
+            prop->data = textValue(base, data, size);
         } else if (size <= 8) {
             std::int64_t value = 0;
             for (std::uint32_t b = size; b-- > 0;) {
