@@ -33,12 +33,20 @@ void statFile(ListedFile* listed)
 
 bool sameFile(const ListedFile& a, const ListedFile& b)
 {
-    return a.file.path == b.file.path && a.size == b.size && a.modified == b.modified;
+    return a.file.path == b.file.path && a.file.inode == b.file.inode && a.size == b.size &&
+           a.modified == b.modified;
+}
+
+std::string uniqueNameOf(const char* fileName)
+{
+    const std::string name = fileName;
+    return name.substr(0, name.find(":2,"));
 }
 
 } // namespace
 
-Listing scanFolder(const std::string& folderDir)
+Listing scanFolder(const std::string& folderDir, const Listing* previous,
+                   const std::set<std::string>* touched)
 {
     Listing listing;
     const std::string newDir = folderDir + "/new/";
@@ -46,7 +54,22 @@ Listing scanFolder(const std::string& folderDir)
         ListedFile listed;
         listed.inNew = file.path.compare(0, newDir.size(), newDir) == 0;
         listed.file = std::move(file);
-        statFile(&listed);
+        // A large folder rescanned for every delivery must not stat every message again.
+        const ListedFile* known = nullptr;
+        if (previous && listed.file.inode != 0 &&
+            !(touched && touched->count(listed.file.baseName))) {
+            const auto it = previous->find(listed.file.baseName);
+            if (it != previous->end() && it->second.file.path == listed.file.path &&
+                it->second.file.inode == listed.file.inode && it->second.size >= 0) {
+                known = &it->second;
+            }
+        }
+        if (known) {
+            listed.size = known->size;
+            listed.modified = known->modified;
+        } else {
+            statFile(&listed);
+        }
         // The same unique name in new/ and cur/ happens only mid-move: keep the cur/ one.
         const auto it = listing.find(listed.file.baseName);
         if (it == listing.end() || it->second.inNew) {
@@ -76,7 +99,7 @@ FolderChanges diffListings(const Listing& before, Listing* after, const std::str
     if (missing.empty()) {
         return changes;
     }
-    const Listing second = scanFolder(folderDir);
+    const Listing second = scanFolder(folderDir, after);
     for (const std::string& name : missing) {
         const auto it = second.find(name);
         if (it == second.end()) {
@@ -146,6 +169,8 @@ void FolderWatcher::readEvents()
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
             if (event->mask & IN_Q_OVERFLOW) {
                 m_overflow = true;
+            } else if ((event->mask & (IN_ATTRIB | IN_CLOSE_WRITE)) && event->len > 0) {
+                m_touched.insert(uniqueNameOf(event->name));
             }
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
@@ -160,7 +185,8 @@ void FolderWatcher::rescan()
 {
     FolderChanges changes;
     if (m_watchMessages) {
-        Listing now = scanFolder(m_folderDir);
+        Listing now = scanFolder(m_folderDir, m_overflow ? nullptr : &m_listing, &m_touched);
+        m_touched.clear();
         changes = diffListings(m_listing, &now, m_folderDir);
         m_listing = std::move(now);
     }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 class QSocketNotifier;
 
@@ -24,7 +25,11 @@ struct ListedFile
 // Messages of one folder by unique name.
 using Listing = std::map<std::string, ListedFile>;
 
-Listing scanFolder(const std::string& folderDir);
+// Stats only what it must: a file listed in `previous` under the same name and inode keeps the
+// size and time recorded there unless its unique name is in `touched` (its data or times
+// changed since).
+Listing scanFolder(const std::string& folderDir, const Listing* previous = nullptr,
+                   const std::set<std::string>* touched = nullptr);
 
 struct FolderChanges
 {
@@ -73,6 +78,7 @@ private:
     QTimer m_delay;
     bool m_overflow = false;
     Listing m_listing;
+    std::set<std::string> m_touched; // unique names written to or with new times since a scan
     std::vector<std::string> m_folders;
     Callback m_onChange;
 };
