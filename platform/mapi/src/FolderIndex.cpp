@@ -30,7 +30,7 @@ public:
     {
         m_ref.message = file.baseName;
         PropList row;
-        row.reserve(18);
+        row.reserve(22);
         row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
         row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(m_ref)));
         row.push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
@@ -50,6 +50,11 @@ public:
         if (s.submitTime != 0) {
             row.push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
         }
+        // Always present, so that filtering on "normal" or "no receipt" finds them.
+        row.push_back(longProp(PR_SENSITIVITY, s.sensitivity));
+        row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
+        row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
+        addText(&row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
         return row;
     }
 

@@ -1,5 +1,6 @@
 #include "Maildir.h"
 
+#include "MessageHeaders.h"
 #include "MimeContent.h"
 #include "Property.h"
 #include "Recipients.h"
@@ -241,6 +242,9 @@ void fillFromMessage(GMimeMessage* message, MessageSummary* s)
     }
     s->importance = importanceOf(GMIME_OBJECT(message));
     s->messageClass = messageClassOf(message);
+    s->sensitivity = sensitivityOf(message);
+    s->readReceipt = readReceiptRequested(message);
+    s->replyToNames = replyToNames(message);
 }
 
 // Decodes one "&...-" run of IMAP's modified UTF-7: base64 with "," for "/" over UTF-16BE.
@@ -392,6 +396,7 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
         fillFromMessage(message, summary);
         scanParts(message, content, &summary->hasAttachments);
         if (content) {
+            readHeaderProperties(message, &content->headerProps);
             readPrivateHeaders(GMIME_OBJECT(message), &content->stored);
             readRecipients(message, &content->recipients);
         }

@@ -44,6 +44,9 @@ struct MessageSummary
     std::int32_t importance = 1;
     bool hasAttachments = false;
     std::string messageClass = "IPM.Note";
+    std::int32_t sensitivity = 0;
+    bool readReceipt = false;
+    std::string replyToNames;
 };
 
 struct MessageContent;

@@ -113,6 +113,10 @@ PropList messageProperties(const MsgStore& store, const std::string& folder,
     row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
     row.push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
     row.push_back(longProp(PR_IMPORTANCE, s.importance));
+    row.push_back(longProp(PR_SENSITIVITY, s.sensitivity));
+    row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
+    row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
+    addText(&row, PR_REPLY_RECIPIENT_NAMES, s.replyToNames);
     row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
     return row;
 }
@@ -148,6 +152,10 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
         if (!compressed.empty()) {
             props->push_back(binaryProp(PR_RTF_COMPRESSED, {compressed.begin(), compressed.end()}));
         }
+    }
+    putProp(props, timeProp(PR_CREATION_TIME, summary.deliveryTime));
+    for (Prop& fromHeaders : content.headerProps) {
+        putProp(props, std::move(fromHeaders));
     }
     for (Prop& stored : content.stored) {
         putProp(props, std::move(stored));

@@ -1,5 +1,6 @@
 #include "MessageWriter.h"
 
+#include "MessageHeaders.h"
 #include "RtfStream.h"
 #include "StoredProps.h"
 
@@ -34,6 +35,9 @@ constexpr const char* kManagedHeaders[] = {
 
 bool isManagedHeader(const char* name)
 {
+    if (isHeaderPropertyHeader(name)) {
+        return true;
+    }
     for (const char* managed : kManagedHeaders) {
         if (g_ascii_strcasecmp(name, managed) == 0) {
             return true;
@@ -134,6 +138,7 @@ void setStandardHeaders(GMimeMessage* message, const PropList& props)
                                                                   : "normal";
         g_mime_object_set_header(GMIME_OBJECT(message), "Importance", word, nullptr);
     }
+    writeHeaderProperties(message, props);
     if (!g_mime_message_get_message_id(message)) {
         gchar* id = g_mime_utils_generate_message_id(g_get_host_name());
         g_mime_message_set_message_id(message, id);

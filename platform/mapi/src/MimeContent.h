@@ -22,6 +22,7 @@ struct MessageContent
     std::string bodyHtml;             // first text/html part that is not an attachment, as UTF-8
     std::string bodyRtf;              // first text/rtf part that is not an attachment, as bytes
     std::string headers;              // the top-level header block
+    PropList headerProps;             // sensitivity, reply-to and the like (MessageHeaders.h)
     PropList stored;                  // properties kept in this library's private headers
     std::vector<PropList> recipients; // To, Cc and Bcc as recipient rows
     std::vector<AttachmentData> attachments;

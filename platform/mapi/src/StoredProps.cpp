@@ -1,5 +1,7 @@
 #include "StoredProps.h"
 
+#include "MessageHeaders.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -78,13 +80,16 @@ Prop decodeValue(ULONG tag, const char* value)
 
 bool isComputedProp(ULONG tag)
 {
-    return std::any_of(std::begin(kComputed), std::end(kComputed),
-                       [&](ULONG c) { return sameId(c, tag); });
+    return isDerivedHeaderProperty(tag) || std::any_of(std::begin(kComputed), std::end(kComputed),
+                                                       [&](ULONG c) { return sameId(c, tag); });
 }
 
 bool hasStandardHeader(const Prop& prop, const PropList& all)
 {
     const ULONG tag = prop.tag;
+    if (isHeaderProperty(tag)) {
+        return true;
+    }
     // A name without an address has no mailbox to go into, so it is kept privately.
     if (sameId(tag, PR_SENT_REPRESENTING_NAME)) {
         return hasAddress(all, PR_SENT_REPRESENTING_EMAIL_ADDRESS);

@@ -11,13 +11,14 @@ namespace {
 
 // Raised whenever the table layout or the meaning of a column changes; an index file of
 // another version is emptied and filled again.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // Two tables opening one folder (in this process or another) wait for each other this long.
 constexpr int kBusyTimeoutMs = 5000;
 
 constexpr const char* kColumns =
     "name, inode, subject, from_name, from_address, sender_name, sender_address, display_to, "
-    "display_cc, submit_time, delivery_time, size, importance, has_attachments, message_class";
+    "display_cc, submit_time, delivery_time, size, importance, has_attachments, message_class, "
+    "sensitivity, read_receipt, reply_to_names";
 
 const char* const kCreateSql = R"(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;
@@ -25,7 +26,8 @@ CREATE TABLE summary(
     name TEXT PRIMARY KEY, inode INTEGER NOT NULL, subject TEXT, from_name TEXT,
     from_address TEXT, sender_name TEXT, sender_address TEXT, display_to TEXT, display_cc TEXT,
     submit_time INTEGER, delivery_time INTEGER, size INTEGER, importance INTEGER,
-    has_attachments INTEGER, message_class TEXT) WITHOUT ROWID;
+    has_attachments INTEGER, message_class TEXT, sensitivity INTEGER, read_receipt INTEGER,
+    reply_to_names TEXT) WITHOUT ROWID;
 )";
 
 std::string cacheRoot()
@@ -221,6 +223,9 @@ void SummaryIndex::readRow(sqlite3_stmt* stmt, int first, MessageSummary* s)
     s->importance = sqlite3_column_int(stmt, first + 10);
     s->hasAttachments = sqlite3_column_int(stmt, first + 11) != 0;
     s->messageClass = columnText(stmt, first + 12);
+    s->sensitivity = sqlite3_column_int(stmt, first + 13);
+    s->readReceipt = sqlite3_column_int(stmt, first + 14) != 0;
+    s->replyToNames = columnText(stmt, first + 15);
 }
 
 bool SummaryIndex::forEach(const Visitor& visit)
@@ -269,7 +274,7 @@ void SummaryIndex::put(const std::string& name, std::uint64_t inode, const Messa
     }
     if (!m_put) {
         m_put = prepare("INSERT OR REPLACE INTO summary VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                        "?, ?, ?, ?)");
+                        "?, ?, ?, ?, ?, ?, ?)");
         if (!m_put) {
             return;
         }
@@ -290,6 +295,9 @@ void SummaryIndex::put(const std::string& name, std::uint64_t inode, const Messa
     sqlite3_bind_int(stmt, 13, s.importance);
     sqlite3_bind_int(stmt, 14, s.hasAttachments ? 1 : 0);
     bindText(stmt, 15, s.messageClass);
+    sqlite3_bind_int(stmt, 16, s.sensitivity);
+    sqlite3_bind_int(stmt, 17, s.readReceipt ? 1 : 0);
+    bindText(stmt, 18, s.replyToNames);
     sqlite3_step(stmt);
     sqlite3_reset(stmt);
 }

@@ -48,6 +48,16 @@ QByteArray readStream(IMAPIProp* object, ULONG tag)
     return out;
 }
 
+// A one-off entry id with 8-bit strings, laid out by hand: flags, the one-off provider uid,
+// version, flags, then name, address type and address, each zero-terminated.
+QByteArray oneOff(const QByteArray& name, const QByteArray& address)
+{
+    QByteArray id(4, '\0');
+    id += QByteArray::fromHex("812B1FA4BEA310199D6E00DD010F5402");
+    id += QByteArray(4, '\0');
+    return id + name + '\0' + "SMTP" + '\0' + address + '\0';
+}
+
 } // namespace
 
 class TestMaildirCorpus : public QObject
@@ -62,6 +72,7 @@ private Q_SLOTS:
     void readsAsExpected();
     void messageClass_data();
     void messageClass();
+    void replyToAndThread();
 
 private:
     MapiPtr<IMessage> open(const QString& corpusFile);
@@ -356,6 +367,75 @@ void TestMaildirCorpus::messageClass()
     ULONG count = 0;
     QCOMPARE(message->GetProps(tags.get(), 0, &count, value.put()), S_OK);
     QCOMPARE(text(value.get()), messageClass);
+}
+
+void TestMaildirCorpus::replyToAndThread()
+{
+    MapiPtr<IMessage> message = open(QStringLiteral("reply-to-and-thread.eml"));
+    QVERIFY(message);
+    TagArray tags{PR_SENSITIVITY,
+                  PR_READ_RECEIPT_REQUESTED,
+                  PR_CONVERSATION_TOPIC,
+                  PR_CONVERSATION_INDEX,
+                  PR_NORMALIZED_SUBJECT,
+                  PR_REPLY_RECIPIENT_NAMES,
+                  PR_REPLY_RECIPIENT_ENTRIES,
+                  PR_SENDER_ADDRTYPE,
+                  PR_SENDER_SEARCH_KEY,
+                  PR_SENDER_ENTRYID,
+                  PR_SENT_REPRESENTING_ENTRYID,
+                  PR_INTERNET_MESSAGE_ID};
+    Buffer<SPropValue> v;
+    ULONG count = 0;
+    QCOMPARE(message->GetProps(tags.get(), 0, &count, v.put()), S_OK);
+    QCOMPARE(v.get()[0].Value.l, LONG(SENSITIVITY_PRIVATE));
+    QVERIFY(v.get()[1].Value.b);
+    QCOMPARE(text(&v.get()[2]), QStringLiteral("Printer jams"));
+    QCOMPARE(binary(&v.get()[3]).toBase64(), QByteArray("AdmgowABESIzRFVmd4iZqrvM3e7/AA=="));
+    QCOMPARE(text(&v.get()[4]), QStringLiteral("Printer jams"));
+    QCOMPARE(text(&v.get()[5]), QStringLiteral("Help Desk; Lee, Ann"));
+    // A flat entry list: count, size, then each entry's size and bytes padded to 4.
+    const QByteArray first = oneOff("Help Desk", "desk@example.com");
+    const QByteArray second = oneOff("Lee, Ann", "ann@example.org");
+    QByteArray entries;
+    for (const QByteArray& entry : {first, second}) {
+        const quint32 size = qToLittleEndian(quint32(entry.size()));
+        entries += QByteArray(reinterpret_cast<const char*>(&size), 4) + entry;
+        entries += QByteArray((4 - entries.size() % 4) % 4, '\0');
+    }
+    const quint32 header[] = {qToLittleEndian(2u), qToLittleEndian(quint32(entries.size()))};
+    QCOMPARE(binary(&v.get()[6]),
+             QByteArray(reinterpret_cast<const char*>(header), sizeof header) + entries);
+    QCOMPARE(text(&v.get()[7]), QStringLiteral("SMTP"));
+    QCOMPARE(binary(&v.get()[8]), QByteArray("SMTP:DESK@EXAMPLE.COM", 22));
+    QCOMPARE(binary(&v.get()[9]), first);
+    QCOMPARE(binary(&v.get()[10]), oneOff("Ann Lee", "ann@example.org"));
+    QCOMPARE(text(&v.get()[11]), QStringLiteral("<thread-1@example.org>"));
+
+    // The message list's columns come from the summary index.
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
+    RowSet rows;
+    QCOMPARE(
+        queryAll(table.get(),
+                 {PR_SUBJECT, PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_REPLY_RECIPIENT_NAMES},
+                 &rows),
+        S_OK);
+    bool seen = false;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        const SRow& row = rows.row(i);
+        if (text(&row.lpProps[0]) == QLatin1String("RE: Printer jams")) {
+            seen = true;
+            QCOMPARE(row.lpProps[1].Value.l, LONG(SENSITIVITY_PRIVATE));
+            QVERIFY(row.lpProps[2].Value.b);
+            QCOMPARE(text(&row.lpProps[3]), QStringLiteral("Help Desk; Lee, Ann"));
+        } else {
+            // Every other row has the defaults, so filtering on them finds it.
+            QVERIFY(!isError(&row.lpProps[1]));
+            QVERIFY(!isError(&row.lpProps[2]));
+        }
+    }
+    QVERIFY(seen);
 }
 
 QTEST_GUILESS_MAIN(TestMaildirCorpus)

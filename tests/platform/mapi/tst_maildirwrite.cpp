@@ -33,6 +33,7 @@ private Q_SLOTS:
     void saveAndReopen_data();
     void saveAndReopen();
     void deletedPropertiesStayDeleted();
+    void headerPropertiesWrittenAsHeaders();
     void secondSaveKeepsEntryId();
     void readFlags_data();
     void readFlags();
@@ -286,20 +287,90 @@ void TestMaildirWrite::deletedPropertiesStayDeleted()
     MapiPtr<IMessage> message = reopen(m_support.get(), id);
     QVERIFY(message);
     Values values;
-    values.number(PR_SENSITIVITY, SENSITIVITY_PRIVATE).text(PR_BODY, QStringLiteral("gone\n"));
+    values.number(PR_SENSITIVITY, SENSITIVITY_PRIVATE)
+        .text(PR_BODY, QStringLiteral("gone\n"))
+        .text(PR_ORIGINAL_AUTHOR_NAME, QStringLiteral("Dora"));
     QCOMPARE(values.applyTo(message.get()), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
-    TagArray remove{PR_SENSITIVITY, PR_BODY};
+    TagArray remove{PR_SENSITIVITY, PR_BODY, PR_ORIGINAL_AUTHOR_NAME};
     QCOMPARE(message->DeleteProps(remove.get(), nullptr), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
     message = reopen(m_support.get(), id);
-    TagArray tags{PR_SENSITIVITY, PR_BODY, PR_SUBJECT};
+    TagArray tags{PR_SENSITIVITY, PR_BODY, PR_ORIGINAL_AUTHOR_NAME, PR_SUBJECT};
     Buffer<SPropValue> got;
     ULONG count = 0;
     QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), MAPI_W_ERRORS_RETURNED);
-    QVERIFY(isError(&got.get()[0]));
+    // Without its header a message is of normal sensitivity.
+    QCOMPARE(got.get()[0].Value.l, LONG(0));
     QVERIFY(isError(&got.get()[1]));
-    QCOMPARE(text(&got.get()[2]), QStringLiteral("Keep me"));
+    QVERIFY(isError(&got.get()[2]));
+    QCOMPARE(text(&got.get()[3]), QStringLiteral("Keep me"));
+}
+
+void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
+{
+    MapiPtr<IMAPIFolder> outbox = openFolder(m_support.get(), PR_IPM_OUTBOX_ENTRYID);
+    MapiPtr<IMessage> message;
+    QCOMPARE(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
+    // Two reply-to entries as a caller builds them: one-offs in a flat entry list.
+    const auto oneOff = [](const QByteArray& name, const QByteArray& address) {
+        return QByteArray(4, '\0') + QByteArray::fromHex("812B1FA4BEA310199D6E00DD010F5402") +
+               QByteArray(4, '\0') + name + '\0' + "SMTP" + '\0' + address + '\0';
+    };
+    QByteArray entries;
+    for (const QByteArray& entry :
+         {oneOff("Help Desk", "desk@example.com"), oneOff("Ann", "ann@example.org")}) {
+        const quint32 size = qToLittleEndian(quint32(entry.size()));
+        entries += QByteArray(reinterpret_cast<const char*>(&size), 4) + entry;
+        entries += QByteArray((4 - entries.size() % 4) % 4, '\0');
+    }
+    const quint32 head[] = {qToLittleEndian(2u), qToLittleEndian(quint32(entries.size()))};
+    const QByteArray flat = QByteArray(reinterpret_cast<const char*>(head), sizeof head) + entries;
+    const QByteArray index = QByteArray::fromBase64("AdmgowABESIzRFVmd4iZqrvM3e7/AA==");
+    Values values;
+    values.text(PR_SUBJECT, QStringLiteral("Re: Licence"))
+        .text(PR_SENT_REPRESENTING_NAME, QStringLiteral("Support"))
+        .text(PR_SENT_REPRESENTING_EMAIL_ADDRESS, QStringLiteral("help@example.com"))
+        .number(PR_SENSITIVITY, SENSITIVITY_COMPANY_CONFIDENTIAL)
+        .number(PR_READ_RECEIPT_REQUESTED, 1)
+        .text(PR_CONVERSATION_TOPIC, QStringLiteral("Licence"))
+        .bytes(PR_CONVERSATION_INDEX, index)
+        .bytes(PR_REPLY_RECIPIENT_ENTRIES, flat)
+        .text(PR_REPLY_RECIPIENT_NAMES, QStringLiteral("Help Desk; Ann"));
+    QCOMPARE(values.applyTo(message.get()), S_OK);
+    QCOMPARE(message->SaveChanges(0), S_OK);
+    const QByteArray id = propBytes(message.get(), PR_ENTRYID);
+
+    const QStringList files = filesIn(cur(QStringLiteral("support"), QStringLiteral(".Outbox")));
+    QCOMPARE(files.size(), 1);
+    QFile file(cur(QStringLiteral("support"), QStringLiteral(".Outbox")) + QLatin1Char('/') +
+               files[0]);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    for (const char* header :
+         {"Sensitivity: Company-Confidential", "Disposition-Notification-To: help@example.com",
+          "Thread-Topic: Licence", "Thread-Index: AdmgowABESIzRFVmd4iZqrvM3e7/AA==",
+          "Reply-To: Help Desk <desk@example.com>, Ann <ann@example.org>"}) {
+        QVERIFY2(written.contains(header), header);
+    }
+    // Nothing of these is kept a second time in a private header.
+    QVERIFY(!written.contains("X-Vantrel-Prop-0036"));
+    QVERIFY(!written.contains("X-Vantrel-Prop-0029"));
+    QVERIFY(!written.contains("X-Vantrel-Prop-004F"));
+
+    message = reopen(m_support.get(), id);
+    QVERIFY(message);
+    TagArray tags{PR_SENSITIVITY,        PR_READ_RECEIPT_REQUESTED,  PR_CONVERSATION_TOPIC,
+                  PR_CONVERSATION_INDEX, PR_REPLY_RECIPIENT_ENTRIES, PR_REPLY_RECIPIENT_NAMES};
+    Buffer<SPropValue> got;
+    ULONG count = 0;
+    QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), S_OK);
+    QCOMPARE(got.get()[0].Value.l, LONG(SENSITIVITY_COMPANY_CONFIDENTIAL));
+    QVERIFY(got.get()[1].Value.b);
+    QCOMPARE(text(&got.get()[2]), QStringLiteral("Licence"));
+    QCOMPARE(binary(&got.get()[3]), index);
+    QCOMPARE(binary(&got.get()[4]), flat);
+    QCOMPARE(text(&got.get()[5]), QStringLiteral("Help Desk; Ann"));
 }
 
 void TestMaildirWrite::secondSaveKeepsEntryId()
