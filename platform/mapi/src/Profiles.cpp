@@ -85,6 +85,8 @@ Profile readProfile(GKeyFile* file, const std::string& group)
     Profile profile;
     profile.name = group.substr(sizeof(kProfilePrefix) - 1);
     profile.isDefault = g_key_file_get_boolean(file, group.c_str(), "Default", nullptr);
+    profile.identityName = readString(file, group, "Name", "");
+    profile.identityAddress = readString(file, group, "Address", "");
     gsize count = 0;
     gchar** names = g_key_file_get_string_list(file, group.c_str(), "Stores", &count, nullptr);
     for (gsize i = 0; i < count; ++i) {
@@ -119,6 +121,11 @@ HRESULT writeDefaultProfile(const std::string& file)
     }
     KeyFilePtr keys(g_key_file_new());
     g_key_file_set_boolean(keys.get(), "Profile Vantrel", "Default", TRUE);
+    // The address is the user's to fill in; the name is a fair start.
+    const char* realName = g_get_real_name();
+    g_key_file_set_string(keys.get(), "Profile Vantrel", "Name",
+                          g_strcmp0(realName, "Unknown") == 0 ? g_get_user_name() : realName);
+    g_key_file_set_string(keys.get(), "Profile Vantrel", "Address", "");
     const gchar* stores[] = {"Personal Folders"};
     g_key_file_set_string_list(keys.get(), "Profile Vantrel", "Stores", stores, 1);
     g_key_file_set_string(keys.get(), "Store Vantrel/Personal Folders", "Path", mail.c_str());

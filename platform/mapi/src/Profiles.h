@@ -3,6 +3,8 @@
 //   [Profile Vantrel]
 //   Default=true
 //   Stores=Personal Folders;Archive
+//   Name=Jo Bloggs                (the identity messages are sent as)
+//   Address=support@example.com
 //
 //   [Store Vantrel/Personal Folders]
 //   Path=/home/me/.local/share/Korvane/Vantrel/Mail
@@ -39,6 +41,8 @@ struct Profile
 {
     std::string name;
     bool isDefault = false;
+    std::string identityName;
+    std::string identityAddress;
     std::vector<StoreConfig> stores;
 };
 

@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "MailUser.h"
 #include "MemoryTable.h"
 #include "MsgStore.h"
 
@@ -98,6 +99,15 @@ HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, IAddrBook**)
 HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                            ULONG* lpulObjType, LPUNKNOWN* lppUnk)
 {
+    if (!lppUnk || !lpulObjType) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    OneOff address;
+    if (lpEntryID && decodeOneOff(reinterpret_cast<const BYTE*>(lpEntryID), cbEntryID, &address)) {
+        *lpulObjType = MAPI_MAILUSER;
+        *lppUnk = new MailUser(std::move(address));
+        return S_OK;
+    }
     EntryRef ref;
     if (!decodeEntryId(lpEntryID, cbEntryID, &ref)) {
         return MAPI_E_INVALID_ENTRYID;
@@ -113,6 +123,21 @@ HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
     hr = store->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
     store->Release();
     return hr;
+}
+
+HRESULT Session::QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID)
+{
+    if (!lpcbEntryID || !lppEntryID) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (m_loggedOff) {
+        return MAPI_E_INVALID_OBJECT;
+    }
+    OneOff identity;
+    identity.address = m_profile.identityAddress;
+    identity.name =
+        m_profile.identityName.empty() ? m_profile.identityAddress : m_profile.identityName;
+    return allocEntryId(encodeOneOff(identity), lpcbEntryID, lppEntryID);
 }
 
 HRESULT Session::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,

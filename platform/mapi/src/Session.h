@@ -21,6 +21,7 @@ public:
     HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
                             LPENTRYID lpEntryID2, ULONG ulFlags, ULONG* lpulResult) override;
     HRESULT Logoff(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) override;
+    HRESULT QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override;
 
 private:
     const StoreConfig* findStore(const StoreKey& key) const;

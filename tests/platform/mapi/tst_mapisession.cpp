@@ -15,6 +15,8 @@ const QByteArray kTwoProfiles = "[Profile Home]\n"
                                 "Path=@ROOT@/home\n"
                                 "[Profile Work]\n"
                                 "Default=true\n"
+                                "Name=Help Desk\n"
+                                "Address=help@example.com\n"
                                 "Stores=Support;Archive;Gone\n"
                                 "[Store Work/Support]\n"
                                 "Path=@ROOT@/support\n"
@@ -51,6 +53,8 @@ private Q_SLOTS:
     void openMsgStoreRejects();
     void logoffEndsSession();
     void conversationIndex();
+    void identity_data();
+    void identity();
 
 private:
     void useProfiles(const QByteArray& ini);
@@ -269,6 +273,13 @@ void TestMapiSession::defaultProfileCreated()
     QVERIFY(QFile::exists(profiles));
     QVERIFY(QFileInfo(home.filePath(QStringLiteral("program/Mail/cur"))).isDir());
     QVERIFY(QFileInfo(home.filePath(QStringLiteral("program/Contacts"))).isDir());
+    {
+        QFile written(profiles);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray ini = written.readAll();
+        QVERIFY(ini.contains("\nName=")); // the user's name as the identity, the address to fill
+        QVERIFY(ini.contains("\nAddress=\n"));
+    }
     const QByteArray id = storeId(session.get(), QStringLiteral("Personal Folders"));
     QVERIFY(!id.isEmpty());
     QByteArray copy = id;
@@ -510,6 +521,58 @@ void TestMapiSession::conversationIndex()
         api().ScCreateConversationIndex(sizeof shortParent, shortParent, &freshSize, fresh.put()),
         S_OK);
     QCOMPARE(freshSize, 22u);
+}
+
+void TestMapiSession::identity_data()
+{
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("entryId"); // hex; the layout of a one-off with 8-bit strings
+
+    QTest::newRow("configured") << QByteArray("Work") << QStringLiteral("Help Desk")
+                                << QStringLiteral("help@example.com")
+                                << QByteArray("00000000812B1FA4BEA310199D6E00DD010F540200000000"
+                                              "48656C70204465736B00534D54500068656C70406578616D"
+                                              "706C652E636F6D00");
+    // Nothing configured: the program shows its own "Unknown" for the empty values.
+    QTest::newRow("not configured") << QByteArray("Home") << QString() << QString()
+                                    << QByteArray("00000000812B1FA4BEA310199D6E00DD010F5402000"
+                                                  "00000"
+                                                  "00534D54500000");
+}
+
+void TestMapiSession::identity()
+{
+    QFETCH(QByteArray, profile);
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, entryId);
+
+    MapiPtr<IMAPISession> session;
+    QCOMPARE(logon(profile.constData(), session.put()), S_OK);
+    ULONG size = 0;
+    Buffer<ENTRYID> id;
+    QCOMPARE(session->QueryIdentity(&size, id.put()), S_OK);
+    const QByteArray bytes(reinterpret_cast<const char*>(id.get()), int(size));
+    QCOMPARE(bytes.toHex().toUpper(), entryId);
+    // Opened as the program does before setting the sender of a message.
+    ULONG type = 0;
+    MapiPtr<IMailUser> user;
+    QCOMPARE(session->OpenEntry(size, id.get(), nullptr, MAPI_BEST_ACCESS | MAPI_DEFERRED_ERRORS,
+                                &type, user.putUnknown()),
+             S_OK);
+    QCOMPARE(type, MAPI_MAILUSER);
+    TagArray tags{PR_DISPLAY_NAME, PR_EMAIL_ADDRESS, PR_ADDRTYPE};
+    Buffer<SPropValue> values;
+    ULONG count = 0;
+    QCOMPARE(user->GetProps(tags.get(), 0, &count, values.put()), S_OK);
+    QCOMPARE(PROP_TYPE(values.get()[0].ulPropTag), ULONG(PT_STRING8));
+    QCOMPARE(text(&values.get()[0]), name);
+    QCOMPARE(text(&values.get()[1]), address);
+    QCOMPARE(text(&values.get()[2]), QStringLiteral("SMTP"));
+    QCOMPARE(session->Logoff(0, 0, 0), S_OK);
+    QCOMPARE(session->QueryIdentity(&size, id.put()), MAPI_E_INVALID_OBJECT);
 }
 
 QTEST_GUILESS_MAIN(TestMapiSession)

@@ -161,6 +161,10 @@ public:
 
 class IAddrBook;
 
+// An address: the session's identity or a one-off opened by its entry id.
+class IMailUser : public IMAPIProp
+{};
+
 class IMAPISession : public IUnknown
 {
 public:
@@ -174,6 +178,8 @@ public:
     virtual HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
                                     LPENTRYID lpEntryID2, ULONG ulFlags, ULONG* lpulResult) = 0;
     virtual HRESULT Logoff(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) = 0;
+    // The entry id of the user the session sends as; freed with MAPIFreeBuffer.
+    virtual HRESULT QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
 };
 
 class IProfAdmin : public IUnknown
