@@ -1,5 +1,6 @@
 #include "Contacts.h"
 
+#include "Maildir.h"
 #include "MemoryTable.h"
 #include "MimeContent.h"
 #include "NamedProps.h"
@@ -26,10 +27,7 @@ constexpr LONG kEmailMaskLid = 0x8029;
 
 std::string contactPath(const StoreConfig& config, const std::string& name)
 {
-    gchar* path = g_build_filename(config.contacts.c_str(), (name + kExtension).c_str(), nullptr);
-    std::string result = path;
-    g_free(path);
-    return result;
+    return joinPath(config.contacts, name + kExtension);
 }
 
 // Store-specific tags of the PSETID_Address names, created on first use.
@@ -241,7 +239,7 @@ private:
 
 bool hasContactsFolder(const StoreConfig& config)
 {
-    return !config.contacts.empty() && g_file_test(config.contacts.c_str(), G_FILE_TEST_IS_DIR);
+    return !config.contacts.empty() && isDirectory(config.contacts);
 }
 
 std::vector<std::string> listContacts(const StoreConfig& config)

@@ -9,49 +9,6 @@ namespace vntmapi {
 
 namespace {
 
-// IMAP's modified UTF-7 (RFC 3501 5.1.3), the form Dovecot gives non-ASCII folder names on disk.
-std::string encodeFolderName(const std::string& name)
-{
-    std::string out;
-    glong units = 0;
-    gunichar2* utf16 = g_utf8_to_utf16(name.c_str(), -1, nullptr, &units, nullptr);
-    if (!utf16) {
-        return {};
-    }
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
-    for (glong i = 0; i < units;) {
-        const gunichar2 c = utf16[i];
-        if (c >= 0x20 && c < 0x7F) {
-            out += c == '&' ? std::string("&-") : std::string(1, static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        std::string bytes;
-        for (; i < units && (utf16[i] < 0x20 || utf16[i] >= 0x7F); ++i) {
-            bytes += static_cast<char>(utf16[i] >> 8);
-            bytes += static_cast<char>(utf16[i] & 0xFF);
-        }
-        out += '&';
-        unsigned bits = 0;
-        int count = 0;
-        for (const unsigned char b : bytes) {
-            bits = (bits << 8) | b;
-            count += 8;
-            while (count >= 6) {
-                count -= 6;
-                out += kAlphabet[(bits >> count) & 0x3F];
-            }
-        }
-        if (count > 0) {
-            out += kAlphabet[(bits << (6 - count)) & 0x3F];
-        }
-        out += '-';
-    }
-    g_free(utf16);
-    return out;
-}
-
 // Dovecot refuses "." inside a name, and "/" would leave the Maildir.
 bool isValidFolderName(const std::string& name)
 {
@@ -66,20 +23,14 @@ bool isValidFolderName(const std::string& name)
     return true;
 }
 
+// A Maildir++ subfolder carries the "maildirfolder" marker (which mbsync does not need but
+// Dovecot and Courier look for).
 bool makeMaildirFolder(const std::string& dir)
 {
-    for (const char* sub : {"cur", "new", "tmp"}) {
-        gchar* path = g_build_filename(dir.c_str(), sub, nullptr);
-        const int made = g_mkdir_with_parents(path, 0700);
-        g_free(path);
-        if (made != 0) {
-            return false;
-        }
-    }
     gchar* marker = g_build_filename(dir.c_str(), "maildirfolder", nullptr);
-    const bool written = g_file_set_contents(marker, "", 0, nullptr);
+    const bool made = makeMaildir(dir) && g_file_set_contents(marker, "", 0, nullptr);
     g_free(marker);
-    return written;
+    return made;
 }
 
 } // namespace
@@ -106,7 +57,7 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, const char* lpszFolderName, con
     const std::string child =
         (m_folder == kSubtreeFolder ? std::string() : m_folder) + "." + encodeFolderName(name);
     const std::string dir = m_store->folderDirectory(child);
-    if (g_file_test(dir.c_str(), G_FILE_TEST_IS_DIR)) {
+    if (isDirectory(dir)) {
         if (!(ulFlags & OPEN_IF_EXISTS)) {
             return MAPI_E_COLLISION;
         }

@@ -17,8 +17,6 @@
 
 namespace vntmapi {
 
-namespace {
-
 std::string joinPath(const std::string& a, const std::string& b)
 {
     return a + "/" + b;
@@ -28,6 +26,18 @@ bool isDirectory(const std::string& path)
 {
     return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
 }
+
+bool makeMaildir(const std::string& dir)
+{
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        if (g_mkdir_with_parents(joinPath(dir, sub).c_str(), 0700) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
 
 template<typename F>
 void forEachEntry(const std::string& dir, F&& visit)
@@ -289,6 +299,50 @@ std::string decodeFolderName(const std::string& name)
 std::uint32_t messageFlags(const std::string& info, bool hasAttachments)
 {
     return flagsFromInfo(info) | (hasAttachments ? MSGFLAG_HASATTACH : 0);
+}
+
+// IMAP's modified UTF-7 (RFC 3501 5.1.3), the form Dovecot gives non-ASCII folder names on
+// disk: printable ASCII as it is ("&" as "&-"), anything else as base64 of UTF-16BE.
+std::string encodeFolderName(const std::string& name)
+{
+    std::string out;
+    glong units = 0;
+    gunichar2* utf16 = g_utf8_to_utf16(name.c_str(), -1, nullptr, &units, nullptr);
+    if (!utf16) {
+        return {};
+    }
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
+    for (glong i = 0; i < units;) {
+        const gunichar2 c = utf16[i];
+        if (c >= 0x20 && c < 0x7F) {
+            out += c == '&' ? std::string("&-") : std::string(1, static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        std::string bytes;
+        for (; i < units && (utf16[i] < 0x20 || utf16[i] >= 0x7F); ++i) {
+            bytes += static_cast<char>(utf16[i] >> 8);
+            bytes += static_cast<char>(utf16[i] & 0xFF);
+        }
+        out += '&';
+        unsigned bits = 0;
+        int count = 0;
+        for (const unsigned char b : bytes) {
+            bits = (bits << 8) | b;
+            count += 8;
+            while (count >= 6) {
+                count -= 6;
+                out += kAlphabet[(bits >> count) & 0x3F];
+            }
+        }
+        if (count > 0) {
+            out += kAlphabet[(bits << (6 - count)) & 0x3F];
+        }
+        out += '-';
+    }
+    g_free(utf16);
+    return out;
 }
 
 std::vector<std::string> listFolders(const std::string& root)

@@ -7,6 +7,15 @@
 
 namespace vntmapi {
 
+std::string joinPath(const std::string& a, const std::string& b);
+bool isDirectory(const std::string& path);
+
+// Makes `dir` (and its parents) a Maildir folder: its cur/, new/ and tmp/.
+bool makeMaildir(const std::string& dir);
+
+// A folder name as IMAP servers write it on disk: modified UTF-7 ("Entwürfe" -> "Entw&APw-rfe").
+std::string encodeFolderName(const std::string& name);
+
 // Maildir++ folder names (".A", ".A.B"), sorted; a parent missing on disk is listed as well.
 std::vector<std::string> listFolders(const std::string& root);
 

@@ -69,11 +69,6 @@ HRESULT hresultFromErrno(int error)
     }
 }
 
-std::string joinPath(const std::string& a, const std::string& b)
-{
-    return a + "/" + b;
-}
-
 std::string curPath(const std::string& folderDir, const std::string& baseName,
                     const std::string& info)
 {

@@ -1,5 +1,7 @@
 #include "Profiles.h"
 
+#include "Maildir.h"
+
 #include <algorithm>
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -25,18 +27,13 @@ std::string takeString(gchar* value)
     return result;
 }
 
-std::string buildPath(const std::string& a, const std::string& b)
-{
-    return takeString(g_build_filename(a.c_str(), b.c_str(), nullptr));
-}
-
 std::string programDirectory()
 {
     const char* home = g_getenv("VANTREL_HOME");
     if (home && *home) {
         return home;
     }
-    return buildPath(buildPath(g_get_user_data_dir(), "Korvane"), "Vantrel");
+    return joinPath(joinPath(g_get_user_data_dir(), "Korvane"), "Vantrel");
 }
 
 std::string readString(GKeyFile* file, const std::string& group, const char* key,
@@ -102,20 +99,10 @@ Profile readProfile(GKeyFile* file, const std::string& group)
     return profile;
 }
 
-bool makeMaildir(const std::string& root)
-{
-    for (const char* sub : {"cur", "new", "tmp"}) {
-        if (g_mkdir_with_parents(buildPath(root, sub).c_str(), 0700) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 HRESULT writeDefaultProfile(const std::string& file)
 {
-    const std::string mail = buildPath(programDirectory(), "Mail");
-    const std::string contacts = buildPath(programDirectory(), "Contacts");
+    const std::string mail = joinPath(programDirectory(), "Mail");
+    const std::string contacts = joinPath(programDirectory(), "Contacts");
     if (!makeMaildir(mail) || g_mkdir_with_parents(contacts.c_str(), 0700) != 0) {
         return MAPI_E_NO_ACCESS;
     }
@@ -149,7 +136,7 @@ std::string profileFilePath()
     if (overridden && *overridden) {
         return overridden;
     }
-    return buildPath(buildPath(g_get_user_config_dir(), "Korvane"), "vntmapi-profiles.ini");
+    return joinPath(joinPath(g_get_user_config_dir(), "Korvane"), "vntmapi-profiles.ini");
 }
 
 HRESULT loadProfiles(std::vector<Profile>* profiles)

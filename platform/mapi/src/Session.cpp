@@ -1,10 +1,10 @@
 #include "Session.h"
 
 #include "MailUser.h"
+#include "Maildir.h"
 #include "MemoryTable.h"
 #include "MsgStore.h"
 
-#include <sys/stat.h>
 
 namespace vntmapi {
 
@@ -26,13 +26,6 @@ PropList storeRow(const StoreConfig& store)
     row.push_back(longProp(PR_RESOURCE_FLAGS, store.isDefault ? STATUS_DEFAULT_STORE : 0));
     row.push_back(stringProp(PR_PROVIDER_DISPLAY, kProviderName));
     return row;
-}
-
-bool isDirectory(const std::string& path)
-{
-    struct stat info
-    {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace
