@@ -88,18 +88,10 @@ std::string addressListText(InternetAddressList* list)
 
 void firstMailbox(InternetAddressList* list, std::string* name, std::string* address)
 {
-    const int count = list ? internet_address_list_length(list) : 0;
-    for (int i = 0; i < count; ++i) {
-        InternetAddress* entry = internet_address_list_get_address(list, i);
-        if (INTERNET_ADDRESS_IS_MAILBOX(entry)) {
-            const char* n = internet_address_get_name(entry);
-            *name = n ? n : "";
-            *address = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(entry));
-            if (name->empty()) {
-                *name = *address;
-            }
-            return;
-        }
+    const std::vector<OneOff> all = mailboxesOf(list);
+    if (!all.empty()) {
+        *name = all.front().name;
+        *address = all.front().address;
     }
 }
 

@@ -62,20 +62,15 @@ std::string normalizedSubject(const std::string& subject)
     return subject.substr(start);
 }
 
-// The first mailbox of a list, as a one-off.
+// The first mailbox of a list; false when there is none with an address.
 bool firstMailbox(InternetAddressList* list, OneOff* entry)
 {
-    const int count = list ? internet_address_list_length(list) : 0;
-    for (int i = 0; i < count; ++i) {
-        InternetAddress* address = internet_address_list_get_address(list, i);
-        if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            const char* name = internet_address_get_name(address);
-            entry->address = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
-            entry->name = cleanText(name && *name ? name : entry->address, false);
-            return !entry->address.empty();
-        }
+    const std::vector<OneOff> all = mailboxesOf(list);
+    if (all.empty()) {
+        return false;
     }
-    return false;
+    *entry = all.front();
+    return !entry->address.empty();
 }
 
 void addAddressProps(const OneOff& who, ULONG addrType, ULONG searchKey, ULONG entryId,
@@ -88,35 +83,32 @@ void addAddressProps(const OneOff& who, ULONG addrType, ULONG searchKey, ULONG e
 
 std::vector<OneOff> replyToEntries(GMimeMessage* message)
 {
-    InternetAddressList* list = g_mime_message_get_reply_to(message);
-    const int count = list ? internet_address_list_length(list) : 0;
-    std::vector<OneOff> entries;
-    for (int i = 0; i < count; ++i) {
-        InternetAddress* address = internet_address_list_get_address(list, i);
-        if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            continue;
-        }
-        OneOff entry;
-        entry.address = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
-        const char* name = internet_address_get_name(address);
-        entry.name = cleanText(name && *name ? name : entry.address, false);
-        if (!entry.address.empty()) {
-            entries.push_back(std::move(entry));
-        }
-    }
+    std::vector<OneOff> entries = mailboxesOf(g_mime_message_get_reply_to(message));
+    std::erase_if(entries, [](const OneOff& entry) { return entry.address.empty(); });
     return entries;
+}
+
+std::string joinedNames(const std::vector<OneOff>& entries)
+{
+    std::string names;
+    for (const OneOff& entry : entries) {
+        names += (names.empty() ? "" : "; ") + entry.name;
+    }
+    return names;
 }
 
 void readReplyTo(GMimeMessage* message, PropList* props)
 {
+    const std::vector<OneOff> replyTo = replyToEntries(message);
+    if (replyTo.empty()) {
+        return;
+    }
     std::vector<std::vector<BYTE>> entries;
-    for (const OneOff& entry : replyToEntries(message)) {
+    for (const OneOff& entry : replyTo) {
         entries.push_back(encodeOneOff(entry));
     }
-    if (!entries.empty()) {
-        putProp(props, stringProp(PR_REPLY_RECIPIENT_NAMES, replyToNames(message)));
-        putProp(props, binaryProp(PR_REPLY_RECIPIENT_ENTRIES, encodeFlatEntryList(entries)));
-    }
+    putProp(props, stringProp(PR_REPLY_RECIPIENT_NAMES, joinedNames(replyTo)));
+    putProp(props, binaryProp(PR_REPLY_RECIPIENT_ENTRIES, encodeFlatEntryList(entries)));
 }
 
 void writeReplyTo(GMimeMessage* message, const PropList& props)
@@ -158,11 +150,26 @@ bool readReceiptRequested(GMimeMessage* message)
 
 std::string replyToNames(GMimeMessage* message)
 {
-    std::string names;
-    for (const OneOff& entry : replyToEntries(message)) {
-        names += (names.empty() ? "" : "; ") + entry.name;
+    return joinedNames(replyToEntries(message));
+}
+
+std::vector<OneOff> mailboxesOf(InternetAddressList* list)
+{
+    std::vector<OneOff> mailboxes;
+    const int count = list ? internet_address_list_length(list) : 0;
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
+            continue;
+        }
+        OneOff entry;
+        const char* email = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+        entry.address = email ? email : "";
+        const char* name = internet_address_get_name(address);
+        entry.name = cleanText(name && *name ? name : entry.address, false);
+        mailboxes.push_back(std::move(entry));
     }
-    return names;
+    return mailboxes;
 }
 
 void readHeaderProperties(GMimeMessage* message, PropList* props)

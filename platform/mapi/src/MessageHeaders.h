@@ -3,12 +3,17 @@
 // one-off entry id) derived from From and Sender.
 #pragma once
 
+#include "OneOff.h"
 #include "Property.h"
 
 #include <gmime/gmime.h>
 #include <string>
 
 namespace vntmapi {
+
+// Every mailbox of `list` in order (groups are not expanded): its name made fit to show, or its
+// address when it has none.
+std::vector<OneOff> mailboxesOf(InternetAddressList* list);
 
 // The values a contents table shows for a message: 0..3, whether a receipt is asked for, and
 // the reply-to names ("; " between them; empty without Reply-To).

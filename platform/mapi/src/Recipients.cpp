@@ -1,5 +1,6 @@
 #include "Recipients.h"
 
+#include "MessageHeaders.h"
 #include "StoredProps.h"
 
 #include <algorithm>
@@ -83,21 +84,13 @@ void readRecipients(GMimeMessage* message, RecipientList* recipients)
 {
     for (const auto& [header, type] : kHeaders) {
         InternetAddressList* list = g_mime_message_get_addresses(message, header);
-        const int count = list ? internet_address_list_length(list) : 0;
-        for (int i = 0; i < count; ++i) {
-            InternetAddress* address = internet_address_list_get_address(list, i);
-            if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
-                continue; // groups are not expanded
-            }
-            const char* email =
-                internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
-            const char* name = internet_address_get_name(address);
+        for (const OneOff& mailbox : mailboxesOf(list)) {
             PropList row;
             row.push_back(longProp(PR_ROWID, static_cast<std::int64_t>(recipients->size())));
             row.push_back(longProp(PR_RECIPIENT_TYPE, type));
-            row.push_back(stringProp(PR_DISPLAY_NAME, name && *name ? name : email));
-            row.push_back(stringProp(PR_EMAIL_ADDRESS, email ? email : ""));
-            row.push_back(stringProp(PR_ADDRTYPE, "SMTP"));
+            row.push_back(stringProp(PR_DISPLAY_NAME, mailbox.name));
+            row.push_back(stringProp(PR_EMAIL_ADDRESS, mailbox.address));
+            row.push_back(stringProp(PR_ADDRTYPE, mailbox.addressType));
             recipients->push_back(std::move(row));
         }
     }

@@ -5,7 +5,6 @@
 #include "MemoryTable.h"
 #include "MsgStore.h"
 
-
 namespace vntmapi {
 
 namespace {
