@@ -3,6 +3,7 @@
 #include "Contacts.h"
 #include "Maildir.h"
 #include "SummaryIndex.h"
+#include "SummaryRow.h"
 
 #include <algorithm>
 #include <glib/gstdio.h>
@@ -11,64 +12,6 @@
 namespace vntmapi {
 
 namespace {
-
-// The properties messageProperties() gives (a test holds the two to the same values), built
-// without its reallocations and copies: a large folder spends much of its opening here. The
-// message list's columns come first, the sort key leading, because tables find values by
-// walking the row; there is room for the instance key the table adds.
-class RowBuilder
-{
-public:
-    RowBuilder(const MsgStore& store, const std::string& folder)
-        : m_ref(folderRef(store.config().key, folder))
-        , m_parentId(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)))
-    {
-        m_ref.kind = EntryKind::Message;
-    }
-
-    PropList operator()(const MessageFile& file, MessageSummary s)
-    {
-        m_ref.message = file.baseName;
-        PropList row;
-        row.reserve(22);
-        row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
-        row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(m_ref)));
-        row.push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
-        addText(&row, PR_SENT_REPRESENTING_NAME, std::move(s.fromName));
-        row.push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
-        row.push_back(longProp(PR_IMPORTANCE, s.importance));
-        row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
-        row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
-        row.push_back(m_parentId);
-        row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-        row.push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
-        addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
-        addText(&row, PR_SENDER_NAME, std::move(s.senderName));
-        addText(&row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));
-        row.push_back(stringProp(PR_DISPLAY_TO, std::move(s.displayTo)));
-        row.push_back(stringProp(PR_DISPLAY_CC, std::move(s.displayCc)));
-        if (s.submitTime != 0) {
-            row.push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
-        }
-        // Always present, so that filtering on "normal" or "no receipt" finds them.
-        row.push_back(longProp(PR_SENSITIVITY, s.sensitivity));
-        row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
-        row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
-        addText(&row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
-        return row;
-    }
-
-private:
-    static void addText(PropList* row, ULONG tag, std::string value)
-    {
-        if (!value.empty()) {
-            row->push_back(stringProp(tag, std::move(value)));
-        }
-    }
-
-    EntryRef m_ref;
-    Prop m_parentId; // the same for every row: made once, copied
-};
 
 // Looks names up by string_view, without a std::string per index entry.
 struct NameHash
@@ -193,7 +136,7 @@ private:
         return pending;
     }
 
-    RowBuilder m_build;
+    SummaryRowBuilder m_build;
     std::vector<MessageFile> m_files;
     std::vector<PropList> m_rows;
     std::vector<bool> m_done;
@@ -248,7 +191,7 @@ bool contentsRow(const MsgStore& store, const std::string& folder, const Message
             index->commit();
         }
         summary.flags = messageFlags(file.info, summary.hasAttachments);
-        *row = RowBuilder(store, folder)(file, std::move(summary));
+        *row = SummaryRowBuilder(store, folder)(file, std::move(summary));
         return true;
     }
     if (!readMessage(file, &summary, nullptr)) {
@@ -259,7 +202,7 @@ bool contentsRow(const MsgStore& store, const std::string& folder, const Message
         index->put(file.baseName, inode, summary);
         index->commit();
     }
-    *row = RowBuilder(store, folder)(file, std::move(summary));
+    *row = SummaryRowBuilder(store, folder)(file, std::move(summary));
     return true;
 }
 

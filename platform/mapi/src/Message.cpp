@@ -8,6 +8,7 @@
 #include "PropStream.h"
 #include "RtfStream.h"
 #include "StoredProps.h"
+#include "SummaryRow.h"
 #include "Tnef.h"
 
 namespace vntmapi {
@@ -88,39 +89,6 @@ void addTnefBodies(const std::vector<AttachmentData>& attachments, PropList* pro
 
 } // namespace
 
-PropList messageProperties(const MsgStore& store, const std::string& folder,
-                           const MessageFile& file, const MessageSummary& s)
-{
-    EntryRef ref = folderRef(store.config().key, folder);
-    ref.kind = EntryKind::Message;
-    ref.message = file.baseName;
-    PropList row;
-    row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(ref)));
-    row.push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)));
-    row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    row.push_back(stringProp(PR_MESSAGE_CLASS, s.messageClass));
-    row.push_back(stringProp(PR_SUBJECT, s.subject));
-    addText(&row, PR_SENT_REPRESENTING_NAME, s.fromName);
-    addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, s.fromAddress);
-    addText(&row, PR_SENDER_NAME, s.senderName);
-    addText(&row, PR_SENDER_EMAIL_ADDRESS, s.senderAddress);
-    row.push_back(stringProp(PR_DISPLAY_TO, s.displayTo));
-    row.push_back(stringProp(PR_DISPLAY_CC, s.displayCc));
-    row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
-    if (s.submitTime != 0) {
-        row.push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
-    }
-    row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
-    row.push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
-    row.push_back(longProp(PR_IMPORTANCE, s.importance));
-    row.push_back(longProp(PR_SENSITIVITY, s.sensitivity));
-    row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
-    row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
-    addText(&row, PR_REPLY_RECIPIENT_NAMES, s.replyToNames);
-    row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
-    return row;
-}
-
 namespace {
 
 struct Loaded
@@ -153,7 +121,6 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
             props->push_back(binaryProp(PR_RTF_COMPRESSED, {compressed.begin(), compressed.end()}));
         }
     }
-    putProp(props, timeProp(PR_CREATION_TIME, summary.deliveryTime));
     for (Prop& fromHeaders : content.headerProps) {
         putProp(props, std::move(fromHeaders));
     }

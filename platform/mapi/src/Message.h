@@ -9,10 +9,6 @@
 
 namespace vntmapi {
 
-// The properties a contents table row shows for a message.
-PropList messageProperties(const MsgStore& store, const std::string& folder,
-                           const MessageFile& file, const MessageSummary& summary);
-
 // Opens the message `baseName` of `folder`, whatever its current flags.
 HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
                     IMessage** message);
