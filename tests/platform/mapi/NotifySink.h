@@ -1,15 +1,35 @@
 // Shared by the notification tests: an advise sink that copies what it is told, since the
 // notification memory lives only during OnNotify, and notes whether it was called from inside
-// a library call.
+// a library call; and the small fixtures those tests build their Maildirs with.
 #pragma once
 
 #include "MapiFixture.h"
 
+#include <QProcess>
 #include <QThread>
 #include <functional>
 #include <vector>
 
 namespace mapitest {
+
+// Events from another process must arrive within this.
+constexpr int kLatencyMs = 1000;
+
+inline QDateTime day(int d)
+{
+    return QDateTime(QDate(2024, 3, d), QTime(9, 0), Qt::UTC);
+}
+
+inline QByteArray mail(const char* subject)
+{
+    return email(QByteArray("From: Ann <ann@example.org>\r\nSubject: ") + subject + "\r\n");
+}
+
+// Runs `command` in another process, as a mail client or delivery agent would change the folder.
+inline int shell(const QString& command)
+{
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+}
 
 // Set around library calls by the tests; a sink called while it is set was called re-entrantly.
 inline bool& insideLibraryCall()

@@ -13,23 +13,6 @@ namespace {
 const QByteArray kProfiles = "[Profile Test]\nStores=Support\n"
                              "[Store Test/Support]\nPath=@ROOT@/support\n";
 
-constexpr int kLatencyMs = 1000;
-
-QDateTime day(int d)
-{
-    return QDateTime(QDate(2024, 3, d), QTime(9, 0), Qt::UTC);
-}
-
-QByteArray mail(const char* subject)
-{
-    return email(QByteArray("From: Ann <ann@example.org>\r\nSubject: ") + subject + "\r\n");
-}
-
-int shell(const QString& command)
-{
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command});
-}
-
 } // namespace
 
 class TestContentsAdvise : public QObject

@@ -16,24 +16,6 @@ namespace {
 const QByteArray kProfiles = "[Profile Test]\nStores=Support\n"
                              "[Store Test/Support]\nPath=@ROOT@/support\n";
 
-// Events from another process must arrive within this.
-constexpr int kLatencyMs = 1000;
-
-QDateTime day(int d)
-{
-    return QDateTime(QDate(2024, 3, d), QTime(9, 0), Qt::UTC);
-}
-
-QByteArray mail(const char* subject)
-{
-    return email(QByteArray("From: Ann <ann@example.org>\r\nSubject: ") + subject + "\r\n");
-}
-
-int shell(const QString& command)
-{
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command});
-}
-
 // Rows as the program reads them after an event: no SetColumns, which would send its own.
 void readRows(IMAPITable* table, RowSet* rows)
 {
