@@ -169,19 +169,19 @@ void ContentsTable::apply(const FolderChanges& changes)
             m_keys.erase(it);
         }
     }
-    for (const auto* files : {&changes.added, &changes.modified}) {
-        for (const MessageFile& file : *files) {
-            updateRow(file);
+    std::vector<MessageFile> files = changes.added;
+    files.insert(files.end(), changes.modified.begin(), changes.modified.end());
+    std::vector<std::optional<PropList>> rows = contentsRowsOf(*m_store, m_folder, files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        // None: renamed or removed again meanwhile, and its own event follows.
+        if (rows[i]) {
+            updateRow(files[i], std::move(*rows[i]));
         }
     }
 }
 
-void ContentsTable::updateRow(const MessageFile& file)
+void ContentsTable::updateRow(const MessageFile& file, PropList row)
 {
-    PropList row;
-    if (!contentsRow(*m_store, m_folder, file, &row)) {
-        return; // renamed or removed again meanwhile: its own event follows
-    }
     const auto it = m_keys.find(file.baseName);
     if (it != m_keys.end() && replaceRow(it->second, row)) {
         return;

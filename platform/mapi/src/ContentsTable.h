@@ -27,7 +27,7 @@ private:
     Listing listingOfRows() const;
     void apply(const FolderChanges& changes);
     void reloadAll();
-    void updateRow(const MessageFile& file);
+    void updateRow(const MessageFile& file, PropList row);
 
     MsgStore* m_store;
     std::string m_folder;

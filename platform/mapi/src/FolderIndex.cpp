@@ -167,43 +167,57 @@ std::vector<PropList> contentsRows(const MsgStore& store, const std::string& fol
     return scan.takeRows();
 }
 
-bool contentsRow(const MsgStore& store, const std::string& folder, const MessageFile& file,
-                 PropList* row)
+std::vector<std::optional<PropList>> contentsRowsOf(const MsgStore& store,
+                                                    const std::string& folder,
+                                                    const std::vector<MessageFile>& files)
 {
-    // One stat: the index must not give a row for a file that is gone, and a caller's file
-    // may come without its inode.
-    GStatBuf info;
-    if (g_stat(file.path.c_str(), &info) != 0) {
-        return false;
+    std::vector<std::optional<PropList>> rows(files.size());
+    if (files.empty()) {
+        return rows;
     }
-    const auto inode = static_cast<std::uint64_t>(info.st_ino);
     std::unique_ptr<SummaryIndex> index =
         SummaryIndex::open(store.config().key, store.folderDirectory(folder));
-    MessageSummary summary;
-    std::uint64_t known = 0;
-    if (index && index->find(file.baseName, &known, &summary) && known == inode) {
+    struct Entry
+    {
+        std::string name;
+        std::uint64_t inode;
+        MessageSummary summary;
+    };
+    std::vector<Entry> changed; // written together once the files are read
+    SummaryRowBuilder build(store, folder);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const MessageFile& file = files[i];
+        // One stat: the index must not give a row for a file that is gone, and a caller's
+        // file may come without its inode.
+        GStatBuf info;
+        if (g_stat(file.path.c_str(), &info) != 0) {
+            continue;
+        }
+        const auto inode = static_cast<std::uint64_t>(info.st_ino);
         // The delivery time is the file's modification time, which tools may set afresh.
         const std::uint64_t delivered = fileTimeFromUnix(info.st_mtime);
-        if (summary.deliveryTime != delivered) {
+        MessageSummary summary;
+        std::uint64_t known = 0;
+        const bool indexed =
+            index && index->find(file.baseName, &known, &summary) && known == inode;
+        if (!indexed && !readMessage(file, &summary, nullptr)) {
+            continue;
+        }
+        if (index && (!indexed || summary.deliveryTime != delivered)) {
             summary.deliveryTime = delivered;
-            index->begin();
-            index->put(file.baseName, inode, summary);
-            index->commit();
+            changed.push_back({file.baseName, inode, summary});
         }
         summary.flags = messageFlags(file.info, summary.hasAttachments);
-        *row = SummaryRowBuilder(store, folder)(file, std::move(summary));
-        return true;
+        rows[i] = build(file, std::move(summary));
     }
-    if (!readMessage(file, &summary, nullptr)) {
-        return false;
-    }
-    if (index) {
+    if (index && !changed.empty()) {
         index->begin();
-        index->put(file.baseName, inode, summary);
+        for (const Entry& entry : changed) {
+            index->put(entry.name, entry.inode, entry.summary);
+        }
         index->commit();
     }
-    *row = SummaryRowBuilder(store, folder)(file, std::move(summary));
-    return true;
+    return rows;
 }
 
 } // namespace vntmapi
