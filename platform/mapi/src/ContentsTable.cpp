@@ -70,7 +70,7 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
         return hr;
     }
     m_watcher = std::make_unique<FolderWatcher>(
-        m_store->config().path, m_folder, false, std::move(m_baseline),
+        m_store->config().path, m_folder, FolderWatcher::Watch::Contents, std::move(m_baseline),
         [this](const FolderChanges& changes) { apply(changes); });
     // Whatever changed since the rows were read comes as events too, from the event loop.
     m_watcher->scheduleRescan();

@@ -46,7 +46,7 @@ std::string uniqueNameOf(const char* fileName)
 } // namespace
 
 Listing scanFolder(const std::string& folderDir, const Listing* previous,
-                   const std::set<std::string>* touched)
+                   const std::set<std::string>* touched, bool withTimes)
 {
     Listing listing;
     const std::string newDir = folderDir + "/new/";
@@ -67,7 +67,7 @@ Listing scanFolder(const std::string& folderDir, const Listing* previous,
         if (known) {
             listed.size = known->size;
             listed.modified = known->modified;
-        } else {
+        } else if (withTimes) {
             statFile(&listed);
         }
         // The same unique name in new/ and cur/ happens only mid-move: keep the cur/ one.
@@ -79,7 +79,8 @@ Listing scanFolder(const std::string& folderDir, const Listing* previous,
     return listing;
 }
 
-FolderChanges diffListings(const Listing& before, Listing* after, const std::string& folderDir)
+FolderChanges diffListings(const Listing& before, Listing* after, const std::string& folderDir,
+                           bool withTimes)
 {
     FolderChanges changes;
     std::vector<std::string> missing;
@@ -99,7 +100,7 @@ FolderChanges diffListings(const Listing& before, Listing* after, const std::str
     if (missing.empty()) {
         return changes;
     }
-    const Listing second = scanFolder(folderDir, after);
+    const Listing second = scanFolder(folderDir, after, nullptr, withTimes);
     for (const std::string& name : missing) {
         const auto it = second.find(name);
         if (it == second.end()) {
@@ -114,12 +115,13 @@ FolderChanges diffListings(const Listing& before, Listing* after, const std::str
     return changes;
 }
 
-FolderWatcher::FolderWatcher(std::string root, std::string folder, bool watchFolders,
-                             Listing baseline, Callback onChange)
+FolderWatcher::FolderWatcher(std::string root, std::string folder, Watch watch, Listing baseline,
+                             Callback onChange)
     : m_root(std::move(root))
     , m_folder(std::move(folder))
     , m_watchMessages(m_folder != kSubtreeFolder)
-    , m_watchFolders(watchFolders)
+    , m_watchFolders(watch == Watch::Creations)
+    , m_withTimes(watch == Watch::Contents)
     , m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     , m_listing(std::move(baseline))
     , m_onChange(std::move(onChange))
@@ -185,9 +187,10 @@ void FolderWatcher::rescan()
 {
     FolderChanges changes;
     if (m_watchMessages) {
-        Listing now = scanFolder(m_folderDir, m_overflow ? nullptr : &m_listing, &m_touched);
+        Listing now =
+            scanFolder(m_folderDir, m_overflow ? nullptr : &m_listing, &m_touched, m_withTimes);
         m_touched.clear();
-        changes = diffListings(m_listing, &now, m_folderDir);
+        changes = diffListings(m_listing, &now, m_folderDir, m_withTimes);
         m_listing = std::move(now);
     }
     if (m_watchFolders) {

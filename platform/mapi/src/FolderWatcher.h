@@ -27,9 +27,9 @@ using Listing = std::map<std::string, ListedFile>;
 
 // Stats only what it must: a file listed in `previous` under the same name and inode keeps the
 // size and time recorded there unless its unique name is in `touched` (its data or times
-// changed since).
+// changed since). Without `withTimes` nothing is stat-ed: names, flags and inodes only.
 Listing scanFolder(const std::string& folderDir, const Listing* previous = nullptr,
-                   const std::set<std::string>* touched = nullptr);
+                   const std::set<std::string>* touched = nullptr, bool withTimes = true);
 
 struct FolderChanges
 {
@@ -42,17 +42,21 @@ struct FolderChanges
 
 // What changed from `before` to `after`; a name missing from `after` is looked for once more
 // on disk before it counts as deleted, since readdir can miss a file being renamed.
-FolderChanges diffListings(const Listing& before, Listing* after, const std::string& folderDir);
+FolderChanges diffListings(const Listing& before, Listing* after, const std::string& folderDir,
+                           bool withTimes = true);
 
 class FolderWatcher
 {
 public:
     using Callback = std::function<void(const FolderChanges&)>;
 
-    // Watches the messages of `folder` (none for the IPM subtree) and, when `watchFolders` is
-    // set, the store root for new Maildir++ folders. `baseline` is what the caller already
+    // What a watcher reports: every change to the messages of a folder (their rows follow
+    // size and times too), or only what is created in it, messages and Maildir++ folders.
+    enum class Watch { Contents, Creations };
+
+    // Watches `folder` (no messages for the IPM subtree). `baseline` is what the caller already
     // shows; changes are reported against it. Lives in, and reports on, the creating thread.
-    FolderWatcher(std::string root, std::string folder, bool watchFolders, Listing baseline,
+    FolderWatcher(std::string root, std::string folder, Watch watch, Listing baseline,
                   Callback onChange);
     ~FolderWatcher();
     FolderWatcher(const FolderWatcher&) = delete;
@@ -73,6 +77,7 @@ private:
     std::string m_folderDir;
     bool m_watchMessages = false;
     bool m_watchFolders = false;
+    bool m_withTimes = true; // sizes and times are read, so rewritten files are noticed
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_delay;

@@ -29,10 +29,12 @@ HRESULT MsgStore::Advise(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask
         return hr;
     }
     const std::string folder = ref.folder;
-    const Listing baseline =
-        folder == kSubtreeFolder ? Listing() : scanFolder(folderDirectory(folder));
+    // Only new names matter here, so a large folder is listed without a stat per message.
+    const Listing baseline = folder == kSubtreeFolder
+                                 ? Listing()
+                                 : scanFolder(folderDirectory(folder), nullptr, nullptr, false);
     m_watchers[folder] = std::make_shared<FolderWatcher>(
-        m_config.path, folder, true, baseline,
+        m_config.path, folder, FolderWatcher::Watch::Creations, baseline,
         [this, folder](const FolderChanges& changes) { reportCreated(folder, changes); });
     return hr;
 }
