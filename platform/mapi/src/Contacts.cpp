@@ -30,20 +30,41 @@ std::string contactPath(const StoreConfig& config, const std::string& name)
     return joinPath(config.contacts, name + kExtension);
 }
 
-// Store-specific tags of the PSETID_Address names, created on first use.
-ULONG namedTag(const MsgStore& store, LONG lid, ULONG type)
+// The store's tags for the PSETID_Address names a contact uses, created on first use.
+struct ContactTags
 {
+    ULONG fileAs = PR_NULL;
+    ULONG email[3][4] = {};
+    ULONG emailMask = PR_NULL;
+};
+
+// One look-up for all of them: the store keeps its name map in a file.
+ContactTags contactTags(const MsgStore& store)
+{
+    constexpr ULONG kCount = 14;
     GUID set = PSETID_Address;
-    MAPINAMEID name{&set, MNID_ID, {}};
-    name.Kind.lID = lid;
-    LPMAPINAMEID names[] = {&name};
-    LPSPropTagArray tags = nullptr;
-    ULONG tag = PR_NULL;
-    if (idsFromNames(store.config().path, 1, names, MAPI_CREATE, &tags) == S_OK) {
-        tag = PROP_TAG(type, PROP_ID(tags->aulPropTag[0]));
+    MAPINAMEID names[kCount];
+    LPMAPINAMEID pointers[kCount];
+    for (ULONG i = 0; i < kCount; ++i) {
+        const LONG lid = i < 12 ? kEmailLids[i / 4][i % 4] : (i == 12 ? kFileAsLid : kEmailMaskLid);
+        names[i] = MAPINAMEID{&set, MNID_ID, {}};
+        names[i].Kind.lID = lid;
+        pointers[i] = &names[i];
     }
-    MAPIFreeBuffer(tags);
-    return tag;
+    ContactTags tags;
+    LPSPropTagArray ids = nullptr;
+    if (idsFromNames(store.config().path, kCount, pointers, MAPI_CREATE, &ids) == S_OK) {
+        const auto tagOf = [ids](ULONG i, ULONG type) {
+            return PROP_TAG(type, PROP_ID(ids->aulPropTag[i]));
+        };
+        for (ULONG i = 0; i < 12; ++i) {
+            tags.email[i / 4][i % 4] = tagOf(i, PT_STRING8);
+        }
+        tags.fileAs = tagOf(12, PT_STRING8);
+        tags.emailMask = tagOf(13, PT_LONG);
+    }
+    MAPIFreeBuffer(ids);
+    return tags;
 }
 
 void addText(PropList* props, ULONG tag, const std::string& value)
@@ -102,7 +123,7 @@ void addTelephone(const VCardProperty& p, PropList* props)
     }
 }
 
-void addEmails(const MsgStore& store, std::vector<const VCardProperty*> emails,
+void addEmails(const ContactTags& tags, std::vector<const VCardProperty*> emails,
                const std::string& displayName, PropList* props)
 {
     // The preferred address comes first, then file order; three at most.
@@ -113,19 +134,18 @@ void addEmails(const MsgStore& store, std::vector<const VCardProperty*> emails,
         const std::string address = vCardText(emails[i]->value);
         const std::string shown =
             displayName.empty() ? address : displayName + " (" + address + ")";
-        addText(props, namedTag(store, kEmailLids[i][0], PT_STRING8), shown);
-        addText(props, namedTag(store, kEmailLids[i][1], PT_STRING8), "SMTP");
-        addText(props, namedTag(store, kEmailLids[i][2], PT_STRING8), address);
-        addText(props, namedTag(store, kEmailLids[i][3], PT_STRING8), address);
+        addText(props, tags.email[i][0], shown);
+        addText(props, tags.email[i][1], "SMTP");
+        addText(props, tags.email[i][2], address);
+        addText(props, tags.email[i][3], address);
         mask |= 1 << i;
     }
-    const ULONG maskTag = namedTag(store, kEmailMaskLid, PT_LONG);
-    if (mask != 0 && maskTag != PR_NULL) {
-        putProp(props, longProp(maskTag, mask));
+    if (mask != 0 && tags.emailMask != PR_NULL) {
+        putProp(props, longProp(tags.emailMask, mask));
     }
 }
 
-void addCardProperties(const MsgStore& store, const std::vector<VCardProperty>& card,
+void addCardProperties(const ContactTags& tags, const std::vector<VCardProperty>& card,
                        PropList* props)
 {
     std::string displayName;
@@ -169,8 +189,38 @@ void addCardProperties(const MsgStore& store, const std::vector<VCardProperty>& 
     } else if (surname) {
         fileAs = surname->text();
     }
-    addText(props, namedTag(store, kFileAsLid, PT_STRING8), fileAs);
-    addEmails(store, emails, displayName, props);
+    addText(props, tags.fileAs, fileAs);
+    addEmails(tags, emails, displayName, props);
+}
+
+bool readContact(const MsgStore& store, const ContactTags& tags, const std::string& name,
+                 PropList* props)
+{
+    const std::string path = contactPath(store.config(), name);
+    gchar* contents = nullptr;
+    gsize size = 0;
+    GStatBuf info;
+    if (name.find('/') != std::string::npos || g_stat(path.c_str(), &info) != 0 ||
+        !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
+        return false;
+    }
+    // vCards are UTF-8; old exports in a local code page are read as Windows-1252.
+    const std::string text = validUtf8(contents, static_cast<gssize>(size));
+    g_free(contents);
+    EntryRef ref = folderRef(store.config().key, kContactsFolder);
+    ref.kind = EntryKind::Message;
+    ref.message = name;
+    props->clear();
+    props->push_back(binaryProp(PR_ENTRYID, encodeEntryId(ref)));
+    props->push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(kContactsFolder)));
+    props->push_back(binaryProp(PR_STORE_ENTRYID, encodeEntryId(storeRef(store.config().key))));
+    props->push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    props->push_back(longProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
+    props->push_back(longProp(PR_MESSAGE_SIZE, static_cast<std::int64_t>(info.st_size)));
+    props->push_back(timeProp(PR_LAST_MODIFICATION_TIME, fileTimeFromUnix(info.st_mtime)));
+    props->push_back(timeProp(PR_CREATION_TIME, fileTimeFromUnix(info.st_mtime)));
+    addCardProperties(tags, parseVCard(text), props);
+    return true;
 }
 
 class ContactMessage : public PropObject<IMessage>
@@ -266,39 +316,16 @@ std::vector<std::string> listContacts(const StoreConfig& config)
 
 bool contactProperties(const MsgStore& store, const std::string& name, PropList* props)
 {
-    const std::string path = contactPath(store.config(), name);
-    gchar* contents = nullptr;
-    gsize size = 0;
-    GStatBuf info;
-    if (name.find('/') != std::string::npos || g_stat(path.c_str(), &info) != 0 ||
-        !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
-        return false;
-    }
-    // vCards are UTF-8; old exports in a local code page are read as Windows-1252.
-    const std::string text = validUtf8(contents, static_cast<gssize>(size));
-    g_free(contents);
-    EntryRef ref = folderRef(store.config().key, kContactsFolder);
-    ref.kind = EntryKind::Message;
-    ref.message = name;
-    props->clear();
-    props->push_back(binaryProp(PR_ENTRYID, encodeEntryId(ref)));
-    props->push_back(binaryProp(PR_PARENT_ENTRYID, store.folderId(kContactsFolder)));
-    props->push_back(binaryProp(PR_STORE_ENTRYID, encodeEntryId(storeRef(store.config().key))));
-    props->push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    props->push_back(longProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
-    props->push_back(longProp(PR_MESSAGE_SIZE, static_cast<std::int64_t>(info.st_size)));
-    props->push_back(timeProp(PR_LAST_MODIFICATION_TIME, fileTimeFromUnix(info.st_mtime)));
-    props->push_back(timeProp(PR_CREATION_TIME, fileTimeFromUnix(info.st_mtime)));
-    addCardProperties(store, parseVCard(text), props);
-    return true;
+    return readContact(store, contactTags(store), name, props);
 }
 
 std::vector<PropList> contactRows(const MsgStore& store)
 {
     std::vector<PropList> rows;
+    const ContactTags tags = contactTags(store);
     for (const std::string& name : listContacts(store.config())) {
         PropList row;
-        if (contactProperties(store, name, &row)) {
+        if (readContact(store, tags, name, &row)) {
             rows.push_back(std::move(row));
         }
     }
