@@ -9,6 +9,7 @@
 #include "StoredProps.h"
 
 #include <glib/gstdio.h>
+#include <map>
 
 namespace vntmapi {
 
@@ -193,12 +194,19 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     // Named properties kept in the file carry this store's ids; the other store has its own.
     const std::string& from = m_store->config().path;
     const std::string& to = dest->m_store->config().path;
+    // Each tag is looked up once, however many messages carry it.
+    std::map<ULONG, ULONG> mapped;
+    const auto map = [&](ULONG tag) {
+        if (PROP_ID(tag) < 0x8000) {
+            return tag;
+        }
+        const auto known = mapped.find(tag);
+        return known != mapped.end() ? known->second : (mapped[tag] = mapNamedTag(from, to, tag));
+    };
     FileRewrite rewrite;
     if (from != to) {
         rewrite = [&](std::string bytes) {
-            return remapPrivateHeaders(std::move(bytes), [&](ULONG tag) {
-                return PROP_ID(tag) >= 0x8000 ? mapNamedTag(from, to, tag) : tag;
-            });
+            return remapPrivateHeaders(std::move(bytes), map);
         };
     }
     for (const MessageFile& file : files) {
