@@ -1,12 +1,12 @@
 #include "ProgramDirectory.h"
 
 #include "EmbeddedResources.h"
+#include "fileio/AtomicFile.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -25,15 +25,7 @@ bool copyFile(const QString& from, const QString& to)
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return false;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = source.readAll();
-    if (target.write(bytes) != bytes.size()) {
-        target.cancelWriting();
-        return false;
-    }
-    return target.commit();
+    return vnt::fileio::writeFileAtomically(to, source.readAll()).ok();
 }
 
 } // namespace

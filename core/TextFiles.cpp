@@ -1,23 +1,21 @@
 #include "TextFiles.h"
 
 #include "codepage/Windows1252.h"
+#include "fileio/AtomicFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
-bool WriteTextFile(const QString& path, const QString& text)
+bool WriteTextFile(const QString& path, const QString& text, QString* error)
 {
-    if (text.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (text.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("there is no text to write");
         return false;
     }
-    return file.commit();
+    const vnt::fileio::WriteResult result = vnt::fileio::writeFileAtomically(path, text.toUtf8());
+    if (!result.ok() && error)
+        *error = result.reason;
+    return result.ok();
 }
 
 int ReadTextFile(const QString& path, QString& text)

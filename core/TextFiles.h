@@ -7,8 +7,9 @@
 // still read correctly.
 
 // Replaces the file with `text`. Empty text does nothing and fails. The old file stays
-// untouched unless the whole new text was written.
-bool WriteTextFile(const QString& path, const QString& text);
+// untouched unless the whole new text was written and synced to the disk; on failure
+// `error` (when given) says why, as "the disk is full".
+bool WriteTextFile(const QString& path, const QString& text, QString* error = nullptr);
 
 enum ReadTextResult {
     ReadCannotOpen = 1,

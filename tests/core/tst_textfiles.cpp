@@ -1,3 +1,4 @@
+#include "../platform/fileio/FaultTestUtil.h"
 #include "core/TextFiles.h"
 
 #include <QDir>
@@ -44,6 +45,33 @@ private Q_SLOTS:
         for (const QString& name : leftovers)
             QVERIFY2(!name.contains(QStringLiteral(".tmp")) && !name.startsWith(u'.'),
                      qPrintable(name));
+    }
+
+    // A disk that fills up during the save: the old text stays and the caller hears why.
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<int>("room");
+        QTest::addColumn<int>("length");
+        QTest::newRow("no room for a short text") << 0 << 10;
+        QTest::newRow("room for part of the text") << 1000 << 4000;
+    }
+    void fullDiskKeepsTheOldFile()
+    {
+        QFETCH(int, room);
+        QFETCH(int, length);
+        put(QStringLiteral("full.txt"), "precious");
+        QString error;
+        bool written = true;
+        {
+            const faulttest::FileSizeLimit limit{rlim_t(room)};
+            written =
+                WriteTextFile(path(QStringLiteral("full.txt")), QString(length, u'x'), &error);
+        }
+        QVERIFY(!written);
+        QVERIFY2(error.contains(QLatin1String("larger than the disk")), qPrintable(error));
+        QString text;
+        QCOMPARE(ReadTextFile(path(QStringLiteral("full.txt")), text), int(ReadSuccess));
+        QCOMPARE(text, QStringLiteral("precious"));
     }
 
     void readResultCodes_data()
