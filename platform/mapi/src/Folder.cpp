@@ -1,6 +1,7 @@
 #include "Folder.h"
 
 #include "Contacts.h"
+#include "LastError.h"
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "Message.h"
@@ -209,14 +210,38 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
             return remapPrivateHeaders(std::move(bytes), map);
         };
     }
+    const bool move = ulFlags & MESSAGE_MOVE;
+    std::size_t failed = 0;
+    HRESULT failure = S_OK;
+    int systemError = 0;
     for (const MessageFile& file : files) {
         // Either way the file gets a new unique name in its new folder.
-        const HRESULT hr = (ulFlags & MESSAGE_MOVE)
-                               ? moveMessageFile(file, destDir, rewrite)
-                               : copyMessageFile(file, destDir, newUniqueName(), rewrite);
-        complete = SUCCEEDED(hr) && complete;
+        int error = 0;
+        const HRESULT hr = move ? moveMessageFile(file, destDir, rewrite, &error)
+                                : copyMessageFile(file, destDir, newUniqueName(), rewrite, &error);
+        if (FAILED(hr)) {
+            ++failed;
+            failure = hr;
+            systemError = error;
+        }
     }
-    return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
+    const std::size_t missing = lpMsgList->cValues - files.size();
+    if (failed == 0 && complete) {
+        return S_OK;
+    }
+    std::string text = std::string("Could not ") + (move ? "move " : "copy ");
+    text += std::to_string(failed + missing) + " of " + std::to_string(lpMsgList->cValues) +
+            " messages to the folder \"" + folderLeafName(dest->m_folder) + "\" (" + destDir +
+            "): ";
+    text +=
+        failed > 0 ? fileErrorReason(systemError) : "they were moved or deleted by another program";
+    text += ".";
+    // Nothing done for a reason the user can fix: that reason is the result. Otherwise the
+    // caller refreshes what did change and asks GetLastError why the rest did not.
+    const HRESULT result =
+        failed == lpMsgList->cValues && failed > 0 ? failure : MAPI_W_PARTIAL_COMPLETION;
+    setLastError(result, std::move(text), systemError);
+    return result;
 }
 
 HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG)
@@ -227,7 +252,7 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
     for (const MessageFile& file : files) {
-        complete = g_unlink(file.path.c_str()) == 0 && complete;
+        complete = removeMessageFile(file) && complete;
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }

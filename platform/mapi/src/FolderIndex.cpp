@@ -23,6 +23,13 @@ struct NameHash
     }
 };
 
+// A file written again under the same name (a saved draft) has a new inode; one rewritten in
+// place keeps it but not its size or modification time.
+bool isUnchanged(const MessageFile& file, std::uint64_t inode, const MessageSummary& indexed)
+{
+    return inode == file.inode && indexed.size == file.size && indexed.modified == file.modified;
+}
+
 std::uint64_t inodeOf(const MessageFile& file)
 {
     if (file.inode != 0) {
@@ -38,13 +45,13 @@ class FolderScan
 public:
     FolderScan(const MsgStore& store, const std::string& folder)
         : m_build(store, folder)
-        , m_files(listMessages(store.folderDirectory(folder)))
+        , m_files(listMessages(store.folderDirectory(folder), ListDetail::WithStat))
         , m_rows(m_files.size())
         , m_done(m_files.size(), false)
     {
         m_slots.reserve(m_files.size());
         for (std::size_t i = 0; i < m_files.size(); ++i) {
-            m_slots.emplace(m_files[i].baseName, i); // a name listed twice is parsed twice
+            m_slots.emplace(m_files[i].baseName, i);
         }
     }
 
@@ -58,9 +65,8 @@ public:
                     m_gone.emplace_back(name);
                     return;
                 }
-                // A file written again under the same name (a saved draft) has a new inode.
                 const MessageFile& file = m_files[slot->second];
-                if (inode != file.inode || m_done[slot->second]) {
+                if (!isUnchanged(file, inode, summary) || m_done[slot->second]) {
                     return;
                 }
                 summary.flags = messageFlags(file.info, summary.hasAttachments);
@@ -76,7 +82,6 @@ public:
         m_gone.clear();
     }
 
-    // Parses what the index did not know, and brings the index up to date in one transaction.
     // Parses what the index did not know, then brings the index up to date in one short
     // transaction: parsing a large folder must not keep another opener waiting for the lock.
     void parseRest(SummaryIndex* index)
@@ -188,24 +193,24 @@ std::vector<std::optional<PropList>> contentsRowsOf(const MsgStore& store,
     for (std::size_t i = 0; i < files.size(); ++i) {
         const MessageFile& file = files[i];
         // One stat: the index must not give a row for a file that is gone, and a caller's
-        // file may come without its inode.
+        // file may come without its inode, size or time.
         GStatBuf info;
         if (g_stat(file.path.c_str(), &info) != 0) {
             continue;
         }
-        const auto inode = static_cast<std::uint64_t>(info.st_ino);
-        // The delivery time is the file's modification time, which tools may set afresh.
-        const std::uint64_t delivered = fileTimeFromUnix(info.st_mtime);
+        MessageFile now = file;
+        now.inode = static_cast<std::uint64_t>(info.st_ino);
+        now.size = static_cast<std::int64_t>(info.st_size);
+        now.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
         MessageSummary summary;
         std::uint64_t known = 0;
-        const bool indexed =
-            index && index->find(file.baseName, &known, &summary) && known == inode;
+        const bool indexed = index && index->find(file.baseName, &known, &summary) &&
+                             isUnchanged(now, known, summary);
         if (!indexed && !readMessage(file, &summary, nullptr)) {
             continue;
         }
-        if (index && (!indexed || summary.deliveryTime != delivered)) {
-            summary.deliveryTime = delivered;
-            changed.push_back({file.baseName, inode, summary});
+        if (index && !indexed) {
+            changed.push_back({file.baseName, now.inode, summary});
         }
         summary.flags = messageFlags(file.info, summary.hasAttachments);
         rows[i] = build(file, std::move(summary));

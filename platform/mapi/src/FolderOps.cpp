@@ -1,6 +1,7 @@
 // Creating and emptying Maildir++ folders.
 #include "Contacts.h"
 #include "Folder.h"
+#include "MessageWriter.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -76,7 +77,7 @@ HRESULT Folder::EmptyFolder(ULONG, IMAPIProgress*, ULONG ulFlags)
     }
     bool complete = true;
     for (const MessageFile& file : listMessages(m_store->folderDirectory(m_folder))) {
-        complete = g_unlink(file.path.c_str()) == 0 && complete;
+        complete = removeMessageFile(file) && complete;
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }

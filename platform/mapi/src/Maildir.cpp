@@ -14,6 +14,9 @@
 #include <gmime/gmime.h>
 #include <set>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
 
 namespace vntmapi {
 
@@ -50,20 +53,6 @@ void forEachEntry(const std::string& dir, F&& visit)
         visit(std::string(name));
     }
     g_dir_close(handle);
-}
-
-// The inode comes with the directory entry, so listing needs no stat per file.
-template<typename F>
-void forEachFile(const std::string& dir, F&& visit)
-{
-    DIR* handle = opendir(dir.c_str());
-    if (!handle) {
-        return;
-    }
-    while (const dirent* entry = readdir(handle)) {
-        visit(entry->d_name, static_cast<std::uint64_t>(entry->d_ino));
-    }
-    closedir(handle);
 }
 
 std::string addressListText(InternetAddressList* list)
@@ -378,14 +367,103 @@ std::string folderDirectory(const std::string& root, const std::string& folder)
     return folder.empty() ? root : joinPath(root, folder);
 }
 
-std::vector<MessageFile> listMessages(const std::string& folderDir)
+namespace {
+
+std::int64_t nanoseconds(const timespec& t)
+{
+    return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+void takeStat(const struct stat& info, MessageFile* file)
+{
+    file->inode = static_cast<std::uint64_t>(info.st_ino);
+    file->size = static_cast<std::int64_t>(info.st_size);
+    file->modified = nanoseconds(info.st_mtim);
+}
+
+// Of two files with one unique name, whether `a` is the message rather than `b`: cur/ before
+// new/ (a move from new/ to cur/ is a rename and ends there), then the one renamed or written
+// last, as a save's new content is.
+bool isNewerCopy(const MessageFile& a, const MessageFile& b)
+{
+    const bool aInCur = a.path.find("/cur/") != std::string::npos;
+    const bool bInCur = b.path.find("/cur/") != std::string::npos;
+    if (aInCur != bInCur) {
+        return aInCur;
+    }
+    struct stat aInfo
+    {};
+    struct stat bInfo
+    {};
+    if (lstat(a.path.c_str(), &aInfo) != 0) {
+        return false;
+    }
+    if (lstat(b.path.c_str(), &bInfo) != 0) {
+        return true;
+    }
+    const std::int64_t aChanged = nanoseconds(aInfo.st_ctim);
+    const std::int64_t bChanged = nanoseconds(bInfo.st_ctim);
+    return aChanged != bChanged ? aChanged > bChanged : a.path > b.path;
+}
+
+// Folds files sharing a unique name into one message with copies. Rare, so the common listing
+// pays one hash insert per file and no stat.
+void foldCopies(std::vector<MessageFile>* files)
+{
+    std::unordered_map<std::string_view, std::size_t> first;
+    first.reserve(files->size());
+    std::vector<std::size_t> extra;
+    for (std::size_t i = 0; i < files->size(); ++i) {
+        if (!first.emplace((*files)[i].baseName, i).second) {
+            extra.push_back(i);
+        }
+    }
+    if (extra.empty()) {
+        return;
+    }
+    for (std::size_t i : extra) {
+        MessageFile& kept = (*files)[first.at((*files)[i].baseName)];
+        MessageFile& other = (*files)[i];
+        if (isNewerCopy(other, kept)) {
+            std::swap(kept.path, other.path);
+            std::swap(kept.info, other.info);
+            std::swap(kept.inode, other.inode);
+            std::swap(kept.size, other.size);
+            std::swap(kept.modified, other.modified);
+        }
+        kept.copies.push_back(std::move(other.path));
+    }
+    std::vector<bool> drop(files->size(), false);
+    for (std::size_t i : extra) {
+        drop[i] = true;
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < files->size(); ++i) {
+        if (!drop[i]) {
+            if (out != i) {
+                (*files)[out] = std::move((*files)[i]);
+            }
+            ++out;
+        }
+    }
+    files->resize(out);
+}
+
+} // namespace
+
+std::vector<MessageFile> listMessages(const std::string& folderDir, ListDetail detail)
 {
     std::vector<MessageFile> files;
     for (const char* sub : {"new", "cur"}) {
         const std::string dir = joinPath(folderDir, sub);
-        forEachFile(dir, [&](std::string_view name, std::uint64_t inode) {
+        DIR* handle = opendir(dir.c_str());
+        if (!handle) {
+            continue;
+        }
+        while (const dirent* entry = readdir(handle)) {
+            const std::string_view name = entry->d_name;
             if (name.empty() || name[0] == '.') {
-                return;
+                continue;
             }
             const std::size_t colon = name.find(":2,");
             MessageFile file;
@@ -395,10 +473,20 @@ std::vector<MessageFile> listMessages(const std::string& folderDir)
             if (colon != std::string_view::npos) {
                 file.info = name.substr(colon + 3);
             }
-            file.inode = inode;
+            file.inode = static_cast<std::uint64_t>(entry->d_ino);
+            struct stat info
+            {};
+            if (detail == ListDetail::WithStat) {
+                if (fstatat(dirfd(handle), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue; // gone since readdir
+                }
+                takeStat(info, &file);
+            }
             files.push_back(std::move(file));
-        });
+        }
+        closedir(handle);
     }
+    foldCopies(&files);
     return files;
 }
 
@@ -413,6 +501,32 @@ bool findMessage(const std::string& folderDir, const std::string& baseName, Mess
     return false;
 }
 
+void removeStaleTemporaries(const std::string& folderDir)
+{
+    constexpr time_t kStaleSeconds = 36 * 60 * 60;
+    const std::string dir = joinPath(folderDir, "tmp");
+    DIR* handle = opendir(dir.c_str());
+    if (!handle) {
+        return;
+    }
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(handle)) {
+        struct stat info
+        {};
+        if (entry->d_name[0] == '.' ||
+            fstatat(dirfd(handle), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        // Access counts as use, as the Maildir rules have it: a writer may pause for long.
+        const time_t touched = std::max(info.st_mtime, info.st_atime);
+        if (now - touched > kStaleSeconds) {
+            unlinkat(dirfd(handle), entry->d_name, 0);
+        }
+    }
+    closedir(handle);
+}
+
 bool readMessage(const MessageFile& file, MessageSummary* summary, MessageContent* content)
 {
     GStatBuf info;
@@ -421,6 +535,7 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     }
     *summary = MessageSummary{};
     summary->size = static_cast<std::int64_t>(info.st_size);
+    summary->modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
     summary->deliveryTime = fileTimeFromUnix(info.st_mtime);
     summary->flags = flagsFromInfo(file.info);
     GMimeStream* stream = g_mime_stream_fs_open(file.path.c_str(), O_RDONLY, 0, nullptr);

@@ -30,12 +30,26 @@ struct MessageFile
     std::string baseName;    // unique name, the part before ":2,"
     std::string info;        // flag letters after ":2,"
     std::uint64_t inode = 0; // as listed; a rewritten file gets a new one, a rename keeps it
+    // Read only when a listing asks for them: a file rewritten in place keeps its inode.
+    std::int64_t size = -1;
+    std::int64_t modified = 0; // nanoseconds since the epoch
+    // Other files under the same unique name (a save interrupted between its rename and its
+    // unlink, by another program): stale versions of this message, removed with it.
+    std::vector<std::string> copies;
 };
 
-// Messages of new/ and cur/, names starting with "." skipped.
-std::vector<MessageFile> listMessages(const std::string& folderDir);
+enum class ListDetail { NamesOnly, WithStat };
+
+// Messages of new/ and cur/, names starting with "." skipped, one per unique name: of files
+// sharing one, the one in cur/ that changed last is the message and the others its copies.
+std::vector<MessageFile> listMessages(const std::string& folderDir,
+                                      ListDetail detail = ListDetail::NamesOnly);
 // Finds the file whose unique name is `baseName`, whatever its flags.
 bool findMessage(const std::string& folderDir, const std::string& baseName, MessageFile* file);
+
+// Removes files of tmp/ not touched for 36 hours, left by saves that never finished; files
+// younger than that may still be written by a running program.
+void removeStaleTemporaries(const std::string& folderDir);
 
 struct MessageSummary
 {
@@ -49,7 +63,8 @@ struct MessageSummary
     std::uint64_t submitTime = 0;   // FILETIME of Date:, 0 when missing
     std::uint64_t deliveryTime = 0; // FILETIME of the file's modification time
     std::int64_t size = 0;
-    std::uint32_t flags = 0; // MSGFLAG_*
+    std::int64_t modified = 0; // the modification time in nanoseconds, as read
+    std::uint32_t flags = 0;   // MSGFLAG_*
     std::int32_t importance = 1;
     bool hasAttachments = false;
     std::string messageClass = "IPM.Note";

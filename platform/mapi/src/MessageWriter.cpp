@@ -330,20 +330,10 @@ GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& reci
     return message;
 }
 
-// Writes `message` to a new file `path`, flushed to disk; the file is removed on failure.
-HRESULT writeNewFile(GMimeMessage* message, const std::string& path)
+// Flushes and closes `fd`, whose file `path` is removed on failure; `ok` and `error` say how
+// writing went so far and get the first failure.
+HRESULT finishNewFile(int fd, const std::string& path, bool ok, int error, int* failure)
 {
-    const int fd = g_open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return hresultFromErrno(errno);
-    }
-    GMimeStream* stream = g_mime_stream_fs_new(fd);
-    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream), FALSE);
-    errno = 0;
-    bool ok = g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, stream) >= 0 &&
-              g_mime_stream_flush(stream) == 0;
-    int error = errno;
-    g_object_unref(stream);
     if (ok && fsync(fd) != 0) {
         ok = false;
         error = errno;
@@ -354,9 +344,58 @@ HRESULT writeNewFile(GMimeMessage* message, const std::string& path)
     }
     if (!ok) {
         g_unlink(path.c_str());
+        if (failure) {
+            *failure = error;
+        }
         return hresultFromErrno(error);
     }
     return S_OK;
+}
+
+int createNewFile(const std::string& path)
+{
+    return g_open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+
+// Writes `message` to a new file `path`, flushed to disk; the file is removed on failure.
+HRESULT writeNewFile(GMimeMessage* message, const std::string& path)
+{
+    const int fd = createNewFile(path);
+    if (fd < 0) {
+        return hresultFromErrno(errno);
+    }
+    GMimeStream* stream = g_mime_stream_fs_new(fd);
+    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream), FALSE);
+    errno = 0;
+    const bool ok = g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, stream) >= 0 &&
+                    g_mime_stream_flush(stream) == 0;
+    const int error = errno != 0 ? errno : EIO;
+    g_object_unref(stream);
+    return finishNewFile(fd, path, ok, error, nullptr);
+}
+
+// Writes `bytes` to a new file `path`, all of them and flushed; the file is removed on failure.
+HRESULT writeNewFile(const std::string& bytes, const std::string& path, int* failure)
+{
+    const int fd = createNewFile(path);
+    if (fd < 0) {
+        *failure = errno;
+        return hresultFromErrno(errno);
+    }
+    std::size_t done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            error = written < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return finishNewFile(fd, path, done == bytes.size(), error, failure);
 }
 
 void setModificationTime(const std::string& path, std::int64_t unixTime)
@@ -395,15 +434,27 @@ std::string tmpPath(const std::string& folderDir)
     return joinPath(folderDir, "tmp/" + newUniqueName());
 }
 
-HRESULT renameInto(const std::string& from, const std::string& to)
+HRESULT renameInto(const std::string& from, const std::string& to, int* failure = nullptr)
 {
     if (g_rename(from.c_str(), to.c_str()) != 0) {
         const int error = errno;
         g_unlink(from.c_str());
+        if (failure) {
+            *failure = error;
+        }
         return hresultFromErrno(error);
     }
     syncDirectoryOf(to);
     return S_OK;
+}
+
+// Stale copies of a message (see MessageFile::copies) go once the message has been written or
+// moved. One left behind does no harm: listings read it as the same message.
+void removeCopies(const MessageFile& file)
+{
+    for (const std::string& copy : file.copies) {
+        g_unlink(copy.c_str());
+    }
 }
 
 } // namespace
@@ -454,19 +505,35 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
     const std::string info =
         infoLetters(target.old.info, flags ? static_cast<std::uint32_t>(flags->number) : 0);
     const std::string dest = curPath(target.folderDir, target.baseName, info);
-    hr = renameInto(tmp, dest);
-    if (SUCCEEDED(hr) && !target.old.path.empty() && target.old.path != dest) {
-        g_unlink(target.old.path.c_str()); // its flags changed: the new name replaced nothing
+    if (target.old.path.empty()) {
+        return renameInto(tmp, dest);
     }
-    return hr;
+    // The new content replaces the old file under its own name in one step, and only then do
+    // the flags change with a second rename: at no moment do two files hold the unique name,
+    // nor none.
+    hr = renameInto(tmp, target.old.path);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (target.old.path != dest) {
+        if (g_rename(target.old.path.c_str(), dest.c_str()) != 0) {
+            return hresultFromErrno(errno); // saved, but under the old flags
+        }
+        syncDirectoryOf(dest);
+    }
+    removeCopies(target.old);
+    return S_OK;
 }
 
 HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
-                        const std::string& baseName, const FileRewrite& rewrite)
+                        const std::string& baseName, const FileRewrite& rewrite, int* failure)
 {
+    int ignored = 0;
+    failure = failure ? failure : &ignored;
     gchar* data = nullptr;
     gsize size = 0;
     if (!g_file_get_contents(file.path.c_str(), &data, &size, nullptr)) {
+        *failure = ENOENT;
         return MAPI_E_NOT_FOUND;
     }
     std::string bytes(data, size);
@@ -475,38 +542,55 @@ HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
         bytes = rewrite(std::move(bytes));
     }
     const std::string tmp = tmpPath(destDir);
-    const gboolean written =
-        g_file_set_contents(tmp.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), nullptr);
-    if (!written) {
-        return MAPI_E_DISK_ERROR;
+    const HRESULT hr = writeNewFile(bytes, tmp, failure);
+    if (FAILED(hr)) {
+        return hr;
     }
     GStatBuf info;
     if (g_stat(file.path.c_str(), &info) == 0) {
         setModificationTime(tmp, info.st_mtime);
     }
-    return renameInto(tmp, curPath(destDir, baseName, file.info));
+    return renameInto(tmp, curPath(destDir, baseName, file.info), failure);
 }
 
 HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir,
-                        const FileRewrite& rewrite)
+                        const FileRewrite& rewrite, int* failure)
 {
+    int ignored = 0;
+    failure = failure ? failure : &ignored;
     // A new unique name: synchronisers key their state on it (mbsync's ",U=" field, Dovecot's
     // uid list), and the same name in two folders would read as one message synced twice.
     const std::string baseName = newUniqueName();
     const std::string dest = curPath(destDir, baseName, file.info);
     if (!rewrite && g_rename(file.path.c_str(), dest.c_str()) == 0) {
         syncDirectoryOf(dest);
+        removeCopies(file);
         return S_OK;
     }
     if (!rewrite && errno != EXDEV) {
+        *failure = errno;
         return hresultFromErrno(errno);
     }
     // Rewritten, or onto another file system: a copy, then the original goes.
-    const HRESULT hr = copyMessageFile(file, destDir, baseName, rewrite);
-    if (SUCCEEDED(hr)) {
-        g_unlink(file.path.c_str());
+    const HRESULT hr = copyMessageFile(file, destDir, baseName, rewrite, failure);
+    if (FAILED(hr)) {
+        return hr;
     }
-    return hr;
+    if (g_unlink(file.path.c_str()) != 0) {
+        *failure = errno; // copied, but the original stays: not a move
+        return hresultFromErrno(errno);
+    }
+    removeCopies(file);
+    return S_OK;
+}
+
+bool removeMessageFile(const MessageFile& file)
+{
+    bool removed = g_unlink(file.path.c_str()) == 0;
+    for (const std::string& copy : file.copies) {
+        removed = (g_unlink(copy.c_str()) == 0 || errno == ENOENT) && removed;
+    }
+    return removed;
 }
 
 HRESULT setSeenFlag(const MessageFile& file, bool read)

@@ -27,7 +27,7 @@ struct SaveTarget
 };
 
 // Serialises `props` and `attachments` to MIME (headers the old file has and this library
-// does not manage are carried over) and puts it in place of the old file.
+// does not manage are carried over) and puts it in place of the old file and its copies.
 HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
                         const RecipientList& recipients,
                         const std::vector<AttachmentData>& attachments = {});
@@ -36,14 +36,18 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
 using FileRewrite = std::function<std::string(std::string)>;
 
 // Puts a copy of `file` into `destDir` under `baseName` with the same flags and delivery time,
-// its bytes passed through `rewrite` when one is given.
+// its bytes passed through `rewrite` when one is given. On failure `failure` gets the errno.
 HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,
-                        const std::string& baseName, const FileRewrite& rewrite = {});
+                        const std::string& baseName, const FileRewrite& rewrite = {},
+                        int* failure = nullptr);
 
 // Moves `file` into `destDir` under a new unique name with the same flags; with a `rewrite` it
-// is copied through it and the original removed.
+// is copied through it and the original removed. On failure `failure` gets the errno.
 HRESULT moveMessageFile(const MessageFile& file, const std::string& destDir,
-                        const FileRewrite& rewrite = {});
+                        const FileRewrite& rewrite = {}, int* failure = nullptr);
+
+// Deletes a message: its file and any stale copies; false when one of them stays.
+bool removeMessageFile(const MessageFile& file);
 
 // Sets or clears the S letter; the file moves to cur/ as a message with info must.
 HRESULT setSeenFlag(const MessageFile& file, bool read);

@@ -2,6 +2,7 @@
 // GetProps and GetPropList answer from properties(); changing calls are not supported.
 #pragma once
 
+#include "LastError.h"
 #include "Property.h"
 #include "RefCounted.h"
 #include "vntmapi/MapiEntryPoints.h"
@@ -14,6 +15,17 @@ template<typename Interface>
 class PropObject : public RefCounted<Interface>
 {
 public:
+    HRESULT GetLastError(HRESULT hResult, ULONG, LPMAPIERROR* lppMAPIError) override
+    {
+        if (!lppMAPIError) {
+            return MAPI_E_INVALID_PARAMETER;
+        }
+        *lppMAPIError = nullptr;
+        if (m_lastError.text.empty() || hResult != m_lastError.code) {
+            return S_OK;
+        }
+        return newMapiError(m_lastError, lppMAPIError);
+    }
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
                      LPSPropValue* lppPropArray) override
     {
@@ -67,6 +79,15 @@ public:
 
 protected:
     virtual PropList properties() const = 0;
+
+    // Kept for GetLastError until the next call that fails.
+    void setLastError(HRESULT code, std::string text, int systemError = 0)
+    {
+        m_lastError = {code, std::move(text), systemError};
+    }
+
+private:
+    LastError m_lastError;
 };
 
 } // namespace vntmapi

@@ -59,8 +59,8 @@ HRESULT Session::GetMsgStoresTable(ULONG, IMAPITable** lppTable)
     return S_OK;
 }
 
-HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID, ULONG,
-                              IMsgStore** lppMDB)
+HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID,
+                              ULONG ulFlags, IMsgStore** lppMDB)
 {
     if (!lppMDB) {
         return MAPI_E_INVALID_PARAMETER;
@@ -78,6 +78,13 @@ HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, L
     }
     if (!isDirectory(store->path)) {
         return MAPI_E_NOT_FOUND;
+    }
+    // Saves that never finished leave files in tmp/; a store opened to be written sweeps them.
+    if (ulFlags & MDB_WRITE) {
+        removeStaleTemporaries(store->path);
+        for (const std::string& folder : listFolders(store->path)) {
+            removeStaleTemporaries(folderDirectory(store->path, folder));
+        }
     }
     *lppMDB = new MsgStore(*store);
     return S_OK;

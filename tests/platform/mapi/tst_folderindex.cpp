@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace mapitest;
@@ -76,12 +77,30 @@ bool writeRaw(const QByteArray& path, const QByteArray& content, const QDateTime
     return ok && utime(path.constData(), &times) == 0;
 }
 
-// Rewrites a file in place: same inode, so the index cannot tell it changed.
-bool overwriteInPlace(const QString& path, const QByteArray& content)
+// Rewrites a file in place (same inode). With `keepStamp` the size and modification time stay
+// too, so nothing but the bytes tells it changed.
+bool overwriteInPlace(const QString& path, const QByteArray& content, bool keepStamp)
 {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat before
+    {};
+    if (::stat(native.constData(), &before) != 0 ||
+        (keepStamp && before.st_size != content.size())) {
+        return false;
+    }
     QFile file(path);
-    return file.open(QIODevice::ReadWrite | QIODevice::Truncate) &&
-           file.write(content) == content.size();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate) ||
+        file.write(content) != content.size()) {
+        return false;
+    }
+    file.close();
+    if (!keepStamp) {
+        // A second apart from the old time, whatever the file system's time resolution.
+        const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, 0}};
+        return utimensat(AT_FDCWD, native.constData(), later, 0) == 0;
+    }
+    const timespec same[2] = {before.st_atim, before.st_mtim};
+    return utimensat(AT_FDCWD, native.constData(), same, 0) == 0;
 }
 
 } // namespace
@@ -98,6 +117,8 @@ private Q_SLOTS:
     void sameRowsAsParsing();
     void rowsMatchOpenedMessages();
     void knownNamesAreNotParsedAgain();
+    void rewrittenFilesParsedAgain_data();
+    void rewrittenFilesParsedAgain();
     void changesSeenOnNextOpen_data();
     void changesSeenOnNextOpen();
     void damagedIndexRebuilt_data();
@@ -293,16 +314,39 @@ void TestFolderIndex::knownNamesAreNotParsedAgain()
     const QString path =
         inboxFile(QStringLiteral("cur"), QStringLiteral("1715000002.M2P9Q2.host:2,S"));
     QVERIFY(rows().join(QLatin1Char('\n')).contains(QStringLiteral("Printer jams")));
-    // Maildir files never change after delivery, so an in-place edit goes unseen...
-    QVERIFY(overwriteInPlace(path, message("Edited in place")));
+    // Same inode, size and time: only a parse could tell, and the index spares it.
+    QVERIFY(overwriteInPlace(path, message("Printer jamz"), true));
     QVERIFY(rows().join(QLatin1Char('\n')).contains(QStringLiteral("Printer jams")));
-    // ...while a file written anew under the same name, as a saved draft is, is parsed again.
-    const QString tmp = m_root + QStringLiteral("/tmp/draft");
-    QVERIFY(writeFile(tmp, message("Saved again")));
-    QVERIFY(QFile::remove(path));
-    QVERIFY(QFile::rename(tmp, path));
+}
+
+void TestFolderIndex::rewrittenFilesParsedAgain_data()
+{
+    QTest::addColumn<QByteArray>("subject");
+    QTest::addColumn<bool>("inPlace");
+    // In place, as an editor or a repair tool writes: same inode, new size and time.
+    QTest::newRow("in place, other size") << QByteArray("Edited in place") << true;
+    QTest::newRow("in place, same size") << QByteArray("Printer fine") << true;
+    // Written anew under the same name, as a saved draft is: a new inode.
+    QTest::newRow("anew") << QByteArray("Saved again") << false;
+}
+
+void TestFolderIndex::rewrittenFilesParsedAgain()
+{
+    QFETCH(QByteArray, subject);
+    QFETCH(bool, inPlace);
+    const QString path =
+        inboxFile(QStringLiteral("cur"), QStringLiteral("1715000002.M2P9Q2.host:2,S"));
+    rows();
+    if (inPlace) {
+        QVERIFY(overwriteInPlace(path, message(subject), false));
+    } else {
+        const QString tmp = m_root + QStringLiteral("/tmp/draft");
+        QVERIFY(writeFile(tmp, message(subject)));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(tmp, path));
+    }
     const QStringList after = rows();
-    QVERIFY(after.join(QLatin1Char('\n')).contains(QStringLiteral("Saved again")));
+    QVERIFY(after.join(QLatin1Char('\n')).contains(QString::fromUtf8(subject)));
     QCOMPARE(after, parsedRows());
 }
 
@@ -361,8 +405,8 @@ void TestFolderIndex::damagedIndexRebuilt()
     rows();
     const QString index = indexFile();
     QVERIFY(!index.isEmpty());
-    // An in-place edit the intact index would hide: seeing it proves the index was rebuilt.
-    QVERIFY(overwriteInPlace(path, message("Seen after rebuild")));
+    // An edit the intact index would hide: seeing it proves the index was rebuilt.
+    QVERIFY(overwriteInPlace(path, message("Seen rebuilt"), true));
     QFile file(index);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QByteArray bytes = file.readAll();
@@ -385,7 +429,7 @@ void TestFolderIndex::damagedIndexRebuilt()
         QVERIFY(QFile::remove(index));
     }
     const QStringList after = rows();
-    QVERIFY(after.join(QLatin1Char('\n')).contains(QStringLiteral("Seen after rebuild")));
+    QVERIFY(after.join(QLatin1Char('\n')).contains(QStringLiteral("Seen rebuilt")));
     QCOMPARE(after, parsedRows());
     QCOMPARE(indexFile(), index);
     QCOMPARE(rows(), after);

@@ -67,6 +67,9 @@ public:
 class IMAPIProp : public IUnknown
 {
 public:
+    // The reason for the last failure or partial completion `hResult` of a call on this object;
+    // *lppMAPIError is null when there is none to give.
+    virtual HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) = 0;
     virtual HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                              LPSPropValue* lppPropArray) = 0;
     virtual HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray* lppPropTagArray) = 0;
