@@ -1,5 +1,6 @@
 #include "oledb/DatabaseFiles.h"
 
+#include "fileio/AtomicFile.h"
 #include "oledb/DataSource.h"
 #include "oledb/Session.h"
 #include "oledb/provider/Sqlite.h"
@@ -8,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 #include <sqlite3.h>
 
@@ -106,12 +106,19 @@ HRESULT createWorkbook(const QString& path, ErrorRecords* errors)
     }
     QByteArray data;
     QString error;
-    QSaveFile file(path);
-    if (!xlsx::writePackage(package, &data, &error) || !file.open(QIODevice::WriteOnly) ||
-        file.write(data) != data.size() || !file.commit()) {
-        errors->add(STG_E_ACCESSDENIED,
-                    QStringLiteral("The workbook '%1' cannot be created.").arg(path));
-        return STG_E_ACCESSDENIED;
+    if (!xlsx::writePackage(package, &data, &error)) {
+        errors->add(E_FAIL,
+                    QStringLiteral("The workbook '%1' cannot be created: %2.").arg(path, error));
+        return E_FAIL;
+    }
+    const fileio::WriteResult written = fileio::writeFileAtomically(path, data);
+    if (!written.ok()) {
+        const HRESULT hr = written.failure == fileio::WriteFailure::DiskFull ? STG_E_MEDIUMFULL
+                                                                             : STG_E_ACCESSDENIED;
+        errors->add(
+            hr,
+            QStringLiteral("The workbook '%1' cannot be created: %2.").arg(path, written.reason));
+        return hr;
     }
     return S_OK;
 }

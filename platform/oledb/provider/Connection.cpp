@@ -96,7 +96,7 @@ HRESULT Connection::begin(ErrorRecords* errors)
     // IMMEDIATE takes the write lock at once, so a busy file fails here and not half way.
     const int rc = execSql(m_db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK)
-        return sqliteFailure(m_db, rc, QStringLiteral("The database is in use"), errors);
+        return sqliteFailure(m_db, rc, QStringLiteral("The change cannot start"), errors);
     return S_OK;
 }
 

@@ -1,6 +1,12 @@
 #include "oledb/provider/Sqlite.h"
 
+#include "fileio/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 #include <sqlite3.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vnt::oledb {
@@ -134,11 +140,62 @@ HRESULT resultForSqlite(int rc)
     }
 }
 
+QString fileProblem(sqlite3* db, int rc, bool named)
+{
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!file || !*file)
+        return {};
+    const QString path = QString::fromUtf8(file);
+    const QString it = named ? QStringLiteral("it") : QStringLiteral("the database '%1'").arg(path);
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("%1 is in use by another program; try again when it has finished")
+            .arg(it);
+    case SQLITE_FULL:
+        return QStringLiteral("the disk holding %1 is full")
+            .arg(named ? QStringLiteral("it") : QStringLiteral("'%1'").arg(path));
+    case SQLITE_READONLY:
+        return readOnlyProblem(path, named);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN: {
+        const int error = sqlite3_system_errno(db);
+        if (error == 0)
+            return {};
+        return QStringLiteral("%1 cannot be written: %2")
+            .arg(it, fileio::failureFor(error, path).reason);
+    }
+    default:
+        return {};
+    }
+}
+
+QString readOnlyProblem(const QString& path, bool named)
+{
+    const QFileInfo info(path);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    if (::access(folder.constData(), W_OK) != 0) {
+        const QString why = errno == EROFS ? QStringLiteral("is on a read-only disk")
+                                           : QStringLiteral("may not be written");
+        return QStringLiteral("the folder '%1' that holds %2 %3")
+            .arg(info.absolutePath(),
+                 named ? QStringLiteral("it") : QStringLiteral("the database '%1'").arg(path), why);
+    }
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return named ? QStringLiteral("the file is read-only")
+                     : QStringLiteral("the database '%1' is read-only").arg(path);
+    return {};
+}
+
 HRESULT sqliteFailure(sqlite3* db, int rc, const QString& context, ErrorRecords* errors)
 {
     const HRESULT hr = resultForSqlite(rc);
-    QString message =
-        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    const bool named = file && *file && context.contains(QString::fromUtf8(file));
+    QString message = fileProblem(db, rc, named);
+    if (message.isEmpty())
+        message =
+            db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     if (context.isEmpty() && !message.isEmpty())
         message[0] = message[0].toUpper();
     errors->add(hr, context.isEmpty() ? message + QLatin1Char('.')

@@ -52,4 +52,11 @@ QString quoteIdentifier(const QString& name);
 HRESULT sqliteFailure(sqlite3* db, int rc, const QString& context, ErrorRecords* errors);
 HRESULT resultForSqlite(int rc);
 
+// What a user can act on when a failure comes from the database file: in use by another
+// program, a full disk, a read-only folder or file, a failing disk. Empty for other
+// failures and for in-memory databases. With `named`, the text says "it" for the file.
+QString fileProblem(sqlite3* db, int rc, bool named);
+// Why the database file at `path` cannot be written; empty when it can.
+QString readOnlyProblem(const QString& path, bool named);
+
 } // namespace vnt::oledb

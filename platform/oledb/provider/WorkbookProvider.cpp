@@ -1,38 +1,50 @@
 #include "oledb/provider/WorkbookProvider.h"
 
+#include "fileio/AtomicFile.h"
+#include "fileio/FileLock.h"
 #include "oledb/DayNumber.h"
 #include "oledb/provider/Connection.h"
 #include "oledb/provider/Sqlite.h"
 #include "oledb/provider/WorkbookTable.h"
 
-#include <QDateTime>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
 #include <sqlite3.h>
 
 namespace vnt::oledb {
 
 namespace {
 
-// What identifies the file as last read or written, to notice another program's save.
+// How long a change waits for another writer of the workbook to finish.
+constexpr int kLockTimeoutMs = 5000;
+
+// What identifies the file as last read or written, to notice another program's save:
+// a program that rewrites the file in place and keeps its size and time still changes
+// its content.
 struct FileStamp
 {
-    qint64 size = -1;
-    QDateTime modified;
+    fileio::FileIdentity identity;
+    QByteArray hash;
 
-    static FileStamp of(const QString& path)
+    static QByteArray hashOf(const QByteArray& data)
     {
-        const QFileInfo info(path);
-        return {info.size(), info.lastModified()};
-    }
-    bool operator==(const FileStamp& other) const
-    {
-        return size == other.size && modified == other.modified;
+        return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
     }
 };
+
+// The whole content of an open file, read from its start.
+bool readWhole(int fd, QByteArray* data)
+{
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !file.seek(0))
+        return false;
+    *data = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
 
 class WorkbookConnection : public Connection
 {
@@ -54,7 +66,8 @@ protected:
 
 private:
     HRESULT cannotRead(const QString& reason, ErrorRecords* errors) const;
-    HRESULT cannotWrite(const QString& reason, ErrorRecords* errors) const;
+    HRESULT cannotWrite(const QString& reason, ErrorRecords* errors, HRESULT hr = E_FAIL) const;
+    HRESULT lockForChange(fileio::FileLock* lock, ErrorRecords* errors) const;
     bool loadTables(QString* error);
     void createViews();
     WorkbookTable* find(const QString& table);
@@ -79,11 +92,12 @@ HRESULT WorkbookConnection::cannotRead(const QString& reason, ErrorRecords* erro
     return E_FAIL;
 }
 
-HRESULT WorkbookConnection::cannotWrite(const QString& reason, ErrorRecords* errors) const
+HRESULT WorkbookConnection::cannotWrite(const QString& reason, ErrorRecords* errors,
+                                        HRESULT hr) const
 {
-    errors->add(E_FAIL,
+    errors->add(hr,
                 QStringLiteral("The workbook '%1' could not be written: %2.").arg(m_path, reason));
-    return E_FAIL;
+    return hr;
 }
 
 HRESULT WorkbookConnection::load(ErrorRecords* errors)
@@ -93,14 +107,19 @@ HRESULT WorkbookConnection::load(ErrorRecords* errors)
         errors->add(STG_E_FILENOTFOUND, QStringLiteral("Could not find file '%1'.").arg(m_path));
         return STG_E_FILENOTFOUND;
     }
-    m_stamp = FileStamp::of(m_path);
     // A file that cannot be written opens read-only, as a database file does.
     m_options.readOnly = m_options.readOnly || !fileInfo.isWritable();
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return cannotRead(file.errorString(), errors);
+    // The stamp is taken from the file read, which another program may replace meanwhile.
+    m_stamp.identity = fileio::identityOf(file.handle());
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return cannotRead(file.errorString(), errors);
+    m_stamp.hash = FileStamp::hashOf(content);
     QString error;
-    if (!xlsx::readPackage(file.readAll(), &m_package, &error) ||
+    if (!xlsx::readPackage(content, &m_package, &error) ||
         !xlsx::readWorkbookInfo(m_package, &m_info, &error) || !loadTables(&error))
         return cannotRead(error, errors);
     createViews();
@@ -234,18 +253,48 @@ bool WorkbookConnection::writeSheets(xlsx::Package* package, xlsx::WorkbookInfo*
     return true;
 }
 
+// Locks the workbook against other writers and checks that it is still the file last read
+// or written here; the lock is held until the new file has replaced it.
+HRESULT WorkbookConnection::lockForChange(fileio::FileLock* lock, ErrorRecords* errors) const
+{
+    const QString changed =
+        QStringLiteral("The workbook '%1' has been changed by another program since it was "
+                       "opened; connect again to see its changes.")
+            .arg(m_path);
+    switch (lock->lock(m_path, kLockTimeoutMs)) {
+    case fileio::FileLock::Result::Locked:
+        break;
+    case fileio::FileLock::Result::TimedOut:
+        errors->add(DB_E_RESOURCELOCKED,
+                    QStringLiteral("The workbook '%1' is in use by another program; try again "
+                                   "when it has finished.")
+                        .arg(m_path));
+        return DB_E_RESOURCELOCKED;
+    case fileio::FileLock::Result::Failed:
+        if (lock->systemError() == ENOENT) {
+            errors->add(DB_E_CONCURRENCYVIOLATION, changed);
+            return DB_E_CONCURRENCYVIOLATION;
+        }
+        return cannotWrite(fileio::failureFor(lock->systemError(), m_path).reason, errors);
+    }
+    QByteArray current;
+    if (fileio::identityOf(lock->fd()) != m_stamp.identity || !readWhole(lock->fd(), &current) ||
+        FileStamp::hashOf(current) != m_stamp.hash) {
+        errors->add(DB_E_CONCURRENCYVIOLATION, changed);
+        return DB_E_CONCURRENCYVIOLATION;
+    }
+    return S_OK;
+}
+
 HRESULT WorkbookConnection::persist(ErrorRecords* errors)
 {
     if (std::none_of(m_tables.begin(), m_tables.end(),
                      [](const WorkbookTable& table) { return table.dirty; }))
         return S_OK;
-    if (!(FileStamp::of(m_path) == m_stamp)) {
-        errors->add(DB_E_CONCURRENCYVIOLATION,
-                    QStringLiteral("The workbook '%1' has been changed by another program since "
-                                   "it was opened; connect again to see its changes.")
-                        .arg(m_path));
-        return DB_E_CONCURRENCYVIOLATION;
-    }
+    fileio::FileLock lock;
+    HRESULT hr = lockForChange(&lock, errors);
+    if (failed(hr))
+        return hr;
     xlsx::Package package = m_package;
     xlsx::WorkbookInfo info = m_info;
     QHash<QString, QList<qint64>> orders;
@@ -256,12 +305,14 @@ HRESULT WorkbookConnection::persist(ErrorRecords* errors)
     xlsx::dropCalcChain(&package, info);
     if (!xlsx::writePackage(package, &data, &error))
         return cannotWrite(error, errors);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        return cannotWrite(file.errorString(), errors);
+    const fileio::WriteResult written = fileio::writeFileAtomically(m_path, data);
+    if (!written.ok())
+        return cannotWrite(written.reason, errors,
+                           written.failure == fileio::WriteFailure::DiskFull ? STG_E_MEDIUMFULL
+                                                                             : E_FAIL);
     m_package = package;
     m_info = info;
-    m_stamp = FileStamp::of(m_path);
+    m_stamp = {written.written, FileStamp::hashOf(data)};
     for (WorkbookTable& table : m_tables) {
         if (orders.contains(table.table))
             table.rowOrder = orders[table.table];

@@ -21,12 +21,14 @@ inline bool faultShimLoaded()
 
 // Makes the preloaded shim fail writes into `folder` past `freeBytes` per file (with
 // `error`), and syncs there when `syncError` is not 0, until destruction. Child processes
-// started meanwhile inherit it.
+// started meanwhile inherit it. An empty folder sets no faults.
 class ShimFaults
 {
 public:
     ShimFaults(const QString& folder, qint64 freeBytes, int error = 0, int syncError = 0)
     {
+        if (folder.isEmpty())
+            return;
         qputenv("VANTREL_FAULT_DIR", QFile::encodeName(QDir(folder).canonicalPath()) + '/');
         qputenv("VANTREL_FAULT_FREE", QByteArray::number(freeBytes));
         if (error != 0)

@@ -1,6 +1,10 @@
+#include "../fileio/FaultTestUtil.h"
 #include "OleDbTestUtil.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <unistd.h>
 
 using namespace oledbtest;
 
@@ -60,8 +64,8 @@ private Q_SLOTS:
         QTest::newRow("missing workbook")
             << excel << QByteArray() << STG_E_FILENOTFOUND << "Could not find file '%1'.";
         QTest::newRow("not a database") << access << QByteArray("plain text, not SQLite") << E_FAIL
-                                        << "The file '%1' cannot be opened as a database: "
-                                           "file is not a database.";
+                                        << "The database '%1' cannot be opened: file is "
+                                           "not a database.";
         QTest::newRow("not a workbook") << excel << QByteArray("PK but not a zip") << E_FAIL
                                         << "The workbook '%1' cannot be read: it is not a zip "
                                            "container.";
@@ -200,6 +204,91 @@ private Q_SLOTS:
         QCOMPARE(rowset->createAccessor(record.bindings(), &accessor), S_OK);
         QCOMPARE(rowset->insertRow(accessor), DB_E_NOTSUPPORTED);
         QVERIFY(describe(*rowset).contains(QLatin1String("read-only")));
+    }
+
+    // Another program in the middle of a write: opening waits for it, and one that holds
+    // on longer is reported as using the file, not as a damaged file.
+    void openWhileAnotherProgramWrites_data()
+    {
+        QTest::addColumn<double>("holdSeconds");
+        QTest::addColumn<HRESULT>("result");
+        QTest::newRow("short write") << 0.5 << S_OK;
+        QTest::newRow("write longer than the wait") << 6.0 << DB_E_RESOURCELOCKED;
+    }
+    void openWhileAnotherProgramWrites()
+    {
+        QFETCH(double, holdSeconds);
+        QFETCH(HRESULT, result);
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty())
+            QSKIP("python3 is not installed");
+        TestDatabase db(Kind::Sqlite);
+        QProcess writer;
+        writer.start(python,
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import sqlite3, sys, time\n"
+                                     "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                     "c.execute('BEGIN EXCLUSIVE')\n"
+                                     "c.execute('INSERT INTO Knowledge (ID) VALUES (7)')\n"
+                                     "print('writing', flush=True)\n"
+                                     "time.sleep(float(sys.argv[2]))\n"
+                                     "c.execute('COMMIT')\n"),
+                      db.path(), QString::number(holdSeconds)});
+        while (!writer.canReadLine() && writer.waitForReadyRead(10000)) {
+        }
+        QCOMPARE(writer.readLine(), QByteArray("writing\n"));
+        const HRESULT opened = db.open();
+        writer.waitForFinished(20000);
+        QCOMPARE(opened, result);
+        if (failed(result)) {
+            QCOMPARE(describe(db.dataSource()),
+                     QStringLiteral("The database '%1' cannot be opened: it is in use by another "
+                                    "program; try again when it has finished.")
+                         .arg(db.path()));
+        } else {
+            QCOMPARE(db.execute(QStringLiteral("SELECT * FROM Knowledge"))->rowCount(), 1);
+        }
+    }
+
+    // A change refused because the folder cannot be written names the folder.
+    void readOnlyFolderIsNamed()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("shared"));
+        std::unique_ptr<faulttest::TmpfsMount> mount;
+        if (geteuid() == 0) {
+            mount = std::make_unique<faulttest::TmpfsMount>(folder, "size=1m");
+            if (!mount->mounted())
+                QSKIP("mounting a tmpfs is not permitted here");
+        }
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/vntdatab.db");
+        ErrorRecords errors;
+        QCOMPARE(createEmptyDatabase(path, &errors), S_OK);
+        if (mount)
+            QVERIFY(mount->makeReadOnly());
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        std::unique_ptr<DataSource> dataSource;
+        std::unique_ptr<Session> session;
+        QCOMPARE(openDatabaseFile(path, &dataSource, &session, &errors), S_OK);
+        std::unique_ptr<Command> command;
+        session->createCommand(&command);
+        command->setCommandText(QStringLiteral("SELECT * FROM Knowledge"));
+        DBPROPSET rowsetProps = rowsetProperties();
+        command->setProperties(&rowsetProps);
+        std::unique_ptr<Rowset> rowset;
+        command->execute(&rowset);
+        QVERIFY(rowset);
+        KnowledgeRecord record;
+        record.set(1, QStringLiteral("t"), QStringLiteral("f"), QStringLiteral("n"));
+        Accessor accessor;
+        QCOMPARE(rowset->createAccessor(record.bindings(), &accessor), S_OK);
+        QVERIFY(failed(rowset->insertRow(accessor)));
+        const QString description = describe(*rowset) + describe(*dataSource);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(description.contains(QStringLiteral("the folder '%1'").arg(folder)),
+                 qPrintable(description));
     }
 
     void objectsOutliveTheDataSource()

@@ -1,6 +1,10 @@
+#include "../fileio/FaultTestUtil.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -101,6 +105,118 @@ private Q_SLOTS:
         // Nothing of a refused import remains.
         const Result rows = run({path, QStringLiteral("--export"), QStringLiteral("Job")});
         QCOMPARE(rows.out.count('\n'), 1);
+    }
+
+    // Two programs importing into one workbook at the same moment: every import reported
+    // as saved is in the workbook; the other one is refused, never silently lost.
+    void concurrentImportsLoseNothing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("vntdatab.xlsx"));
+        QCOMPARE(run({QStringLiteral("--create"), path}).exitCode, 0);
+        // Enough rows that writing the workbook takes a while, as a real one does.
+        QByteArray rows = "Reference,Type,Note 1\n";
+        for (int i = 0; i < 3000; ++i)
+            rows += QByteArray::number(100000 + i) + ",old,a note of some length\n";
+        QCOMPARE(
+            run({path, QStringLiteral("--import"), QStringLiteral("Knowledge")}, rows).exitCode, 0);
+        QSet<QByteArray> saved;
+        int refused = 0;
+        for (int pair = 0; pair < 20; ++pair) {
+            // Each reads its row from a file, so that nothing holds one back for the other.
+            QProcess processes[2];
+            for (int i = 0; i < 2; ++i) {
+                const QString csv = dir.filePath(QStringLiteral("row%1.csv").arg(i));
+                QFile file(csv);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write("Reference,Type\n" + QByteArray::number(pair * 2 + i) + ",x\n");
+                file.close();
+                processes[i].start(QStringLiteral(VANTREL_DB_TOOL),
+                                   {path, QStringLiteral("--import"), QStringLiteral("Knowledge"),
+                                    QStringLiteral("--from"), csv});
+            }
+            for (int i = 0; i < 2; ++i) {
+                QVERIFY(processes[i].waitForFinished(60000));
+                const QByteArray err = processes[i].readAllStandardError();
+                if (processes[i].exitCode() == 0) {
+                    saved.insert(QByteArray::number(pair * 2 + i));
+                    continue;
+                }
+                ++refused;
+                QVERIFY2(err.contains("changed by another program") ||
+                             err.contains("in use by another program"),
+                         err.constData());
+            }
+        }
+        const Result exported = run(
+            {path, QStringLiteral("--query"), QStringLiteral("SELECT Reference FROM Knowledge")});
+        QCOMPARE(exported.exitCode, 0);
+        QList<QByteArray> lines = exported.out.split('\n');
+        QSet<QByteArray> present;
+        for (QByteArray line : lines.mid(1)) {
+            if (!line.trimmed().isEmpty() && line.trimmed().toInt() < 100000)
+                present.insert(line.trimmed());
+        }
+        QCOMPARE(lines.size() - 2, 3000 + saved.size());
+        QCOMPARE(present, saved);
+        qInfo("%d imports saved, %d refused", int(saved.size()), refused);
+    }
+
+    // The import that printed "Imported 1 rows" and left an empty workbook: a full disk
+    // now fails the import, says so and keeps the file.
+    void fullDiskFailsTheImport_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("realDisk");
+        QTest::newRow("workbook, disk full") << "vntdatab.xlsx" << false;
+        QTest::newRow("workbook, real full disk") << "vntdatab.xlsx" << true;
+        QTest::newRow("database, real full disk") << "vntdatab.db" << true;
+    }
+    void fullDiskFailsTheImport()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, realDisk);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("disk"));
+        std::unique_ptr<faulttest::TmpfsMount> mount;
+        if (realDisk) {
+            mount = std::make_unique<faulttest::TmpfsMount>(folder, "size=64k");
+            if (!mount->mounted())
+                QSKIP("mounting a tmpfs is not permitted here");
+        } else if (!faulttest::faultShimLoaded()) {
+            QSKIP("the fault shim is not preloaded");
+        }
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QLatin1Char('/') + file;
+        QCOMPARE(run({QStringLiteral("--create"), path}).exitCode, 0);
+        QFile original(path);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        // A real disk is filled by a large import that does not compress; the shim leaves
+        // no room at all.
+        QByteArray csv = "Reference,Note 1\n";
+        for (int i = 0; i < (realDisk ? 600 : 1); ++i) {
+            QByteArray note(125, Qt::Uninitialized);
+            for (char& byte : note)
+                byte = char(QRandomGenerator::global()->bounded(256));
+            csv += QByteArray::number(i) + ',' + note.toHex() + '\n';
+        }
+        Result result;
+        {
+            const faulttest::ShimFaults faults(realDisk ? QString() : folder, 0);
+            result = run({path, QStringLiteral("--import"), QStringLiteral("Knowledge")}, csv);
+        }
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("is full"), result.err.constData());
+        QVERIFY(!result.err.contains("Imported"));
+        const Result rows = run({path, QStringLiteral("--export"), QStringLiteral("Knowledge")});
+        QCOMPARE(rows.exitCode, 0);
+        QCOMPARE(rows.out.count('\n'), 1);
+        if (file.endsWith(QLatin1String(".xlsx"))) {
+            QFile after(path);
+            QVERIFY(after.open(QIODevice::ReadOnly));
+            QCOMPARE(after.readAll(), before);
+        }
     }
 
     void templateDatabaseIsEmpty()
