@@ -41,14 +41,16 @@ bool isWholeNumber(double number)
 
 int columnCount(const xlsx::Row* header, const QList<const xlsx::Row*>& rows)
 {
-    qsizetype count = header ? header->cells.size() : 0;
+    int count = header ? header->width() : 0;
     for (const xlsx::Row* row : rows) {
-        qsizetype last = row->cells.size();
-        while (last > 0 && row->cells[last - 1].kind == Cell::Kind::Empty)
-            --last;
-        count = qMax(count, last);
+        for (auto cell = row->cells.rbegin(); cell != row->cells.rend(); ++cell) {
+            if (cell->kind != Cell::Kind::Empty) {
+                count = qMax(count, cell->column + 1);
+                break;
+            }
+        }
     }
-    return int(qMax<qsizetype>(count, 1));
+    return qMax(count, 1);
 }
 
 // Names from the header row; missing ones are F1, F2, ... by column, repeated ones get a
@@ -58,7 +60,7 @@ QStringList columnNames(const xlsx::Row* header, int count)
     QStringList names;
     QSet<QString> taken;
     for (int column = 0; column < count; ++column) {
-        QString name = header ? cellText(header->cells.value(column)).trimmed() : QString();
+        QString name = header ? cellText(header->cell(column)).trimmed() : QString();
         if (name.isEmpty())
             name = QStringLiteral("F%1").arg(column + 1);
         const QString base = name;
@@ -79,14 +81,14 @@ QList<xlsx::ColumnFormat> columnFormats(const xlsx::WorkbookInfo& info, const xl
     for (int column = 0; column < names.size(); ++column) {
         xlsx::ColumnFormat format;
         format.name = names[column];
-        format.headerStyle = header ? header->cells.value(column).style : 0;
+        format.headerStyle = header ? header->cell(column).style : 0;
         // Values are written in the style of the column's first value, as a user who
         // formats a column formats its cells; an empty column takes the column's style.
-        const int columnStyle = data.columnStyles.value(column, 0);
+        const int columnStyle = data.columnStyle(column);
         format.style = -1;
         format.date = info.isDateStyle(columnStyle);
         for (const xlsx::Row* row : rows) {
-            const Cell cell = row->cells.value(column);
+            const Cell cell = row->cell(column);
             if (cell.kind == Cell::Kind::Empty)
                 continue;
             if (format.style < 0)
@@ -106,7 +108,7 @@ QString keyProblem(const QList<const xlsx::Row*>& rows)
 {
     QHash<qint64, int> seen;
     for (const xlsx::Row* row : rows) {
-        const Cell cell = row->cells.value(0);
+        const Cell cell = row->cell(0);
         const QString where = QStringLiteral("A%1").arg(row->number);
         if (cell.kind == Cell::Kind::Empty)
             continue;
@@ -144,7 +146,7 @@ QString declaredType(xlsx::FormatKind kind, int column, const QList<const xlsx::
     bool texts = false;
     bool whole = true;
     for (const xlsx::Row* row : rows) {
-        const Cell cell = row->cells.value(column);
+        const Cell cell = row->cell(column);
         if (cell.kind == Cell::Kind::Number || cell.kind == Cell::Kind::Boolean) {
             numbers = true;
             whole = whole && isWholeNumber(cell.number);
@@ -212,12 +214,12 @@ bool insertRows(sqlite3* db, WorkbookTable* table, const QList<const xlsx::Row*>
     QHash<const xlsx::Row*, qint64> keys;
     for (int pass = table->keyed ? 0 : 1; pass < 2 && rc == SQLITE_OK; ++pass) {
         for (const xlsx::Row* row : rows) {
-            const bool hasKey = row->cells.value(0).kind != Cell::Kind::Empty;
+            const bool hasKey = row->cell(0).kind != Cell::Kind::Empty;
             if (table->keyed && hasKey != (pass == 0))
                 continue;
             for (int column = 0; column < table->columns.size(); ++column)
-                insert.bind(column + 1, cellValue(row->cells.value(column), table->columns[column],
-                                                  dateOffset));
+                insert.bind(column + 1,
+                            cellValue(row->cell(column), table->columns[column], dateOffset));
             rc = insert.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
             insert.reset();
             keys.insert(row, sqlite3_last_insert_rowid(db));
@@ -253,6 +255,15 @@ bool loadSheet(sqlite3* db, const xlsx::WorkbookInfo& info, const xlsx::SheetDat
     for (qsizetype i = header ? 1 : 0; i < data.rows.size(); ++i) {
         if (!isEmptyRow(data.rows[i]))
             rows.append(&data.rows[i]);
+    }
+    // A table holds a limited number of columns; say so before building names for them all.
+    const int count = columnCount(header, rows);
+    const int limit = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
+    if (count > limit) {
+        *error = QStringLiteral("it has %1 columns, more than the %2 a table can hold")
+                     .arg(count)
+                     .arg(limit);
+        return false;
     }
     table->columns = columnFormats(info, data, header, rows);
     const QString problem = keyProblem(rows);

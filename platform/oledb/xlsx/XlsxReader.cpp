@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 namespace vnt::oledb::xlsx {
 
@@ -203,17 +204,28 @@ Cell readCellValue(QXmlStreamReader& reader, QStringView type, const WorkbookInf
 bool readCell(QXmlStreamReader& reader, const WorkbookInfo& info, Row* row)
 {
     const auto attributes = reader.attributes();
-    int column = row->cells.size();
+    int column = row->width();
     if (attributes.hasAttribute(QLatin1String("r")))
         column = columnOfReference(attributes.value(QLatin1String("r")));
     if (column < 0 || column >= kMaxColumns)
         return false;
     const QString type = attributes.value(QLatin1String("t")).toString();
     Cell cell = readCellValue(reader, type, info);
+    cell.column = column;
     cell.style = attributes.value(QLatin1String("s")).toInt();
-    if (row->cells.size() <= column)
-        row->cells.resize(column + 1);
-    row->cells[column] = cell;
+    // Cells come in column order; one listed out of order or twice is placed by its column,
+    // the later one winning.
+    if (column >= row->width()) {
+        row->cells.append(cell);
+        return true;
+    }
+    const auto place =
+        std::lower_bound(row->cells.begin(), row->cells.end(), column,
+                         [](const Cell& listed, int wanted) { return listed.column < wanted; });
+    if (place->column == column)
+        *place = cell;
+    else
+        row->cells.insert(place, cell);
     return true;
 }
 
@@ -222,14 +234,35 @@ void readColumnStyle(QXmlStreamReader& reader, SheetData* sheet)
     const auto attributes = reader.attributes();
     if (!attributes.hasAttribute(QLatin1String("style")))
         return;
-    const int first = attributes.value(QLatin1String("min")).toInt();
+    const int first = qMax(attributes.value(QLatin1String("min")).toInt(), 1);
     const int last = qMin(attributes.value(QLatin1String("max")).toInt(), kMaxColumns);
-    const int style = attributes.value(QLatin1String("style")).toInt();
-    for (int column = qMax(first, 1); column <= last; ++column)
-        sheet->columnStyles.insert(column - 1, style);
+    if (first <= last)
+        sheet->columnStyles.append(
+            {first - 1, last - 1, attributes.value(QLatin1String("style")).toInt()});
 }
 
 } // namespace
+
+Cell Row::cell(int column) const
+{
+    const auto found =
+        std::lower_bound(cells.begin(), cells.end(), column,
+                         [](const Cell& listed, int wanted) { return listed.column < wanted; });
+    if (found != cells.end() && found->column == column)
+        return *found;
+    Cell empty;
+    empty.column = column;
+    return empty;
+}
+
+int SheetData::columnStyle(int column) const
+{
+    for (auto range = columnStyles.rbegin(); range != columnStyles.rend(); ++range) {
+        if (column >= range->first && column <= range->last)
+            return range->style;
+    }
+    return 0;
+}
 
 int columnOfReference(QStringView reference)
 {
@@ -314,7 +347,6 @@ bool readSheet(const QByteArray& xml, const WorkbookInfo& info, SheetData* sheet
             const auto number = reader.attributes().value(QLatin1String("r"));
             sheet->rows.append(Row{number.isEmpty() ? previous + 1 : number.toInt(), {}});
             row = &sheet->rows.last();
-            row->cells.reserve(16);
             if (row->number <= previous || row->number > kMaxRows) {
                 *error = QStringLiteral("row %1 is out of order").arg(row->number);
                 return false;

@@ -15,21 +15,39 @@ struct Cell
 {
     enum class Kind { Empty, Number, Text, Boolean, Error };
     Kind kind = Kind::Empty;
+    int column = 0; // 0-based
     double number = 0;
     QString text;
     int style = 0;
 };
 
+// A row holds only the cells its XML lists, so that a reference far to the right costs one
+// cell and not every column before it.
 struct Row
 {
     int number = 0;    // 1-based row number in the sheet
-    QList<Cell> cells; // by 0-based column; gaps are empty cells
+    QList<Cell> cells; // the listed cells by column
+
+    // The cell in 0-based `column`: an empty one where the row lists none.
+    Cell cell(int column) const;
+    // One past the column of the last listed cell.
+    int width() const { return cells.isEmpty() ? 0 : cells.last().column + 1; }
+};
+
+// The style of the 0-based columns first to last, as one <col> element gives it.
+struct ColumnStyle
+{
+    int first = 0;
+    int last = 0;
+    int style = 0;
 };
 
 struct SheetData
 {
-    QList<Row> rows;              // rows that hold cells, in sheet order
-    QHash<int, int> columnStyles; // 0-based column -> style of the column
+    QList<Row> rows;                 // rows that hold cells, in sheet order
+    QList<ColumnStyle> columnStyles; // in sheet order; a later range wins where they overlap
+
+    int columnStyle(int column) const;
 };
 
 // Where the parts of a workbook are, and what its cell styles mean.

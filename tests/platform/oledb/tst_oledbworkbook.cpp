@@ -1,3 +1,4 @@
+#include "../fileio/FaultTestUtil.h"
 #include "OleDbTestUtil.h"
 #include "oledb/DayNumber.h"
 #include "oledb/xlsx/XlsxReader.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <sys/stat.h>
 
 using namespace oledbtest;
 namespace xlsx = vnt::oledb::xlsx;
@@ -198,11 +200,11 @@ private Q_SLOTS:
         xlsx::SheetData sheet;
         QVERIFY(xlsx::readSheet(after.part("xl/worksheets/sheet1.xml"), info, &sheet, &error));
         QCOMPARE(sheet.rows.size(), 4);
-        QCOMPARE(sheet.rows[2].cells[1].number, 102.0);
-        QCOMPARE(sheet.rows[2].cells[0].number, 6.0);
-        QCOMPARE(sheet.rows[2].cells[7].number, 45400.5);
-        QVERIFY(info.isDateStyle(sheet.rows[2].cells[7].style));
-        QCOMPARE(sheet.rows[3].cells[1].number, 103.0);
+        QCOMPARE(sheet.rows[2].cell(1).number, 102.0);
+        QCOMPARE(sheet.rows[2].cell(0).number, 6.0);
+        QCOMPARE(sheet.rows[2].cell(7).number, 45400.5);
+        QVERIFY(info.isDateStyle(sheet.rows[2].cell(7).style));
+        QCOMPARE(sheet.rows[3].cell(1).number, 103.0);
     }
 
     void cells_data()
@@ -241,6 +243,10 @@ private Q_SLOTS:
             << header +
                    "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>0.5</v></c></row>"
             << true << excel << QStringList{"1|1462.5"};
+        QTest::newRow("cells out of order and listed twice")
+            << header + "<row r=\"2\"><c r=\"C2\"><v>3</v></c><c r=\"A2\"><v>1</v></c>"
+                        "<c r=\"C2\"><v>4</v></c></row>"
+            << false << excel << QStringList{"1|-|4"};
         QTest::newRow("missing keys numbered after the others")
             << header + "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>a</t></is></c></row>"
                         "<row r=\"3\"><c r=\"A3\"><v>8</v></c></row>"
@@ -345,6 +351,119 @@ private Q_SLOTS:
         QVERIFY(describe(db.dataSource()).contains(QLatin1String("changed by another program")));
         QCOMPARE(readFile(db.path()), theirs);
         QCOMPARE(rowset->rowCount(), 1);
+    }
+
+    // A program that rewrites the workbook in place and puts its time back is still seen.
+    void changedInPlaceKeepingSizeAndTime()
+    {
+        TestDatabase db(Kind::Workbook);
+        QCOMPARE(db.open(), S_OK);
+        auto rowset = db.execute(QStringLiteral("SELECT * FROM Knowledge"));
+        KnowledgeRecord record;
+        record.set(1, QStringLiteral("t"), QStringLiteral("f"), QStringLiteral("n"));
+        Accessor accessor;
+        QCOMPARE(rowset->createAccessor(record.bindings(), &accessor), S_OK);
+        QCOMPARE(rowset->insertRow(accessor), S_OK);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(db.path()).constData(), &before), 0);
+        QByteArray theirs = readFile(db.path());
+        theirs[theirs.size() - 30] = char(theirs[theirs.size() - 30] ^ 1);
+        {
+            QFile file(db.path());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QCOMPARE(file.write(theirs), theirs.size());
+        }
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(db.path()).constData(), times, 0), 0);
+        QCOMPARE(rowset->insertRow(accessor), DB_E_CONCURRENCYVIOLATION);
+        QCOMPARE(readFile(db.path()), theirs);
+    }
+
+    void fullDiskKeepsTheWorkbook_data()
+    {
+        QTest::addColumn<bool>("shim");
+        QTest::addColumn<HRESULT>("result");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << true << STG_E_MEDIUMFULL << "the disk is full";
+        QTest::newRow("file size limit") << false << STG_E_MEDIUMFULL << "the file is larger than the disk";
+    }
+    void fullDiskKeepsTheWorkbook()
+    {
+        QFETCH(bool, shim);
+        QFETCH(HRESULT, result);
+        QFETCH(QString, reason);
+        if (shim && !faulttest::faultShimLoaded())
+            QSKIP("the fault shim is not preloaded");
+        TestDatabase db(Kind::Workbook);
+        QCOMPARE(db.open(), S_OK);
+        auto rowset = db.execute(QStringLiteral("SELECT * FROM Knowledge"));
+        KnowledgeRecord record;
+        record.set(1, QStringLiteral("t"), QStringLiteral("f"), QStringLiteral("n"));
+        Accessor accessor;
+        QCOMPARE(rowset->createAccessor(record.bindings(), &accessor), S_OK);
+        const QByteArray before = readFile(db.path());
+        HRESULT inserted = S_OK;
+        {
+            const faulttest::ShimFaults faults(shim ? db.folder() : QString(), 0);
+            const faulttest::FileSizeLimit limit(shim ? RLIM_INFINITY : rlim_t(1000));
+            inserted = rowset->insertRow(accessor);
+        }
+        QCOMPARE(inserted, result);
+        const QString description = describe(db.dataSource());
+        QVERIFY2(description.contains(QStringLiteral("could not be written: ") + reason),
+                 qPrintable(description));
+        QCOMPARE(readFile(db.path()), before);
+        QCOMPARE(rowset->rowCount(), 0);
+        // The failed change is gone, and the next one is written whole.
+        QCOMPARE(rowset->insertRow(accessor), S_OK);
+        QCOMPARE(db.open(), S_OK);
+        QCOMPARE(db.execute(QStringLiteral("SELECT * FROM Knowledge"))->rowCount(), 1);
+    }
+
+    // Memory and time stay proportional to the XML: a reference far to the right is one
+    // cell, and a style for every column is one range.
+    void hostileSheetsStaySmall()
+    {
+        QString rows;
+        QString columns;
+        for (int i = 1; i <= 200; ++i)
+            rows += QStringLiteral("<row r=\"%1\"><c r=\"XFD%1\"/></row>").arg(i);
+        for (int i = 0; i < 40; ++i)
+            columns += QStringLiteral("<col min=\"1\" max=\"16384\" style=\"%1\"/>").arg(i % 2);
+        const QByteArray xml = QStringLiteral("<worksheet><cols>%1</cols><sheetData>%2</sheetData>"
+                                              "</worksheet>")
+                                   .arg(columns, rows)
+                                   .toUtf8();
+        xlsx::WorkbookInfo info;
+        xlsx::SheetData sheet;
+        QString error;
+        QVERIFY(xlsx::readSheet(xml, info, &sheet, &error));
+        QCOMPARE(sheet.rows.size(), 200);
+        for (const xlsx::Row& row : sheet.rows)
+            QCOMPARE(row.cells.size(), 1);
+        QCOMPARE(sheet.rows[0].width(), 16384);
+        QCOMPARE(sheet.rows[0].cell(16383).column, 16383);
+        QCOMPARE(sheet.columnStyles.size(), 40);
+        QCOMPARE(sheet.columnStyle(16383), 1);
+        QCOMPARE(sheet.columnStyle(0), 1);
+
+        // As a workbook: the empty far cells add no columns; a value far out is refused.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("far.xlsx"));
+        QVERIFY(writeFile(
+            path, workbookWithSheet(QStringLiteral("<row r=\"1\"><c r=\"A1\" "
+                                                   "t=\"inlineStr\"><is><t>ID</t>"
+                                                   "</is></c></row>") +
+                                    rows.mid(rows.indexOf(QLatin1String("<row r=\"2\""))))));
+        Opened opened = openWorkbook(path, QStringLiteral("SELECT * FROM [Job$]"));
+        QVERIFY2(opened.rowset, qPrintable(describe(*opened.dataSource)));
+        QCOMPARE(rowTexts(*opened.rowset), QStringList{});
+        QVERIFY(writeFile(path, workbookWithSheet(QStringLiteral("<row r=\"1\"><c r=\"XFD1\">"
+                                                                 "<v>1</v></c></row>"))));
+        Opened refused = openWorkbook(path, QStringLiteral("SELECT * FROM [Job$]"));
+        QVERIFY(!refused.rowset);
+        QVERIFY2(describe(*refused.dataSource).contains(QLatin1String("16384 columns")),
+                 qPrintable(describe(*refused.dataSource)));
     }
 
     // A workbook written here opens in the spreadsheet program, dates shown as dates.
