@@ -86,6 +86,28 @@ inline QByteArray propBytes(IMAPIProp* object, ULONG tag)
     return binary(values.get());
 }
 
+// The folder whose entry id the store gives under `idTag` (PR_IPM_OUTBOX_ENTRYID...), opened
+// for changes; null when there is none.
+inline MapiPtr<IMAPIFolder> openFolder(IMsgStore* store, ULONG idTag)
+{
+    QByteArray id = propBytes(store, idTag);
+    MapiPtr<IMAPIFolder> folder;
+    ULONG type = 0;
+    store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_MODIFY, &type,
+                     folder.putUnknown());
+    return folder;
+}
+
+// The message `id` of `store`, opened afresh; null when it cannot be.
+inline MapiPtr<IMessage> reopen(IMsgStore* store, QByteArray id)
+{
+    MapiPtr<IMessage> message;
+    ULONG type = 0;
+    store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS, &type,
+                     message.putUnknown());
+    return message;
+}
+
 inline QStringList filesIn(const QString& dir)
 {
     return QDir(dir).entryList(QDir::Files, QDir::Name);

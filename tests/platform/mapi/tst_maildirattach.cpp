@@ -239,7 +239,6 @@ private Q_SLOTS:
 
 private:
     MapiPtr<IMessage> deliver(const QByteArray& content);
-    MapiPtr<IMessage> reopen(IMsgStore* store, QByteArray id);
     QByteArray onlyFile(const QString& store) const;
 
     QTemporaryDir m_dir;
@@ -299,15 +298,6 @@ MapiPtr<IMessage> TestMaildirAttach::deliver(const QByteArray& content)
         return {};
     }
     return reopen(m_support.get(), binary(&rows.row(rows.count() - 1).lpProps[0]));
-}
-
-MapiPtr<IMessage> TestMaildirAttach::reopen(IMsgStore* store, QByteArray id)
-{
-    MapiPtr<IMessage> message;
-    ULONG type = 0;
-    store->OpenEntry(ULONG(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS, &type,
-                     message.putUnknown());
-    return message;
 }
 
 QByteArray TestMaildirAttach::onlyFile(const QString& store) const

@@ -141,7 +141,6 @@ private Q_SLOTS:
 
 private:
     void logon();
-    MapiPtr<IMAPIFolder> openFolder(IMsgStore* store, ULONG idTag);
     QStringList subjects(IMAPIFolder* folder, QByteArray* firstId = nullptr);
     QString inbox(const QString& sub) const { return m_root + QLatin1Char('/') + sub; }
 
@@ -193,16 +192,6 @@ void TestMaildirIntegrity::cleanup()
 void TestMaildirIntegrity::cleanupTestCase()
 {
     api().MAPIUninitialize();
-}
-
-MapiPtr<IMAPIFolder> TestMaildirIntegrity::openFolder(IMsgStore* store, ULONG idTag)
-{
-    QByteArray id = propBytes(store, idTag);
-    MapiPtr<IMAPIFolder> folder;
-    ULONG type = 0;
-    store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_MODIFY, &type,
-                     folder.putUnknown());
-    return folder;
 }
 
 QStringList TestMaildirIntegrity::subjects(IMAPIFolder* folder, QByteArray* firstId)
