@@ -1,17 +1,31 @@
 #include "ProgramDirectory.h"
 
 #include "EmbeddedResources.h"
+#include "TextFiles.h"
 #include "fileio/AtomicFile.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 namespace {
 
 const QString kTemplateRoot = EmbeddedResources::templateRoot();
+// Lists the template files already offered to this directory, so that a sample the
+// user deleted is not brought back while files added to the template still arrive.
+const QString kSeedManifest = QStringLiteral(".template-files");
+
+QSet<QString> readManifest(const QString& path)
+{
+    QString text;
+    if (ReadTextFile(path, text) != ReadSuccess)
+        return {};
+    const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    return {lines.begin(), lines.end()};
+}
 
 QString withSlash(QString path)
 {
@@ -48,36 +62,44 @@ QString ProgramDirectory::resolve(const QStringList& arguments)
 
 bool ProgramDirectory::prepare(const QString& directory, QString* error)
 {
-    QDir dir(directory);
-    const bool fresh =
-        !dir.exists() || dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    if (!dir.mkpath(QStringLiteral("."))) {
+    if (!QDir(directory).mkpath(QStringLiteral("."))) {
         if (error)
             *error = QStringLiteral("Unable to create the program directory %1").arg(directory);
         return false;
     }
-    return fresh ? seed(kTemplateRoot, directory, error) : true;
+    return seed(kTemplateRoot, directory, error);
 }
 
 bool ProgramDirectory::seed(const QString& templateRoot, const QString& directory, QString* error)
 {
     const QDir source(templateRoot);
     const QDir target(directory);
-    QDirIterator it(templateRoot, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    const QString manifestPath = target.filePath(kSeedManifest);
+    const QSet<QString> offered = readManifest(manifestPath);
+    QStringList files;
+    QDirIterator it(templateRoot, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString from = it.next();
         const QString relative = source.relativeFilePath(from);
+        files.append(relative);
         const QString to = target.filePath(relative);
-        const bool ok = it.fileInfo().isDir()
-                            ? target.mkpath(relative)
-                            : QFileInfo::exists(to) ||
-                                  (target.mkpath(QFileInfo(relative).path()) && copyFile(from, to));
-        if (!ok) {
+        if (offered.contains(relative) || QFileInfo::exists(to))
+            continue;
+        if (!target.mkpath(QFileInfo(relative).path()) || !copyFile(from, to)) {
             if (error)
                 *error = QStringLiteral("Unable to create %1").arg(to);
             return false;
         }
     }
+    files.sort();
+    QStringList known(offered.begin(), offered.end());
+    known.sort();
+    QStringList all = files + known;
+    all.removeDuplicates();
+    all.sort();
+    // The copies are already in place; a manifest that cannot be written only means
+    // deleted samples may come back at the next start.
+    if (all != known)
+        WriteTextFile(manifestPath, all.join(u'\n') + u'\n');
     return true;
 }

@@ -57,6 +57,31 @@ private Q_SLOTS:
         QVERIFY(!QDir(home + QStringLiteral("Examples")).exists());
     }
 
+    void directoryHoldingOtherFilesIsSeeded()
+    {
+        // A mail store made before the first start must not stop the samples arriving.
+        QTemporaryDir dir;
+        const QString home = dir.filePath(QStringLiteral("home/"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("Mail/cur")));
+        QVERIFY(ProgramDirectory::prepare(home));
+        QVERIFY(QFile::exists(home + QStringLiteral("support1/headfoot/footer.rtf")));
+        QVERIFY(QFile::exists(home + QStringLiteral("vntdatab.db")));
+        QVERIFY(QDir(home + QStringLiteral("Mail/cur")).exists());
+
+        // A template file that was never offered (a newer template) still arrives.
+        QFile manifest(home + QStringLiteral(".template-files"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QByteArray kept = manifest.readAll();
+        manifest.close();
+        kept.replace("vntdatab.db\n", "");
+        QVERIFY(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        manifest.write(kept);
+        manifest.close();
+        QVERIFY(QFile::remove(home + QStringLiteral("vntdatab.db")));
+        QVERIFY(ProgramDirectory::prepare(home));
+        QVERIFY(QFile::exists(home + QStringLiteral("vntdatab.db")));
+    }
+
     void unusableDirectoryIsReported()
     {
         QTemporaryDir dir;
