@@ -1,15 +1,37 @@
 #include "SettingsStore.h"
 
+#include <QLoggingCategory>
 #include <QSettings>
+
+Q_LOGGING_CATEGORY(lcSettings, "vantrel.settings")
 
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                              QStringLiteral("Korvane"), QStringLiteral("Vantrel")))
-{}
+{
+    forgetDamagedLines();
+}
 
 SettingsStore::SettingsStore(const QString& path)
     : m_settings(std::make_unique<QSettings>(path, QSettings::IniFormat))
-{}
+{
+    forgetDamagedLines();
+}
+
+void SettingsStore::forgetDamagedLines()
+{
+    // QSettings keeps a format error from reading for good, so every later flush would
+    // look failed although it wrote. Sections are parsed lazily: parse them all now.
+    // What did parse stays in QSettings' shared cache; a fresh object over the same file
+    // starts without the error, and the next write leaves the damaged lines out.
+    m_settings->allKeys();
+    if (m_settings->status() != QSettings::FormatError)
+        return;
+    const QString path = m_settings->fileName();
+    qCWarning(lcSettings, "Lines of %s that could not be read are dropped", qPrintable(path));
+    m_settings.reset();
+    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
 
 SettingsStore::~SettingsStore()
 {

@@ -45,6 +45,7 @@ public:
     QString fileName() const;
 
 private:
+    void forgetDamagedLines();
     static QString key(const QString& section, const QString& name);
 
     std::unique_ptr<QSettings> m_settings;

@@ -312,6 +312,20 @@ private Q_SLOTS:
         QCOMPARE(doc.SaveAllSettings(ViewSettings{}), 4 + 9);
     }
 
+    void damagedLineIsDroppedWithoutFailingWrites()
+    {
+        QFile file(m_iniPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Internal%20data]\nGrid%20On=0\n[broken\n=\n\"half\n");
+        file.close();
+        CSupportDoc& doc = load();
+        QCOMPARE(doc.intSetting(GridOn), 0);
+        QVERIFY(doc.WriteStringSetting(RtfFontName, QStringLiteral("Serif")));
+        QCOMPARE(doc.SaveAllSettings(ViewSettings{}), 0);
+        QCOMPARE(stored(kInternal, QStringLiteral("RTF text font name")).toString(),
+                 QStringLiteral("Serif"));
+    }
+
     void closingAsksOnlyWhileComposing_data()
     {
         QTest::addColumn<bool>("loggedOn");
