@@ -6,6 +6,7 @@ CRecipientBox::CRecipientBox(QWidget* parent)
     : QTextEdit(parent)
     , m_startFormat(CharFormatRecord::make(QStringLiteral("Arial"), 10, QColor(200, 0, 0)))
 {
+    setFont(textBoxBaseFont());
     setAcceptRichText(true);
     setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -134,6 +134,7 @@ int fixedLineWidthTwips(int wrapLength, double averageCharWidth, double pixelsPe
 CTextBox::CTextBox(QWidget* parent)
     : QTextEdit(parent)
 {
+    setFont(textBoxBaseFont());
     setAcceptRichText(true);
     setTabChangesFocus(false);
     SetBackColour(m_backColour);
@@ -190,11 +191,17 @@ void CTextBox::ApplyFixedWidth(int tabIndex)
     font.setPointSize(m_measuringSize);
     const QFontMetricsF metrics(font, viewport());
     const double pixelsPerInch = logicalDpiX() > 0 ? logicalDpiX() : 96.0;
-    m_lineWidthTwips = fixedLineWidthTwips(m_wrapLength, metrics.averageCharWidth(), pixelsPerInch,
-                                           viewport()->width(), tabIndex);
+    // The average character width is that of "x", as the classic text metrics define
+    // it; the font engine's own average is rounded to whole pixels, which puts a few
+    // characters more or fewer on a line than the wrap length.
+    // The wrap width includes the document's margins on both sides; the line itself
+    // gets the measured width, limited by the room the margins leave.
+    const int margins = int(std::ceil(2 * document()->documentMargin()));
+    m_lineWidthTwips = fixedLineWidthTwips(m_wrapLength, metrics.horizontalAdvance(u'x'),
+                                           pixelsPerInch, viewport()->width() - margins, tabIndex);
     setLineWrapMode(QTextEdit::FixedPixelWidth);
     setLineWrapColumnOrWidth(
-        std::max(1, int(std::lround(m_lineWidthTwips * pixelsPerInch / kTwipsPerInch))));
+        std::max(1, int(std::lround(m_lineWidthTwips * pixelsPerInch / kTwipsPerInch))) + margins);
 }
 
 void CTextBox::SetWrapLength(int characters)

@@ -1,6 +1,7 @@
 #include "CharFormatRecord.h"
 
 #include <QFont>
+#include <QGuiApplication>
 
 CharFormatRecord CharFormatRecord::make(const QString& face, int points, const QColor& colour)
 {
@@ -18,6 +19,14 @@ QTextCharFormat CharFormatRecord::toCharFormat() const
     format.setFontUnderline(false);
     format.setFontStrikeOut(false);
     return format;
+}
+
+QFont textBoxBaseFont()
+{
+    QFont font = QGuiApplication::font();
+    font.setStretch(QFont::Unstretched);
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
 }
 
 QString cutFaceName(const QString& face)

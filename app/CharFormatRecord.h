@@ -20,6 +20,11 @@ struct CharFormatRecord
     double points() const { return twips / 20.0; }
 };
 
+// The widget font of a text box: the desktop's font at normal stretch, inheriting
+// nothing from the narrow form font around the box, so that the box draws exactly the
+// faces and sizes its formats name and measures as ApplyFixedWidth expects.
+QFont textBoxBaseFont();
+
 // Face names are kept to the 31 characters the format record holds.
 QString cutFaceName(const QString& face);
 

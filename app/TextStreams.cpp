@@ -1,6 +1,7 @@
 #include "TextStreams.h"
 
 #include "CTextBox.h"
+#include "PlainText.h"
 #include "core/MessageHelpers.h"
 #include "rtf/RtfReader.h"
 #include "rtf/RtfWriter.h"
@@ -17,15 +18,6 @@ constexpr int kStreamError = 20081;
 constexpr int kNoTextToTransfer = 20031;
 
 const QString kRtfMark = QStringLiteral("{\\rtf");
-
-// Qt keeps paragraph and line separators; text handed between parts ends lines in CRLF.
-QString withCrLf(QString text)
-{
-    text.remove(QChar::ObjectReplacementCharacter);
-    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return text;
-}
 
 QString withoutCrLf(QString text)
 {
@@ -59,8 +51,7 @@ void TextStreams::StreamTextOut(int controlId, QString& text, int rich) const
         text = cursor.hasSelection() ? vnt::rtf::writeRtf(cursor)
                                      : vnt::rtf::writeRtf(*edit->document());
     else
-        text =
-            withCrLf(cursor.hasSelection() ? cursor.selectedText() : edit->document()->toRawText());
+        text = cursor.hasSelection() ? boxPlainText(cursor) : boxPlainText(*edit->document());
 }
 
 void TextStreams::StreamTextIn(int controlId, bool atSelection, const QString& text, int rich) const

@@ -8,10 +8,12 @@
 #include "core/LifecycleHooks.h"
 #include "core/SettingsStore.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 
 namespace {
 
@@ -251,6 +253,29 @@ private Q_SLOTS:
         QCOMPARE(outgoing.toPlainText(), QStringLiteral("no {\\rtf here"));
     }
 
+    void tablesComeOutAsCleanText()
+    {
+        QWidget view;
+        CTextBox topic(&view);
+        TextStreams streams(&view, [&](int) { return &topic; });
+        topic.setHtml(QStringLiteral("<p>Prices</p><table><tr><td>Basic</td><td>10</td></tr>"
+                                     "<tr><td>Pro<br>plan</td><td>25</td></tr></table><p>End</p>"));
+        QString text;
+        streams.StreamTextOut(1001, text, 0);
+        for (const QString& taken : {text, [&] {
+                                         select(topic, 0, topic.document()->characterCount() - 1);
+                                         QString selected;
+                                         streams.StreamTextOut(1001, selected, 0);
+                                         return selected;
+                                     }()}) {
+            QVERIFY2(taken.contains(QStringLiteral("Prices\r\nBasic\t10\r\nPro plan\t25\r\n")),
+                     qPrintable(taken));
+            QVERIFY(taken.endsWith(QStringLiteral("End")));
+            for (QChar c : taken)
+                QVERIFY2(c.unicode() < 0xE000 || c.unicode() > 0xFFFF, qPrintable(taken));
+        }
+    }
+
     void transferCommands()
     {
         ScriptedPrompter prompter;
@@ -287,6 +312,40 @@ private Q_SLOTS:
         QCOMPARE(TextStreams::sourceBoxForTab(3), 1002);
     }
 
+    void plainLineHoldsTheWrapLength_data()
+    {
+        QTest::addColumn<int>("wrap");
+        QTest::addColumn<int>("points");
+        QTest::newRow("94 at 12 points") << 94 << 12;
+        QTest::newRow("40 at 10 points") << 40 << 10;
+    }
+    void plainLineHoldsTheWrapLength()
+    {
+        // The boxes sit on the narrow form font; none of it may reach what they draw.
+        QFETCH(int, wrap);
+        QFETCH(int, points);
+        SettingsStore store(m_dir.filePath(QStringLiteral("wrap%1.ini").arg(wrap)));
+        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Plain text wrap length"),
+                       wrap);
+        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Plain text font size"),
+                       points);
+        CSupportDoc doc(store, m_dir.path() + u'/');
+        doc.LoadSettings();
+        LifecycleHooks hooks;
+        CommandRouter router;
+        CSupportView view(doc, hooks, 1024);
+        view.OnInitialUpdate(router);
+        CTextBox* outgoing = view.textBox(1000);
+        outgoing->ApplyFixedWidth(CTextBox::kCreateReplyTab);
+        outgoing->setPlainText(QString(300, u'n'));
+        QTextBlock block = outgoing->document()->firstBlock();
+        outgoing->document()->documentLayout()->blockBoundingRect(block);
+        const int perLine = block.layout()->lineAt(0).textLength();
+        QVERIFY2(perLine == wrap || perLine == wrap - 1, qPrintable(QString::number(perLine)));
+        for (int id : {1064, 1065, 1066})
+            QCOMPARE(view.recipientBox(id)->font().stretch(), int(QFont::Unstretched));
+    }
+
     void viewConfiguresItsBoxesFromTheSettings()
     {
         SettingsStore store(m_dir.filePath(QStringLiteral("view.ini")));
@@ -310,6 +369,9 @@ private Q_SLOTS:
         QCOMPARE(view.textBox(1003)->GetBackColour(), QColor(Qt::white));
         QCOMPARE(view.textBox(1002)->textLimit(), 160480000);
         QCOMPARE(view.recipientBox(1065)->kind(), 2);
+        QCOMPARE(outgoing->toolTip(), QStringLiteral("Type the text of your outgoing email here"));
+        QCOMPARE(view.recipientBox(1066)->toolTip(),
+                 QStringLiteral("Bcc recipients - separate the names with ;"));
 
         // The copy command follows the tab shown.
         view.textBox(1003)->setPlainText(QStringLiteral("note"));
