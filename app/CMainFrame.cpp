@@ -10,7 +10,9 @@
 #include "core/StringTable.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -55,11 +57,17 @@ CMainFrame::CMainFrame(SettingsStore& store, CSupportDoc& doc, LifecycleHooks& h
     createMenus();
     m_standardBar = createToolBar(QStringLiteral("Standard"), QStringLiteral("standardToolBar"),
                                   standardToolBarButtons());
+    // Each bar starts on a row of its own, so the mail buttons are not pushed behind
+    // the overflow of the long standard bar.
+    addToolBarBreak(Qt::TopToolBarArea);
     m_mailBar = createToolBar(QStringLiteral("tool 1"), QStringLiteral("mailToolBar"),
                               mailToolBarButtons());
     m_mailBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     createStatusBar();
     bindFrameCommands();
+
+    if (m_lockKeys->needsKeyPresses())
+        qApp->installEventFilter(this);
 
     auto* idle = new QTimer(this);
     idle->setInterval(kIdleInterval);
@@ -72,10 +80,11 @@ CMainFrame::~CMainFrame() = default;
 void CMainFrame::setView(CSupportView* view)
 {
     m_view = view;
-    // The form keeps its fixed layout; a window smaller than the form scrolls it.
+    // The form keeps its fixed layout and fills the window; a window smaller than its
+    // controls scrolls it.
     auto* scroller = new QScrollArea(this);
     scroller->setObjectName(QStringLiteral("workspaceScroller"));
-    scroller->setWidgetResizable(false);
+    scroller->setWidgetResizable(true);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidget(view);
     setCentralWidget(scroller);
@@ -125,7 +134,12 @@ QMenu* CMainFrame::buildMenu(const QString& title, const QList<MenuItem>& items,
         }
         }
     }
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] { m_router->updateMenu(menu); });
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        // A checked item with a toolbar icon would show a framed icon, not a check mark.
+        for (QAction* action : menu->actions())
+            action->setIconVisibleInMenu(!action->isCheckable());
+        m_router->updateMenu(menu);
+    });
     return menu;
 }
 
@@ -241,6 +255,17 @@ void CMainFrame::updateIdleState()
     for (const auto& [id, key] : panes)
         m_indicators.value(id)->setText(m_lockKeys->isOn(key) ? StringTable::instance().text(id)
                                                               : QString());
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only where the lock keys' state cannot be asked for: follow their presses. A key
+    // event reaches the window first and then each widget it propagates to; count it
+    // at the window only.
+    if (event->type() == QEvent::KeyPress && watched->isWindowType() &&
+        !static_cast<QKeyEvent*>(event)->isAutoRepeat())
+        m_lockKeys->noteKeyPress(static_cast<QKeyEvent*>(event)->key());
+    return CPersistentFrame::eventFilter(watched, event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -2,12 +2,19 @@
 
 #include "core/SettingsStore.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStatusBar>
+#include <utility>
+
 namespace {
 
 const QString kRect = QStringLiteral("Rect");
 const QString kIcon = QStringLiteral("icon");
 const QString kMax = QStringLiteral("max");
 const QString kBarStateName = QStringLiteral("Vantrel");
+// The framework's bar state leaves out the status bar, so its visibility is kept beside.
+const QString kStatusBarName = QStringLiteral("Vantrel status bar");
 
 } // namespace
 
@@ -36,7 +43,12 @@ void CPersistentFrame::ActivateFrame(Qt::WindowState requested)
 
     const WindowPlacement placement = readPlacement();
     restoreState(m_store.readBytes(SettingsStore::kBarState, kBarStateName));
-    setGeometry(placement.normalRect());
+    if (m_store.readInt(SettingsStore::kBarState, kStatusBarName, 1) == 0)
+        statusBar()->hide();
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    placeOuterRect(reachableRect(placement.normalRect(), screens));
     switch (placement.show()) {
     case WindowPlacement::Minimised:
         // Comes back minimised without taking the focus from the user's other work.
@@ -55,6 +67,64 @@ void CPersistentFrame::ActivateFrame(Qt::WindowState requested)
         activateWindow();
         break;
     }
+    // Some platforms know the frame as soon as the window exists; others report it with
+    // the first move after the window manager has framed it.
+    noteFrameMargins();
+}
+
+void CPersistentFrame::placeOuterRect(const QRect& outer)
+{
+    // A position set with move() is the frame's; the size is the inner one, corrected
+    // as soon as the frame's margins are known.
+    move(outer.topLeft());
+    resize(outer.size().shrunkBy(m_frameMargins));
+    m_pendingOuterRect = m_frameMargins.isNull() ? outer : QRect();
+}
+
+void CPersistentFrame::noteFrameMargins()
+{
+    // Margins are taken in the normal state only: a maximised window often has none.
+    if (!isVisible() ||
+        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(),
+                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    if (!margins.isNull())
+        m_frameMargins = margins;
+    if (!m_pendingOuterRect.isValid())
+        return;
+    if (margins.isNull()) {
+        // No frame (yet): once the window is moved or resized, where it is stands.
+        if (outer != m_pendingOuterRect)
+            m_pendingOuterRect = QRect();
+        return;
+    }
+    // Only while the window still has the size it was given: a size chosen since by
+    // the user or the program stands.
+    const QRect pending = std::exchange(m_pendingOuterRect, QRect());
+    if (size() == pending.size())
+        resize(pending.size().shrunkBy(m_frameMargins));
+}
+
+void CPersistentFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        noteFrameMargins();
+}
+
+void CPersistentFrame::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    noteFrameMargins();
+}
+
+void CPersistentFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    noteFrameMargins();
 }
 
 WindowPlacement CPersistentFrame::currentPlacement() const
@@ -62,8 +132,12 @@ WindowPlacement CPersistentFrame::currentPlacement() const
     WindowPlacement placement;
     const Qt::WindowStates state = windowState();
     const bool restoredLater = state & (Qt::WindowMinimized | Qt::WindowMaximized);
-    placement.setNormalRect(restoredLater && normalGeometry().isValid() ? normalGeometry()
-                                                                        : geometry());
+    if (m_pendingOuterRect.isValid())
+        placement.setNormalRect(m_pendingOuterRect); // never shown normal since restored
+    else if (restoredLater && normalGeometry().isValid())
+        placement.setNormalRect(normalGeometry().marginsAdded(m_frameMargins));
+    else
+        placement.setNormalRect(frameGeometry());
     if (state & Qt::WindowFullScreen) {
         placement.icon = placement.max = 0;
     } else if (state & Qt::WindowMinimized) {
@@ -85,4 +159,6 @@ void CPersistentFrame::StorePlacement()
     m_store.writeInt(SettingsStore::kWindowSize, kIcon, placement.icon);
     m_store.writeInt(SettingsStore::kWindowSize, kMax, placement.max);
     m_store.writeBytes(SettingsStore::kBarState, kBarStateName, saveState());
+    m_store.writeInt(SettingsStore::kBarState, kStatusBarName, statusBar()->isVisibleTo(this));
+    m_store.flush();
 }

@@ -27,8 +27,18 @@ public:
 
 protected:
     SettingsStore& settingsStore() { return m_store; }
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void placeOuterRect(const QRect& outer);
+    void noteFrameMargins();
+
+    // The stored rectangle is the outer one, title bar and borders included; the
+    // window manager's margins are only known once the window is shown.
+    QMargins m_frameMargins;
+    QRect m_pendingOuterRect;
     SettingsStore& m_store;
     bool m_firstActivation = true;
     bool m_placementStored = false;

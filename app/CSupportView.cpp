@@ -65,6 +65,9 @@ CSupportView::CSupportView(CSupportDoc& doc, LifecycleHooks& hooks, int screenWi
     if (screenWidth <= WorkspaceLayout::kLowResolution)
         ShowViewMessage(this, kResolutionWarning, TitleWarning);
     applyFormFont(this);
+    // The window's scroll area gives the form its whole width and height, scrolling
+    // only when that would cut a control.
+    setMinimumSize(m_layout.formSize());
     resize(m_layout.formSize());
     initialiseLabels();
     createTabs();
@@ -165,6 +168,7 @@ void CSupportView::createTextBoxes(QMenu* textBoxMenu)
         box->setObjectName(QLatin1String(definition.objectName));
         box->setPopupMenu(textBoxMenu);
         box->setTextLimit(definition.limit);
+        box->setToolTip(controlToolTip(definition.id));
         box->hide();
         connect(box, &CTextBox::pasted, this, [this, box] { afterPaste(box); });
         registerControl(definition.id, box);
@@ -174,6 +178,7 @@ void CSupportView::createTextBoxes(QMenu* textBoxMenu)
         auto* box = new CRecipientBox(this);
         box->setObjectName(QStringLiteral("recipientBox%1").arg(id));
         box->setKind(kind++);
+        box->setToolTip(controlToolTip(id));
         box->hide();
         registerControl(id, box);
     }

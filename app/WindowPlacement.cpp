@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include <algorithm>
+
 WindowPlacement::Show WindowPlacement::show() const
 {
     if (icon != 0)
@@ -33,6 +35,63 @@ void WindowPlacement::setRectText(const QString& text)
     top = at(5);
     right = at(10);
     bottom = at(15);
+}
+
+namespace {
+
+// The part of the title strip that must lie on a screen for the window to be grabbed.
+constexpr int kTitleStrip = 24;
+constexpr int kGrabWidth = 120;
+constexpr int kMinWidth = 200;
+constexpr int kMinHeight = 150;
+
+qint64 distanceSquared(const QRect& screen, const QPoint& point)
+{
+    const qint64 dx = point.x() < screen.left()    ? screen.left() - point.x()
+                      : point.x() > screen.right() ? point.x() - screen.right()
+                                                   : 0;
+    const qint64 dy = point.y() < screen.top()      ? screen.top() - point.y()
+                      : point.y() > screen.bottom() ? point.y() - screen.bottom()
+                                                    : 0;
+    return dx * dx + dy * dy;
+}
+
+bool grabbable(const QRect& outer, const QRect& screen)
+{
+    if (outer.top() < screen.top() || outer.top() > screen.bottom() - kTitleStrip)
+        return false;
+    const QRect strip(outer.left(), outer.top(), outer.width(), kTitleStrip);
+    return strip.intersected(screen).width() >= std::min(kGrabWidth, outer.width());
+}
+
+} // namespace
+
+QRect reachableRect(const QRect& outer, const QList<QRect>& screens)
+{
+    QRect rect = outer.width() > 0 && outer.height() > 0 ? outer : WindowPlacement{}.normalRect();
+    rect.setSize(rect.size().expandedTo(QSize(kMinWidth, kMinHeight)));
+    if (screens.isEmpty())
+        return rect;
+    for (const QRect& screen : screens) {
+        if (grabbable(rect, screen))
+            return rect;
+    }
+    // The screen showing most of the window, else the one nearest its centre.
+    const QRect* nearest = &screens.first();
+    qint64 bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect shown = screen.intersected(rect);
+        const qint64 area = qint64(shown.width()) * shown.height();
+        if (area > bestArea || (bestArea == 0 && distanceSquared(screen, rect.center()) <
+                                                     distanceSquared(*nearest, rect.center()))) {
+            nearest = &screen;
+            bestArea = area;
+        }
+    }
+    rect.setSize(rect.size().boundedTo(nearest->size()));
+    rect.moveLeft(std::clamp(rect.left(), nearest->left(), nearest->right() + 1 - rect.width()));
+    rect.moveTop(std::clamp(rect.top(), nearest->top(), nearest->bottom() + 1 - rect.height()));
+    return rect;
 }
 
 int leadingInteger(QStringView text)

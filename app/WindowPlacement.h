@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QString>
 
@@ -29,6 +30,12 @@ struct WindowPlacement
     QString rectText() const;
     void setRectText(const QString& text);
 };
+
+// Where a stored outer rectangle may go on screens whose available areas are
+// `screens`: unchanged while enough of its title strip lies on one of them to grab it,
+// else moved (and shrunk where needed) onto the nearest screen. An empty or inverted
+// rectangle takes the first-start default.
+QRect reachableRect(const QRect& outer, const QList<QRect>& screens);
 
 // Reads a number the way the C runtime's atoi does: leading blanks, an optional sign,
 // then digits; anything else ends it.

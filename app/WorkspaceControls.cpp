@@ -135,6 +135,9 @@ QWidget* makeControl(const FormControl& control, QWidget* form)
         return new TopicTreeWidget(form);
     case Kind::List: {
         auto* list = new QTreeWidget(form);
+        // Its columns come with the folder shown; until then the header stays blank
+        // rather than showing the widget's default column name.
+        list->setHeaderLabel(QString());
         list->setRootIsDecorated(false);
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         list->setAllColumnsShowFocus(true);
@@ -155,16 +158,14 @@ QWidget* makeControl(const FormControl& control, QWidget* form)
     return nullptr;
 }
 
-// Tooltips are the string-table entry numbered by the control's id; an entry that also
-// serves a menu command holds "status text\ntooltip".
+} // namespace
+
 QString controlToolTip(int id)
 {
     const QString entry = StringTable::instance().text(id);
     const qsizetype cut = entry.indexOf(u'\n');
     return cut < 0 ? entry : entry.mid(cut + 1);
 }
-
-} // namespace
 
 void createFormControls(QWidget* form, const std::function<void(int, QWidget*)>& add)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 class QWidget;
@@ -11,3 +12,7 @@ void createFormControls(QWidget* form, const std::function<void(int id, QWidget*
 
 // The font of the form: small enough for captions to fit the fixed control sizes.
 void applyFormFont(QWidget* form);
+
+// Tooltips are the string-table entry numbered by the control's id; an entry that also
+// serves a menu command holds "status text\ntooltip".
+QString controlToolTip(int id);

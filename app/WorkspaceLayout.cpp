@@ -82,9 +82,13 @@ void WorkspaceLayout::setPreview(bool on)
 
 QSize WorkspaceLayout::formSize() const
 {
+    // The tab control spans the screen, not the form: counting it would make a window
+    // narrower than the screen scroll although every other control fits.
     QRect extent;
-    for (const auto& row : m_cells) {
-        for (const Cell& c : row) {
+    for (size_t row = 0; row < m_cells.size(); ++row) {
+        if (int(row) + kFirstId == kTabControl)
+            continue;
+        for (const Cell& c : m_cells[row]) {
             if (c.visible)
                 extent |= c.rect;
         }

@@ -27,7 +27,7 @@ public:
     explicit WorkspaceLayout(int screenWidth);
 
     bool isWide() const { return m_wide; }
-    // The extent of the form: every control of every tab fits inside.
+    // The extent of the form: every control of every tab but the tab control fits inside.
     QSize formSize() const;
     int screenWidth() const { return m_screenWidth; }
 

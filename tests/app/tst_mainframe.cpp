@@ -3,19 +3,24 @@
 #include "CSupportView.h"
 #include "ContextHelpMode.h"
 #include "HelpWindow.h"
-#include "LockKeyState.h"
 #include "ScriptedPrompter.h"
 #include "core/CommandRouter.h"
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <memory>
 
 class TestMainFrame : public QObject
@@ -57,12 +62,16 @@ private Q_SLOTS:
         QVERIFY(app);
         CMainFrame* frame = app->mainFrame();
         QVERIFY(frame->isVisible());
-        QCOMPARE(frame->geometry(), QRect(10, 10, 490, 390));
+        // The stored rectangle is the outer one: offscreen windows have 2-pixel frames.
+        QTRY_COMPARE(frame->frameGeometry(), QRect(10, 10, 490, 390));
+        QCOMPARE(frame->geometry(), QRect(12, 12, 486, 386));
         QCOMPARE(frame->windowTitle(), QStringLiteral("Vantrel"));
         QVERIFY(frame->standardToolBar()->isVisibleTo(frame));
         QVERIFY(frame->mailToolBar()->isVisibleTo(frame));
         QCOMPARE(frame->toolBarArea(frame->standardToolBar()), Qt::TopToolBarArea);
         QCOMPARE(frame->toolBarArea(frame->mailToolBar()), Qt::TopToolBarArea);
+        QVERIFY(frame->toolBarBreak(frame->mailToolBar()));
+        QVERIFY(frame->mailToolBar()->y() > frame->standardToolBar()->y());
         QCOMPARE(frame->standardToolBar()->windowTitle(), QStringLiteral("Standard"));
         QCOMPARE(frame->mailToolBar()->windowTitle(), QStringLiteral("tool 1"));
         // The message pane and the three lock-key indicators.
@@ -93,30 +102,12 @@ private Q_SLOTS:
         QCOMPARE(prompter.notices().first().kind, ScriptedPrompter::Notice::Plain);
     }
 
-    void lockKeyPanesFollowTheKeyboardLeds()
-    {
-        QTemporaryDir leds;
-        QVERIFY(QDir(leds.path()).mkpath(QStringLiteral("input3::capslock")));
-        QVERIFY(QDir(leds.path()).mkpath(QStringLiteral("input3::numlock")));
-        const auto setLed = [&](const char* name, const char* value) {
-            QFile file(leds.filePath(QLatin1String(name) + QStringLiteral("/brightness")));
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(value);
-        };
-        setLed("input3::capslock", "1\n");
-        setLed("input3::numlock", "0\n");
-        const LockKeyState state(leds.path());
-        QVERIFY(state.isOn(LockKeyState::CapsLock));
-        QVERIFY(!state.isOn(LockKeyState::NumLock));
-        QVERIFY(!state.isOn(LockKeyState::ScrollLock));
-        setLed("input3::capslock", "0\n");
-        QVERIFY(!state.isOn(LockKeyState::CapsLock));
-    }
-
     void maximisedWindowReopensMaximisedWithItsNormalRectangle()
     {
         auto app = start();
-        app->mainFrame()->setGeometry(100, 120, 500, 300);
+        QTRY_COMPARE(app->mainFrame()->frameGeometry(), QRect(10, 10, 490, 390));
+        app->mainFrame()->move(100, 120);
+        app->mainFrame()->resize(496, 296);
         app->mainFrame()->showMaximized();
         QVERIFY(app->mainFrame()->isMaximized());
         QVERIFY(closeWindow(*app));
@@ -127,9 +118,53 @@ private Q_SLOTS:
 
         app = start();
         QVERIFY(app->mainFrame()->isMaximized());
-        QCOMPARE(app->mainFrame()->normalGeometry(), QRect(100, 120, 500, 300));
         app->mainFrame()->showNormal();
-        QCOMPARE(app->mainFrame()->geometry(), QRect(100, 120, 500, 300));
+        QTRY_COMPARE(app->mainFrame()->frameGeometry(), QRect(100, 120, 500, 300));
+    }
+
+    void storedRectangleIsBroughtWithinReach_data()
+    {
+        // The offscreen screen is 800 by 600; a second one stands to its right.
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("placed");
+        const QList<QRect> screens{QRect(0, 0, 800, 600), QRect(800, 0, 1024, 768)};
+        QTest::newRow("on screen") << QRect(100, 50, 400, 300) << QRect(100, 50, 400, 300);
+        QTest::newRow("on the second screen")
+            << QRect(1000, 100, 500, 400) << QRect(1000, 100, 500, 400);
+        QTest::newRow("title above the screen")
+            << QRect(100, -20, 400, 300) << QRect(100, 0, 400, 300);
+        QTest::newRow("far right") << QRect(5000, 100, 400, 300) << QRect(1424, 100, 400, 300);
+        QTest::newRow("all but an edge off the left")
+            << QRect(-390, 100, 400, 300) << QRect(0, 100, 400, 300);
+        QTest::newRow("larger than the screen")
+            << QRect(-50, -50, 900, 700) << QRect(0, 0, 800, 600);
+        QTest::newRow("empty") << QRect(0, 0, 0, 0) << QRect(10, 10, 490, 390);
+        QTest::newRow("tiny") << QRect(30, 30, 5, 5) << QRect(30, 30, 200, 150);
+        QTest::newRow("no screens known") << QRect(-900, -900, 400, 300) << QRect();
+    }
+    void storedRectangleIsBroughtWithinReach()
+    {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, placed);
+        const QList<QRect> screens{QRect(0, 0, 800, 600), QRect(800, 0, 1024, 768)};
+        if (placed.isNull())
+            QCOMPARE(reachableRect(stored, {}), stored);
+        else
+            QCOMPARE(reachableRect(stored, screens), placed);
+    }
+
+    void garbageRectangleOpensOnTheScreen()
+    {
+        for (const char* text : {"zzzz zzzz", "-999 -999 -500 -600", "9999 9999 9999 9999"}) {
+            {
+                QSettings raw(m_settingsFile, QSettings::IniFormat);
+                raw.setValue(QStringLiteral("Window size/Rect"), QLatin1String(text));
+            }
+            auto app = start();
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY2(screen.contains(app->mainFrame()->frameGeometry().topLeft()), text);
+            QVERIFY2(app->mainFrame()->width() >= 200, text);
+        }
     }
 
     void minimisedWindowReopensMinimised()
@@ -168,6 +203,7 @@ private Q_SLOTS:
 
         app = start();
         QVERIFY(!app->mainFrame()->mailToolBar()->isVisible());
+        QVERIFY(!app->mainFrame()->statusBar()->isVisible());
         QVERIFY(app->mainFrame()->standardToolBar()->isVisible());
         QVERIFY(app->mainFrame()->router().execute(IdMailToolBar));
         QVERIFY(app->mainFrame()->mailToolBar()->isVisible());
@@ -227,6 +263,44 @@ private Q_SLOTS:
         QCOMPARE(app->view()->tabControl()->width(), tabWidth);
         QCOMPARE(app->view()->tabControl()->count(), 8);
         QCOMPARE(app->view()->tabControl()->tabText(6), QStringLiteral("Create new topic file"));
+    }
+
+    void scrollsOnlyWhenControlsAreCut()
+    {
+        auto app = start(1024);
+        auto* scroller =
+            app->mainFrame()->findChild<QScrollArea*>(QStringLiteral("workspaceScroller"));
+        QVERIFY(scroller);
+        const QSize form = app->view()->minimumSize();
+        QVERIFY(form.width() < app->view()->tabControl()->width());
+        app->mainFrame()->resize(form.width() + 60, form.height() + 400);
+        QCoreApplication::processEvents();
+        QVERIFY2(!scroller->horizontalScrollBar()->isVisible(),
+                 qPrintable(QStringLiteral("form %1, viewport %2")
+                                .arg(form.width())
+                                .arg(scroller->viewport()->width())));
+        QCOMPARE(app->view()->width(), scroller->viewport()->width());
+        app->mainFrame()->resize(form.width() / 2, form.height() + 400);
+        QCoreApplication::processEvents();
+        QVERIFY(scroller->horizontalScrollBar()->isVisible());
+        QCOMPARE(app->view()->width(), form.width());
+    }
+
+    void checkedMenuItemsShowCheckMarks()
+    {
+        auto app = start();
+        QAction* preview = app->mainFrame()->router().action(32832);
+        QVERIFY(preview->isCheckable() && !preview->icon().isNull());
+        for (QMenu* menu : app->mainFrame()->findChildren<QMenu*>()) {
+            if (menu->actions().contains(preview))
+                Q_EMIT menu->aboutToShow();
+        }
+        QVERIFY(!preview->isIconVisibleInMenu());
+        QVERIFY(preview->isChecked());
+        // The empty message list has a blank header, not the widget's column number.
+        auto* list = qobject_cast<QTreeWidget*>(app->view()->control(1011));
+        QVERIFY(list);
+        QCOMPARE(list->headerItem()->text(0), QString());
     }
 
     void commandsWithoutTheirPartAreDisabled()
