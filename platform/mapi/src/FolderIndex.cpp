@@ -23,11 +23,13 @@ struct NameHash
     }
 };
 
-// A file written again under the same name (a saved draft) has a new inode; one rewritten in
-// place keeps it but not its size or modification time.
+// A file written again under the same name (a saved draft) has a new inode, though the file
+// system may hand out a freed one again; one rewritten in place keeps it. Either way the
+// change time moves, which no program can set back.
 bool isUnchanged(const MessageFile& file, std::uint64_t inode, const MessageSummary& indexed)
 {
-    return inode == file.inode && indexed.size == file.size && indexed.modified == file.modified;
+    return inode == file.inode && indexed.size == file.size && indexed.modified == file.modified &&
+           indexed.changed == file.changed;
 }
 
 std::uint64_t inodeOf(const MessageFile& file)
@@ -202,6 +204,7 @@ std::vector<std::optional<PropList>> contentsRowsOf(const MsgStore& store,
         now.inode = static_cast<std::uint64_t>(info.st_ino);
         now.size = static_cast<std::int64_t>(info.st_size);
         now.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        now.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
         MessageSummary summary;
         std::uint64_t known = 0;
         const bool indexed = index && index->find(file.baseName, &known, &summary) &&

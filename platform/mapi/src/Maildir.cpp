@@ -379,6 +379,7 @@ void takeStat(const struct stat& info, MessageFile* file)
     file->inode = static_cast<std::uint64_t>(info.st_ino);
     file->size = static_cast<std::int64_t>(info.st_size);
     file->modified = nanoseconds(info.st_mtim);
+    file->changed = nanoseconds(info.st_ctim);
 }
 
 // Of two files with one unique name, whether `a` is the message rather than `b`: cur/ before
@@ -430,6 +431,7 @@ void foldCopies(std::vector<MessageFile>* files)
             std::swap(kept.inode, other.inode);
             std::swap(kept.size, other.size);
             std::swap(kept.modified, other.modified);
+            std::swap(kept.changed, other.changed);
         }
         kept.copies.push_back(std::move(other.path));
     }
@@ -535,7 +537,8 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     }
     *summary = MessageSummary{};
     summary->size = static_cast<std::int64_t>(info.st_size);
-    summary->modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    summary->modified = nanoseconds(info.st_mtim);
+    summary->changed = nanoseconds(info.st_ctim);
     summary->deliveryTime = fileTimeFromUnix(info.st_mtime);
     summary->flags = flagsFromInfo(file.info);
     GMimeStream* stream = g_mime_stream_fs_open(file.path.c_str(), O_RDONLY, 0, nullptr);

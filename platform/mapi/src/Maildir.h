@@ -30,9 +30,12 @@ struct MessageFile
     std::string baseName;    // unique name, the part before ":2,"
     std::string info;        // flag letters after ":2,"
     std::uint64_t inode = 0; // as listed; a rewritten file gets a new one, a rename keeps it
-    // Read only when a listing asks for them: a file rewritten in place keeps its inode.
+    // Read only when a listing asks for them: a file rewritten in place keeps its inode, and a
+    // save may keep the size and set the old modification time (the delivery time) again; the
+    // change time moves with every write (nanoseconds since the epoch, all three).
     std::int64_t size = -1;
-    std::int64_t modified = 0; // nanoseconds since the epoch
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
     // Other files under the same unique name (a save interrupted between its rename and its
     // unlink, by another program): stale versions of this message, removed with it.
     std::vector<std::string> copies;
@@ -63,8 +66,9 @@ struct MessageSummary
     std::uint64_t submitTime = 0;   // FILETIME of Date:, 0 when missing
     std::uint64_t deliveryTime = 0; // FILETIME of the file's modification time
     std::int64_t size = 0;
-    std::int64_t modified = 0; // the modification time in nanoseconds, as read
-    std::uint32_t flags = 0;   // MSGFLAG_*
+    std::int64_t modified = 0; // the modification and change times in nanoseconds, as read
+    std::int64_t changed = 0;
+    std::uint32_t flags = 0; // MSGFLAG_*
     std::int32_t importance = 1;
     bool hasAttachments = false;
     std::string messageClass = "IPM.Note";

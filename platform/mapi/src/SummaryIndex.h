@@ -1,5 +1,5 @@
 // The summary index of one Maildir folder: an SQLite file in the user's cache that maps each
-// message's unique name (with the inode, size and modification time it had) to its
+// message's unique name (with the inode, size, modification and change times it had) to its
 // MessageSummary, so that opening a large
 // folder parses only the messages it has not seen. The Maildir stays the truth: flags always come
 // from the current file name, and a missing, damaged or outdated index file is rebuilt.
