@@ -69,7 +69,7 @@ void CPersistentFrame::ActivateFrame(Qt::WindowState requested)
     }
     // Some platforms know the frame as soon as the window exists; others report it with
     // the first move after the window manager has framed it.
-    noteFrameMargins();
+    noteFrameMargins(false);
 }
 
 void CPersistentFrame::placeOuterRect(const QRect& outer)
@@ -81,7 +81,7 @@ void CPersistentFrame::placeOuterRect(const QRect& outer)
     m_pendingOuterRect = m_frameMargins.isNull() ? outer : QRect();
 }
 
-void CPersistentFrame::noteFrameMargins()
+void CPersistentFrame::noteFrameMargins(bool geometryChanged)
 {
     // Margins are taken in the normal state only: a maximised window often has none.
     if (!isVisible() ||
@@ -95,36 +95,33 @@ void CPersistentFrame::noteFrameMargins()
         m_frameMargins = margins;
     if (!m_pendingOuterRect.isValid())
         return;
-    if (margins.isNull()) {
-        // No frame (yet): once the window is moved or resized, where it is stands.
-        if (outer != m_pendingOuterRect)
-            m_pendingOuterRect = QRect();
+    if (!margins.isNull() && size() == m_pendingOuterRect.size()) {
+        resize(std::exchange(m_pendingOuterRect, QRect()).size().shrunkBy(m_frameMargins));
         return;
     }
-    // Only while the window still has the size it was given: a size chosen since by
-    // the user or the program stands.
-    const QRect pending = std::exchange(m_pendingOuterRect, QRect());
-    if (size() == pending.size())
-        resize(pending.size().shrunkBy(m_frameMargins));
+    // A window leaving the maximised state may still have its old size when the state
+    // changes; once it has moved or resized in the normal state, what it shows stands.
+    if (geometryChanged && (!margins.isNull() || outer != m_pendingOuterRect))
+        m_pendingOuterRect = QRect();
 }
 
 void CPersistentFrame::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        noteFrameMargins();
+        noteFrameMargins(false);
 }
 
 void CPersistentFrame::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    noteFrameMargins();
+    noteFrameMargins(true);
 }
 
 void CPersistentFrame::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    noteFrameMargins();
+    noteFrameMargins(true);
 }
 
 WindowPlacement CPersistentFrame::currentPlacement() const

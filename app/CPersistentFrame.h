@@ -33,7 +33,7 @@ protected:
 
 private:
     void placeOuterRect(const QRect& outer);
-    void noteFrameMargins();
+    void noteFrameMargins(bool geometryChanged);
 
     // The stored rectangle is the outer one, title bar and borders included; the
     // window manager's margins are only known once the window is shown.
