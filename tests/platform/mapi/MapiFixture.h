@@ -265,4 +265,22 @@ inline bool installProfiles(const QString& root, QByteArray ini)
     return true;
 }
 
+// The library loaded and initialised, with the profile file `ini` written into `dir`.
+inline bool startLibrary(const QTemporaryDir& dir, const QByteArray& ini)
+{
+    return library().isLoaded() && api().MAPIInitialize(nullptr) == S_OK && dir.isValid() &&
+           installProfiles(dir.path(), ini);
+}
+
+// Releases what a test opened, then logs its session off.
+template<typename... Objects>
+void endSession(MapiPtr<IMAPISession>* session, Objects*... objects)
+{
+    (objects->reset(), ...);
+    if (*session) {
+        (*session)->Logoff(0, 0, 0);
+    }
+    session->reset();
+}
+
 } // namespace mapitest

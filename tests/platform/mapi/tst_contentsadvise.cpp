@@ -38,10 +38,7 @@ private:
 
 void TestContentsAdvise::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestContentsAdvise::init()
@@ -76,12 +73,7 @@ void TestContentsAdvise::init()
 
 void TestContentsAdvise::cleanup()
 {
-    m_inbox.reset();
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_inbox, &m_store);
 }
 
 void TestContentsAdvise::cleanupTestCase()

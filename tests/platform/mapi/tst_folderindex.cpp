@@ -194,11 +194,7 @@ void TestFolderIndex::init()
 
 void TestFolderIndex::cleanup()
 {
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_store);
 }
 
 void TestFolderIndex::cleanupTestCase()

@@ -250,10 +250,7 @@ private:
 
 void TestMaildirAttach::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestMaildirAttach::init()
@@ -271,12 +268,7 @@ void TestMaildirAttach::init()
 
 void TestMaildirAttach::cleanup()
 {
-    m_support.reset();
-    m_archive.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_support, &m_archive);
 }
 
 void TestMaildirAttach::cleanupTestCase()

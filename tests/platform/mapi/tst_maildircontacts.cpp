@@ -112,11 +112,7 @@ void TestMaildirContacts::init()
 
 void TestMaildirContacts::cleanup()
 {
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_store);
 }
 
 void TestMaildirContacts::cleanupTestCase()

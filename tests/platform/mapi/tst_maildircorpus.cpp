@@ -118,12 +118,7 @@ void TestMaildirCorpus::initTestCase()
 
 void TestMaildirCorpus::cleanupTestCase()
 {
-    m_inbox.reset();
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_inbox, &m_store);
     api().MAPIUninitialize();
 }
 

@@ -153,10 +153,7 @@ private:
 
 void TestMaildirIntegrity::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
     m_root = m_dir.filePath(QStringLiteral("support"));
 }
 
@@ -178,11 +175,7 @@ void TestMaildirIntegrity::logon()
 
 void TestMaildirIntegrity::cleanup()
 {
-    m_support.reset();
-    if (m_session) {
-        m_session->Logoff(0, MAPI_LOGOFF_UI, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_support);
     if (!m_mount.isEmpty()) {
         umount2(QFile::encodeName(m_mount).constData(), MNT_DETACH);
         m_mount.clear();

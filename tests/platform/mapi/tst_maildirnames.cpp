@@ -144,10 +144,7 @@ private:
 
 void TestMaildirNames::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestMaildirNames::init()
@@ -161,11 +158,7 @@ void TestMaildirNames::init()
 
 void TestMaildirNames::cleanup()
 {
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_store);
 }
 
 void TestMaildirNames::cleanupTestCase()

@@ -148,11 +148,7 @@ void TestMaildirStore::init()
 
 void TestMaildirStore::cleanup()
 {
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, MAPI_LOGOFF_UI, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_store);
 }
 
 void TestMaildirStore::cleanupTestCase()

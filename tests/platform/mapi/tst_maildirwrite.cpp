@@ -58,10 +58,7 @@ private:
 
 void TestMaildirWrite::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestMaildirWrite::init()
@@ -83,12 +80,7 @@ void TestMaildirWrite::init()
 
 void TestMaildirWrite::cleanup()
 {
-    m_support.reset();
-    m_archive.reset();
-    if (m_session) {
-        m_session->Logoff(0, MAPI_LOGOFF_UI, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_support, &m_archive);
 }
 
 void TestMaildirWrite::cleanupTestCase()

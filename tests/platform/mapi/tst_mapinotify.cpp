@@ -89,10 +89,7 @@ private:
 
 void TestMapiNotify::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestMapiNotify::init()
@@ -126,12 +123,7 @@ void TestMapiNotify::init()
 
 void TestMapiNotify::cleanup()
 {
-    m_inbox.reset();
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_inbox, &m_store);
     QTest::qWait(20); // let deferred deletions of the connections run
 }
 

@@ -74,10 +74,7 @@ private:
 
 void TestRtfStream::initTestCase()
 {
-    QVERIFY(library().isLoaded());
-    QCOMPARE(api().MAPIInitialize(nullptr), S_OK);
-    QVERIFY(m_dir.isValid());
-    QVERIFY(installProfiles(m_dir.path(), kProfiles));
+    QVERIFY(startLibrary(m_dir, kProfiles));
 }
 
 void TestRtfStream::init()
@@ -94,12 +91,7 @@ void TestRtfStream::init()
 
 void TestRtfStream::cleanup()
 {
-    m_inbox.reset();
-    m_store.reset();
-    if (m_session) {
-        m_session->Logoff(0, 0, 0);
-    }
-    m_session.reset();
+    endSession(&m_session, &m_inbox, &m_store);
 }
 
 void TestRtfStream::cleanupTestCase()
