@@ -28,13 +28,14 @@ void statFile(ListedFile* listed)
     if (::stat(listed->file.path.c_str(), &info) == 0) {
         listed->size = info.st_size;
         listed->modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        listed->changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
     }
 }
 
 bool sameFile(const ListedFile& a, const ListedFile& b)
 {
     return a.file.path == b.file.path && a.file.inode == b.file.inode && a.size == b.size &&
-           a.modified == b.modified;
+           a.modified == b.modified && a.changed == b.changed;
 }
 
 std::string uniqueNameOf(const char* fileName)
@@ -67,6 +68,7 @@ Listing scanFolder(const std::string& folderDir, const Listing* previous,
         if (known) {
             listed.size = known->size;
             listed.modified = known->modified;
+            listed.changed = known->changed;
         } else if (withTimes) {
             statFile(&listed);
         }

@@ -20,13 +20,14 @@ struct ListedFile
     MessageFile file;
     std::int64_t size = -1;
     std::int64_t modified = 0; // nanoseconds
+    std::int64_t changed = 0;  // nanoseconds; moves with every write, unlike the two above
     bool inNew = false;
 };
 // Messages of one folder by unique name.
 using Listing = std::map<std::string, ListedFile>;
 
 // Stats only what it must: a file listed in `previous` under the same name and inode keeps the
-// size and time recorded there unless its unique name is in `touched` (its data or times
+// size and times recorded there unless its unique name is in `touched` (its data or times
 // changed since). Without `withTimes` nothing is stat-ed: names, flags and inodes only.
 Listing scanFolder(const std::string& folderDir, const Listing* previous = nullptr,
                    const std::set<std::string>* touched = nullptr, bool withTimes = true);

@@ -256,6 +256,13 @@ void TestMapiNotify::otherProcess_data()
     QTest::newRow("renamed for a flag change")
         << "mv cur/3.b:2, cur/3.b:2,S" << TABLE_ROW_MODIFIED << "B"
         << "A" << LONG{MSGFLAG_READ} << all;
+    // Same inode, size and time: only the change time tells.
+    QTest::newRow("rewritten in place, size and time kept")
+        << "printf 'From: Ann <ann@example.org>\\r\\nSubject: B\\r\\nMIME-Version: 1.0\\r\\n"
+           "Content-Type: text/plain; charset=utf-8\\r\\n\\r\\nHowdy.\\r\\n' > cur/3.b:2, && "
+           "touch -d 2024-03-03T09:00:00Z cur/3.b:2,"
+        << TABLE_ROW_MODIFIED << "B"
+        << "A" << LONG{0} << all;
     QTest::newRow("deleted") << "rm cur/3.b:2," << TABLE_ROW_DELETED << "B" << QString() << LONG{-1}
                              << QStringList{"A", "N"};
     QTest::newRow("moved to another folder")
