@@ -244,7 +244,11 @@ void TestMaildirIntegrity::resaveKeepsOneFile()
     QCOMPARE(watch.least(), 1);
     QCOMPARE(watch.most(), 1);
     QVERIFY(QFile::exists(inbox(saved)));
-    QCOMPARE(subjects(folder.get()), QStringList{QStringLiteral("Edited")});
+    // Under its unique name the message keeps its entry id.
+    QCOMPARE(propBytes(draft.get(), PR_ENTRYID), id);
+    QByteArray listed;
+    QCOMPARE(subjects(folder.get(), &listed), QStringList{QStringLiteral("Edited")});
+    QCOMPARE(listed, id);
 }
 
 void TestMaildirIntegrity::copiesOfOneNameReadAsOne_data()
