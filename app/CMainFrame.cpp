@@ -63,6 +63,7 @@ CMainFrame::CMainFrame(SettingsStore& store, CSupportDoc& doc, LifecycleHooks& h
     m_mailBar = createToolBar(QStringLiteral("tool 1"), QStringLiteral("mailToolBar"),
                               mailToolBarButtons());
     m_mailBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_mailBarTextWidth = m_mailBar->sizeHint().width();
     createStatusBar();
     bindFrameCommands();
 
@@ -238,6 +239,24 @@ void CMainFrame::OnMailToolBar()
         m_mailToolBarFlag = visible ? 0 : 1;
         m_mailBar->setVisible(!visible);
     }
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    CPersistentFrame::resizeEvent(event);
+    fitMailBar();
+}
+
+void CMainFrame::fitMailBar()
+{
+    // The mail buttons carry their names where the row has room for all of them; on a
+    // narrower window they show icons only rather than hiding behind the overflow.
+    if (m_mailBar->isFloating() || m_mailBar->orientation() != Qt::Horizontal)
+        return;
+    const Qt::ToolButtonStyle style =
+        width() >= m_mailBarTextWidth ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly;
+    if (m_mailBar->toolButtonStyle() != style)
+        m_mailBar->setToolButtonStyle(style);
 }
 
 void CMainFrame::requestHelp(int context)

@@ -53,6 +53,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createMenus();
@@ -63,6 +64,7 @@ private:
     void createStatusBar();
     void bindFrameCommands();
     void OnMailToolBar();
+    void fitMailBar();
 
     CSupportDoc& m_doc;
     LifecycleHooks& m_hooks;
@@ -70,6 +72,7 @@ private:
     CSupportView* m_view = nullptr;
     QToolBar* m_standardBar = nullptr;
     QToolBar* m_mailBar = nullptr;
+    int m_mailBarTextWidth = 0;
     QMenu* m_textBoxMenu = nullptr;
     QMenu* m_topicTreeMenu = nullptr;
     ContextHelpMode* m_contextHelp = nullptr;

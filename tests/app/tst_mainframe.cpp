@@ -286,6 +286,18 @@ private Q_SLOTS:
         QCOMPARE(app->view()->width(), form.width());
     }
 
+    void mailButtonsDropTheirNamesWhenTheRowIsShort()
+    {
+        auto app = start();
+        QToolBar* bar = app->mainFrame()->mailToolBar();
+        app->mainFrame()->resize(1600, 700);
+        QCOMPARE(bar->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+        app->mainFrame()->resize(700, 700);
+        QCOMPARE(bar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        QCoreApplication::processEvents();
+        QVERIFY(bar->sizeHint().width() <= 700);
+    }
+
     void checkedMenuItemsShowCheckMarks()
     {
         auto app = start();
