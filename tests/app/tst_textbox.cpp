@@ -9,6 +9,7 @@
 #include "core/SettingsStore.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -31,6 +32,27 @@ QTextCharFormat formatAt(const QTextEdit& edit, int position)
     cursor.setPosition(position + 1);
     return cursor.charFormat();
 }
+
+// A workspace view over settings that hold `values` in "Internal data".
+struct ConfiguredView
+{
+    ConfiguredView(const QString& iniPath, const QList<std::pair<QString, int>>& values)
+        : store(iniPath)
+    {
+        for (const auto& [name, value] : values)
+            store.writeInt(SettingsStore::kInternalData, name, value);
+        doc = std::make_unique<CSupportDoc>(store, QFileInfo(iniPath).path() + u'/');
+        doc->LoadSettings();
+        view = std::make_unique<CSupportView>(*doc, hooks, 1024);
+        view->OnInitialUpdate(router);
+    }
+
+    SettingsStore store;
+    LifecycleHooks hooks;
+    CommandRouter router;
+    std::unique_ptr<CSupportDoc> doc;
+    std::unique_ptr<CSupportView> view;
+};
 
 } // namespace
 
@@ -324,17 +346,10 @@ private Q_SLOTS:
         // The boxes sit on the narrow form font; none of it may reach what they draw.
         QFETCH(int, wrap);
         QFETCH(int, points);
-        SettingsStore store(m_dir.filePath(QStringLiteral("wrap%1.ini").arg(wrap)));
-        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Plain text wrap length"),
-                       wrap);
-        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Plain text font size"),
-                       points);
-        CSupportDoc doc(store, m_dir.path() + u'/');
-        doc.LoadSettings();
-        LifecycleHooks hooks;
-        CommandRouter router;
-        CSupportView view(doc, hooks, 1024);
-        view.OnInitialUpdate(router);
+        ConfiguredView configured(m_dir.filePath(QStringLiteral("wrap%1.ini").arg(wrap)),
+                                  {{QStringLiteral("Plain text wrap length"), wrap},
+                                   {QStringLiteral("Plain text font size"), points}});
+        CSupportView& view = *configured.view;
         CTextBox* outgoing = view.textBox(1000);
         outgoing->ApplyFixedWidth(CTextBox::kCreateReplyTab);
         outgoing->setPlainText(QString(300, u'n'));
@@ -348,15 +363,11 @@ private Q_SLOTS:
 
     void viewConfiguresItsBoxesFromTheSettings()
     {
-        SettingsStore store(m_dir.filePath(QStringLiteral("view.ini")));
-        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Edit in"), 0x0000FF);
-        store.writeInt(SettingsStore::kInternalData, QStringLiteral("Plain text wrap length"), 60);
-        CSupportDoc doc(store, m_dir.path() + u'/');
-        doc.LoadSettings();
-        LifecycleHooks hooks;
-        CommandRouter router;
-        CSupportView view(doc, hooks, 1024);
-        view.OnInitialUpdate(router);
+        ConfiguredView configured(m_dir.filePath(QStringLiteral("view.ini")),
+                                  {{QStringLiteral("Edit in"), 0x0000FF},
+                                   {QStringLiteral("Plain text wrap length"), 60}});
+        CSupportView& view = *configured.view;
+        CommandRouter& router = configured.router;
 
         CTextBox* outgoing = view.textBox(1000);
         QVERIFY(outgoing && view.textBox(1001) && view.textBox(1002) && view.textBox(1003));
