@@ -789,8 +789,8 @@ constexpr ULONG MAPI_DECLINE_OK = 0x4;
 constexpr ULONG MAPI_DIALOG = 0x8;
 
 // What IMAPIProp::GetLastError tells about a failure: a sentence a user can act on (what failed
-// and why), the part of the library that failed and the system error behind it (errno, 0 when
-// none). One buffer; freed with MAPIFreeBuffer.
+// and why), the component that failed and the system error behind it (errno, 0 when none). One
+// buffer; freed with MAPIFreeBuffer.
 struct MAPIERROR
 {
     ULONG ulVersion;
