@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Whole-file reads and writes of the program's text files (topics, header, footer,
@@ -20,13 +21,30 @@ enum ReadTextResult {
     ReadSuccess = 6,
 };
 
-// Fills `text` with the file's text, which ends at the first NUL character. Returns
-// one of ReadTextResult; `text` is changed only on ReadSuccess.
-int ReadTextFile(const QString& path, QString& text);
+// No limit on the characters a read returns.
+constexpr qsizetype kWholeFile = -1;
 
-// 1 when the file holds at least one byte, else 0; `rich` is set when its text begins
-// with "{\rtf".
+// Fills `text` with the file's text, which ends at the first NUL character. Returns
+// one of ReadTextResult; `text` is changed only on ReadSuccess. Only regular files are
+// read: a named pipe or device is refused as a file that cannot be opened, without
+// opening it. With `maxCharacters`, no more of the file is read than that many
+// characters can take; plain text is cut to them, rich text (whose markup is not text)
+// only by the bytes read. `cut` (when given) tells whether the text was shortened.
+int ReadTextFile(const QString& path, QString& text, qsizetype maxCharacters = kWholeFile,
+                 bool* cut = nullptr);
+
+// 1 when the file is a regular file holding at least one byte, else 0; `rich` is set
+// when its text begins with "{\rtf".
 int ProbeRichTextFile(const QString& path, bool& rich);
 
 // Files larger than this are refused rather than read whole.
 constexpr qint64 kMaxTextFileSize = qint64(512) * 1024 * 1024;
+
+// The characters each of the outgoing, topic and notepad boxes holds.
+constexpr qsizetype kTextBoxLimit = 1648000;
+
+// File names on Linux are bytes, not always valid UTF-8. A byte that is not part of a
+// valid UTF-8 sequence is carried in the name as U+DC80..U+DCFF (a code unit valid UTF-8
+// never decodes to), so that a name read from a folder finds the same file again.
+QString fileNameFromNative(const QByteArray& native);
+QByteArray nativeFileName(const QString& name);

@@ -5,6 +5,32 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs `read` and fails the test when it blocks: after a while a writer opens and closes
+// the named pipe at `pipe`, so that a read stuck on it ends.
+template<typename Read>
+bool endsWithoutBlocking(const QByteArray& pipe, Read read)
+{
+    auto done = std::async(std::launch::async, read);
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready)
+        return true;
+    const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+        ::close(writer);
+    done.wait();
+    return false;
+}
+
+} // namespace
 
 class TestTextFiles : public QObject
 {
@@ -101,13 +127,128 @@ private Q_SLOTS:
         QCOMPARE(read, result == ReadSuccess ? text : QStringLiteral("unchanged"));
     }
 
-    void readingSomethingThatIsNotThere()
+    // Only regular files are opened: a named pipe would hang the read, a device never end.
+    void onlyRegularFilesAreRead_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("result");
+        QTest::newRow("missing") << "missing" << int(ReadCannotOpen);
+        QTest::newRow("folder") << "folder" << int(ReadCannotOpen);
+        QTest::newRow("named pipe") << "pipe" << int(ReadCannotOpen);
+        QTest::newRow("link to a named pipe") << "link to pipe" << int(ReadCannotOpen);
+        QTest::newRow("socket") << "socket" << int(ReadCannotOpen);
+        QTest::newRow("device") << "device" << int(ReadCannotOpen);
+        QTest::newRow("link to a file") << "link to file" << int(ReadSuccess);
+    }
+    void onlyRegularFilesAreRead()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, result);
+        const QTemporaryDir dir;
+        const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral("pipe.txt")));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        const QString file = dir.filePath(QStringLiteral("file.txt"));
+        QVERIFY(WriteTextFile(file, QStringLiteral("{\\rtf1 x}")));
+        QString path = dir.filePath(QStringLiteral("topic.txt"));
+        if (kind == u"folder")
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("topic.txt")));
+        else if (kind == u"pipe")
+            path = QFile::decodeName(pipe);
+        else if (kind == u"link to pipe")
+            QVERIFY(QFile::link(QFile::decodeName(pipe), path));
+        else if (kind == u"link to file")
+            QVERIFY(QFile::link(file, path));
+        else if (kind == u"device")
+            path = QStringLiteral("/dev/zero");
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketName = QFile::encodeName(path);
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (kind == u"socket") {
+            QVERIFY(size_t(socketName.size()) < sizeof address.sun_path);
+            qstrcpy(address.sun_path, socketName.constData());
+            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        }
         QString text;
-        QCOMPARE(ReadTextFile(path(QStringLiteral("missing.txt")), text), int(ReadCannotOpen));
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder")));
-        const int code = ReadTextFile(path(QStringLiteral("folder")), text);
-        QVERIFY(code == ReadCannotOpen || code == ReadFailed);
+        int read = 0;
+        QVERIFY(endsWithoutBlocking(pipe, [&] { read = ReadTextFile(path, text); }));
+        QCOMPARE(read, result);
+        bool rich = false;
+        int probed = -1;
+        QVERIFY(endsWithoutBlocking(pipe, [&] { probed = ProbeRichTextFile(path, rich); }));
+        QCOMPARE(probed, result == ReadSuccess ? 1 : 0);
+        QCOMPARE(rich, result == ReadSuccess);
+        ::close(listener);
+    }
+
+    // A read for a box of few characters takes no more of a long file than they need.
+    void readsAreCutToWhatTheBoxHolds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("fits exactly") << QByteArray("0123456789") << "0123456789" << false;
+        QTest::newRow("plain, cut") << QByteArray("0123456789abc") << "0123456789" << true;
+        QTest::newRow("ends at NUL before the limit")
+            << QByteArray("short\0and a long tail of text", 29) << "short" << false;
+        // 40 bytes read end inside the tenth emoji; ten characters end inside the fifth.
+        QTest::newRow("UTF-8 sequence not split")
+            << "a" + QByteArray("\xf0\x9f\x98\x80").repeated(12)
+            << "a" + QString::fromUtf8(QByteArray("\xf0\x9f\x98\x80").repeated(4)) << true;
+        QTest::newRow("legacy bytes") << QByteArray("caf\xe9 caf\xe9 caf\xe9")
+                                      << QString::fromUtf16(u"caf\u00e9 caf\u00e9 ") << true;
+        // Markup is not text: rich text is cut only by the bytes read.
+        QTest::newRow("rich text, markup longer than the limit")
+            << QByteArray("{\\rtf1 {\\b Hi}}") << "{\\rtf1 {\\b Hi}}" << false;
+        QTest::newRow("rich text past what is read")
+            << QByteArray("{\\rtf1 ") + QByteArray(60, 'x') + '}' << "{\\rtf1 " + QString(33, u'x')
+            << true;
+    }
+    void readsAreCutToWhatTheBoxHolds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, cut);
+        put(QStringLiteral("long.txt"), bytes);
+        QString read;
+        bool wasCut = !cut;
+        QCOMPARE(ReadTextFile(path(QStringLiteral("long.txt")), read, 10, &wasCut),
+                 int(ReadSuccess));
+        QCOMPARE(read, text);
+        QCOMPARE(wasCut, cut);
+    }
+
+    // Names are bytes: those that are not UTF-8 come back as the same bytes.
+    void namesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("native");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("ASCII") << QByteArray("reply.txt") << true;
+        QTest::newRow("UTF-8") << QByteArray("r\xc3\xa9ponse \xf0\x9f\x98\x80.txt") << true;
+        QTest::newRow("Latin-1") << QByteArray("r\xe9ponse.txt") << false;
+        QTest::newRow("encoded surrogate") << QByteArray("a\xed\xa0\x80.txt") << false;
+        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf.txt") << false;
+        QTest::newRow("sequence cut at the end") << QByteArray("a\xe2\x82") << false;
+        QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+    }
+    void namesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, native);
+        QFETCH(bool, utf8);
+        const QString name = fileNameFromNative(native);
+        QCOMPARE(nativeFileName(name), native);
+        if (utf8)
+            QCOMPARE(name, QString::fromUtf8(native));
+        // The file of that name is the one read.
+        const QByteArray file = QFile::encodeName(m_dir.path()) + '/' + native;
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "named", 5), ssize_t(5));
+        ::close(fd);
+        QString text;
+        QCOMPARE(ReadTextFile(m_dir.path() + u'/' + name, text), int(ReadSuccess));
+        QCOMPARE(text, QStringLiteral("named"));
+        ::unlink(file.constData());
     }
 
     void probeRecognisesRichText_data()
