@@ -1,10 +1,11 @@
 #include "TopicStore.h"
 
+#include "TopicFiles.h"
 #include "core/CSupportDoc.h"
 #include "core/MessageHelpers.h"
+#include "core/TextFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -13,14 +14,15 @@ namespace {
 
 constexpr int kCannotCreateDirectory = 20142;
 
+// Names keep their bytes, valid UTF-8 or not, so that the file listed is the file found.
 std::filesystem::path nativePath(const QString& path)
 {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return std::filesystem::path(nativeFileName(path).toStdString());
 }
 
 QString fromNative(const std::filesystem::path& path)
 {
-    return QFile::decodeName(QByteArray::fromStdString(path.filename().string()));
+    return fileNameFromNative(QByteArray::fromStdString(path.filename().native()));
 }
 
 // Directory listings come back in no particular order on Linux; sorting them gives the
@@ -62,11 +64,19 @@ bool isTopicFileName(const QString& fileName)
            extension.compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0;
 }
 
+QString resolveTopicRoot(const QString& path, const QString& programDirectory)
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir::cleanPath(QDir(programDirectory).absoluteFilePath(path));
+}
+
 void BuildTopicStore(CSupportDoc& doc, QWidget* owner)
 {
-    const QString root = doc.GetSupportPath(doc.currentPathIndex());
+    const QString root =
+        resolveTopicRoot(doc.GetSupportPath(doc.currentPathIndex()), doc.programDirectory());
     doc.setCurrentTopicRoot(root);
-    if (!QFileInfo(root).isDir() && !QDir().mkpath(root))
+    if (!isFolder(root) && !QDir().mkpath(root))
         ShowViewMessage(owner, kCannotCreateDirectory, TitleInformation);
 
     std::vector<QStringList>& table = doc.topicFolderTable();

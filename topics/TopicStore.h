@@ -11,6 +11,10 @@ class QWidget;
 // last, unused entry and never shown.
 void BuildTopicStore(CSupportDoc& doc, QWidget* owner = nullptr);
 
+// A topic root given as a relative path (as "unknown" from a short entry on the topic
+// paths page) lies in the program directory, wherever the program was started from.
+QString resolveTopicRoot(const QString& path, const QString& programDirectory);
+
 // The text after the last "."; a name without a "." after its first character has none.
 QString topicExtension(const QString& fileName);
 // Topic files end in "txt" or "rtf", in any case.

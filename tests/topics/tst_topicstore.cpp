@@ -1,5 +1,6 @@
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
+#include "core/TextFiles.h"
 #include "topics/TopicNames.h"
 #include "topics/TopicStore.h"
 
@@ -8,6 +9,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -97,6 +101,45 @@ private Q_SLOTS:
         QCOMPARE(f.doc.topicFolderTable()[0],
                  (QStringList{"Billing", "a.txt", "b.rtf", "notes.TXT"}));
         QCOMPARE(f.doc.topicFolderTable()[1], QStringList{"Empty"});
+    }
+
+    void namesThatAreNotUtf8AreListedAsTheyAre()
+    {
+        Fixture f(newHome());
+        const QByteArray folder = QFile::encodeName(f.root()) + "/Caf\xe9";
+        QVERIFY(QDir().mkpath(f.root()));
+        QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+        for (const QByteArray& name : {QByteArray("r\xe9ponse.txt"), QByteArray("\xff.rtf")}) {
+            const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        BuildTopicStore(f.doc);
+        QCOMPARE(f.doc.topicFolderCount(), 1);
+        const QStringList& entry = f.doc.topicFolderTable()[0];
+        QCOMPARE(entry.size(), 3);
+        QCOMPARE(nativeFileName(entry.at(0)), QByteArray("Caf\xe9"));
+        QCOMPARE(QList<QByteArray>({nativeFileName(entry.at(1)), nativeFileName(entry.at(2))}),
+                 QList<QByteArray>({QByteArray("r\xe9ponse.txt"), QByteArray("\xff.rtf")}));
+    }
+
+    // A relative topic root (as "unknown" from a short entry on the topic paths page) lies
+    // in the program directory, not wherever the program was started from.
+    void relativeRootsLieInTheProgramDirectory()
+    {
+        Fixture f(newHome());
+        const QTemporaryDir elsewhere;
+        const QString started = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        f.doc.setSupportPath(3, QStringLiteral("unknown"));
+        f.doc.setCurrentPathIndex(3);
+        BuildTopicStore(f.doc);
+        QDir::setCurrent(started);
+        QCOMPARE(f.doc.currentTopicRoot(), f.doc.programDirectory() + QStringLiteral("unknown"));
+        QVERIFY(QFileInfo(f.doc.currentTopicRoot()).isDir());
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath(QStringLiteral("unknown"))));
+        QCOMPARE(resolveTopicRoot(QStringLiteral("/srv/topics"), f.doc.programDirectory()),
+                 QStringLiteral("/srv/topics"));
     }
 
     void atMost999FoldersAreShown()
