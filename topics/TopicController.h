@@ -14,7 +14,7 @@ class TopicHost;
 class TopicTreeWidget;
 
 // "\r\nDecember 05, 2026\r\n": the date line that "Add Date" puts into the message,
-// with the month named in the user's locale.
+// the month named in English whatever the user's locale.
 QString formatTopicDate(const QDateTime& when);
 
 // The topic commands: the topic tree (folders and files under the current topic root)
@@ -70,6 +70,10 @@ private:
     QString folderPath(const QString& folder) const;
     QString filePath(const QString& folder, const QString& file) const;
     bool refuseUnsafe(const QString& name);
+    // The loaded file follows a rename or move of itself or of its folder, and a deleted
+    // loaded file leaves the box with no current file.
+    void followMove(const QString& from, const QString& to);
+    void forgetDeleted(const QString& path);
     void rememberForReselect(const QString& folder, const QString& file, Reselect kind);
     void reselect();
     void onItemChanged(QTreeWidgetItem* item);

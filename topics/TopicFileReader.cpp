@@ -1,11 +1,11 @@
 #include "TopicFileReader.h"
 
 #include "core/MessageHelpers.h"
-#include "core/TextFiles.h"
 
-bool ReadTopicFile(QWidget* owner, const QString& path, QString& text, bool quiet)
+bool ReadTopicFile(QWidget* owner, const QString& path, QString& text, bool quiet,
+                   qsizetype maxCharacters, bool* cut)
 {
-    const int result = ReadTextFile(path, text);
+    const int result = ReadTextFile(path, text, maxCharacters, cut);
     if (result == ReadSuccess)
         return true;
     const bool silenced = quiet && (result == ReadCannotOpen || result == ReadNothingAtEnd);

@@ -16,9 +16,9 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <ctime>
 
 namespace {
 
@@ -33,6 +33,7 @@ enum Message {
     NoDate = 20111,
     SaveFirst = 25009,
     NoCurrentTopicFile = 25691,
+    TextCut = 25692,
 };
 
 enum CommandId {
@@ -58,19 +59,9 @@ enum ButtonId {
 
 QString formatTopicDate(const QDateTime& when)
 {
-    const QDate date = when.date();
-    const QTime time = when.time();
-    std::tm parts{};
-    parts.tm_year = date.year() - 1900;
-    parts.tm_mon = date.month() - 1;
-    parts.tm_mday = date.day();
-    parts.tm_hour = time.hour();
-    parts.tm_min = time.minute();
-    parts.tm_wday = date.dayOfWeek() % 7;
-    parts.tm_yday = date.dayOfYear() - 1;
-    char buffer[129] = {};
-    const size_t length = std::strftime(buffer, sizeof buffer, "\r\n%B %d, %Y\r\n", &parts);
-    return QString::fromLocal8Bit(buffer, qsizetype(length));
+    // The English month names of the C locale, not the user's.
+    const QString line = QLocale::c().toString(when.date(), QStringLiteral("MMMM dd, yyyy"));
+    return QStringLiteral("\r\n") + line + QStringLiteral("\r\n");
 }
 
 void TopicController::bindCommands(CommandRouter& router)
@@ -184,7 +175,8 @@ void TopicController::OnTreeSelection()
 bool TopicController::loadIntoBox(const QString& path, Source source)
 {
     QString text;
-    if (!ReadTopicFile(m_host.hostWidget(), path, text))
+    bool cut = false;
+    if (!ReadTopicFile(m_host.hostWidget(), path, text, false, kTextBoxLimit, &cut))
         return false;
     if (text.isEmpty()) {
         // An empty tree file has nothing to transfer; an empty opened file nothing to load.
@@ -199,8 +191,12 @@ bool TopicController::loadIntoBox(const QString& path, Source source)
     m_currentPath = path;
     m_rich = rich;
     m_host.streamTextIn(kTopicBox, false, text, rich ? 1 : 0);
-    m_host.topicBox()->document()->setModified(false);
+    QTextDocument* document = m_host.topicBox()->document();
+    document->setModified(false);
     m_source = source;
+    // Rich text is cut by the box itself when its text does not fit.
+    if (cut || (rich && document->characterCount() - 1 >= kTextBoxLimit))
+        ShowViewMessage(m_host.hostWidget(), TextCut, TitleInformation);
     return true;
 }
 
@@ -238,8 +234,10 @@ void TopicController::UpdateCurrentTopicFile()
         ShowViewMessage(m_host.hostWidget(), NoCurrentTopicFile, TitleWarning);
         return;
     }
-    bool rich = false;
-    ProbeRichTextFile(m_currentPath, rich);
+    // A file that cannot be probed keeps the format it was loaded in.
+    bool rich = m_rich;
+    if (!ProbeRichTextFile(m_currentPath, rich))
+        rich = m_rich;
     writeBoxTo(m_currentPath, rich);
 }
 
@@ -284,13 +282,16 @@ void TopicController::insertHeadFoot(const QString& baseName)
         }
     }
     QString text;
-    if (!ReadTopicFile(m_host.hostWidget(), path, text))
+    bool cut = false;
+    if (!ReadTopicFile(m_host.hostWidget(), path, text, false, kTextBoxLimit, &cut))
         return;
     if (text.isEmpty()) {
         ShowViewMessage(m_host.hostWidget(), NoTextToTransfer, TitleInformation);
         return;
     }
     m_host.transferToOutgoing(text, rich ? 1 : format);
+    if (cut)
+        ShowViewMessage(m_host.hostWidget(), TextCut, TitleInformation);
 }
 
 void TopicController::InsertHeader()

@@ -3,6 +3,7 @@
 
 #include "TopicController.h"
 #include "TopicFileReader.h"
+#include "TopicFiles.h"
 #include "TopicHost.h"
 #include "TopicNameDialog.h"
 #include "TopicNames.h"
@@ -18,7 +19,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QTextEdit>
 
 namespace {
@@ -42,6 +42,7 @@ enum Message {
     DeleteTitle = 20121,
     NoTextToTransfer = 20031,
     UnsafeTopicName = 25690,
+    TextCut = 25692,
 };
 
 // The title of "Could not rename" is the old path, cut to what the title held.
@@ -132,7 +133,7 @@ void TopicController::NewTopicFolder()
         return;
     }
     const QString path = folderPath(name);
-    if (!QFileInfo(path).isDir() && !QDir().mkdir(path))
+    if (!isFolder(path) && !makeFolder(path))
         ShowViewMessage(m_host.hostWidget(), CannotCreateDirectory, TitleInformation);
     Refresh();
 }
@@ -168,12 +169,13 @@ void TopicController::RenameSelected()
         ShowViewMessage(m_host.hostWidget(), SameName, TitleWarning);
         return;
     }
-    // rename() never replaces an existing file or folder, so nothing is lost.
-    if (QFileInfo::exists(newPath) || !QFile::rename(oldPath, newPath)) {
+    if (!moveWithoutReplacing(oldPath, newPath)) {
         ShowViewMessage(m_host.hostWidget(), CouldNotRename, TitleGiven,
                         oldPath.left(kRenameTitleLength));
         return;
     }
+    // Before the re-selection, whose save question saves to where the file now is.
+    followMove(oldPath, newPath);
     if (isFile)
         rememberForReselect(folder, newName + extension, ReselectFile);
     else
@@ -219,11 +221,12 @@ bool TopicController::RenameInPlace(QTreeWidgetItem* item, const QString& oldLab
     const QString from =
         isFile ? filePath(item->parent()->text(0), oldLabel) : folderPath(oldLabel);
     const QString to = isFile ? filePath(item->parent()->text(0), newLabel) : folderPath(newLabel);
-    if (QFileInfo::exists(to) || !QFile::rename(from, to)) {
+    if (!moveWithoutReplacing(from, to)) {
         ShowViewMessage(m_host.hostWidget(), isFile ? CannotRenameFile : CannotRenameFolder,
                         TitleWarning);
         return false;
     }
+    followMove(from, to);
     return true;
 }
 
@@ -265,11 +268,14 @@ void TopicController::DeleteSelected()
     delete item;
     m_filling = false;
     if (isFile) {
-        if (!QFile::remove(path))
+        if (!removeTopicFile(path)) {
             ShowViewMessage(owner, CannotDeleteFile, TitleWarning);
-        else if (QTextEdit* box = m_host.topicBox())
+            return;
+        }
+        if (QTextEdit* box = m_host.topicBox())
             box->document()->setModified(false);
-    } else if (!QDir().rmdir(path)) {
+        forgetDeleted(path);
+    } else if (!removeFolder(path)) {
         ShowViewMessage(owner, CannotDeleteFolder, TitleWarning);
     }
 }
@@ -292,10 +298,11 @@ void TopicController::DropOnItem(QTreeWidgetItem* dragged, QTreeWidgetItem* targ
     const QString name = dragged->text(0);
     const QString from = filePath(oldFolder->text(0), name);
     const QString to = filePath(targetFolder->text(0), name);
-    if (QFileInfo::exists(to) || !QFile::rename(from, to)) {
+    if (!moveWithoutReplacing(from, to)) {
         ShowViewMessage(owner, CannotMoveFile, TitleWarning);
         return;
     }
+    followMove(from, to);
     m_filling = true;
     auto* moved = dragged->clone();
     targetFolder->insertChild(0, moved);
@@ -310,7 +317,8 @@ void TopicController::DropOutside(QTreeWidgetItem* dragged, const QPoint& global
         return;
     const QString path = filePath(dragged->parent()->text(0), dragged->text(0));
     QString text;
-    if (!ReadTopicFile(m_host.hostWidget(), path, text))
+    bool cut = false;
+    if (!ReadTopicFile(m_host.hostWidget(), path, text, false, kTextBoxLimit, &cut))
         return;
     bool rich = false;
     ProbeRichTextFile(path, rich);
@@ -320,4 +328,27 @@ void TopicController::DropOutside(QTreeWidgetItem* dragged, const QPoint& global
         return;
     }
     m_host.transferToOutgoing(text, rich ? 1 : 0);
+    if (cut)
+        ShowViewMessage(m_host.hostWidget(), TextCut, TitleInformation);
+}
+
+void TopicController::followMove(const QString& from, const QString& to)
+{
+    if (m_currentPath.isEmpty())
+        return;
+    const QString current = QDir::cleanPath(m_currentPath);
+    const QString moved = QDir::cleanPath(from);
+    if (current == moved)
+        m_currentPath = QDir::cleanPath(to);
+    else if (current.startsWith(moved + u'/')) // a renamed folder holding the file
+        m_currentPath = QDir::cleanPath(to) + current.sliced(moved.size());
+}
+
+void TopicController::forgetDeleted(const QString& path)
+{
+    if (m_currentPath.isEmpty() || QDir::cleanPath(m_currentPath) != QDir::cleanPath(path))
+        return;
+    // The box keeps the text, but no Save may bring the deleted file back.
+    m_currentPath.clear();
+    m_source = NothingLoaded;
 }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
+#include <functional>
+#include <optional>
 #include <vector>
 
+class QDrag;
 class QMenu;
 
 // The topic tree: a root item per topic folder and a child item per topic file, in the
-// order of the topic folder table. Files can be dragged onto another folder or file.
+// order of the topic folder table. Files can be dragged onto another folder or file, or
+// out of the tree. Pressing on an item only remembers it: a plain click selects it when
+// the button is released, and a drag never selects (so never loads) the file it moves.
 class TopicTreeWidget : public QTreeWidget
 {
     Q_OBJECT
@@ -27,6 +33,18 @@ public:
 
     void setPopupMenu(QMenu* menu) { m_popupMenu = menu; }
 
+    // How a drag ended: its action (none when cancelled, as with Escape) and, for a drop
+    // outside the tree, where on the screen it was dropped.
+    struct DragEnd
+    {
+        Qt::DropAction action = Qt::IgnoreAction;
+        std::optional<QPoint> droppedOutsideAt;
+    };
+    // Runs a drag to its end; by default the desktop's drag loop. Tests put in their own,
+    // which can drop or cancel where no desktop is.
+    using DragRunner = std::function<DragEnd(QDrag& drag)>;
+    void setDragRunner(DragRunner runner) { m_dragRunner = std::move(runner); }
+
 Q_SIGNALS:
     // A file item was dropped on `target`, a folder or a file item.
     void fileDropped(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
@@ -34,14 +52,26 @@ Q_SIGNALS:
     void fileDroppedOutside(QTreeWidgetItem* dragged, const QPoint& globalPos);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void startDrag(Qt::DropActions actions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void beginDrag(QTreeWidgetItem* item);
+    DragEnd runDesktopDrag(QDrag& drag);
+    // A drop of the dragged file on a widget outside the tree, taken for the tree.
+    bool takeOutsideDrop(QWidget* widget, QDropEvent* event);
+
+    QPersistentModelIndex m_pressed;
+    QPoint m_pressPosition;
     QTreeWidgetItem* m_dragged = nullptr;
-    bool m_droppedInside = false;
+    std::optional<QPoint> m_outsideDrop;
+    DragRunner m_dragRunner;
     QMenu* m_popupMenu = nullptr;
 };

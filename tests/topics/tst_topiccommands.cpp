@@ -4,7 +4,9 @@
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
 #include "core/LifecycleHooks.h"
+#include "core/MessageHelpers.h"
 #include "core/SettingsStore.h"
+#include "core/TextFiles.h"
 #include "topics/TopicController.h"
 #include "topics/TopicNameDialog.h"
 #include "topics/TopicPathsPage.h"
@@ -12,13 +14,20 @@
 #include "topics/TopicTreeWidget.h"
 
 #include <QDir>
+#include <QDrag>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <clocale>
+#include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +43,15 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A file whose name is given as raw bytes, valid UTF-8 or not.
+void putNative(const QByteArray& path, const QByteArray& bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
 }
 
 // The workspace over a program directory with a few topic folders.
@@ -78,6 +96,20 @@ struct Topics
         target->setSelected(true);
     }
     QString outgoing() const { return view->textBox(1000)->toPlainText(); }
+    QPoint centre(QTreeWidgetItem* target) const { return tree->visualItemRect(target).center(); }
+    // Presses on `target` and moves far enough to start a drag; `runDrag` plays the drag.
+    void drag(QTreeWidgetItem* target, TopicTreeWidget::DragRunner runDrag) const
+    {
+        tree->expandAll();
+        tree->setDragRunner(std::move(runDrag));
+        const QPoint from = centre(target);
+        const QPoint to = from + QPoint(0, 3 * QApplication::startDragDistance());
+        QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(tree->viewport(), to);
+        tree->setDragRunner({});
+        // The desktop's drag loop takes the release; here it only clears the button.
+        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, to);
+    }
     CTextBox* topicBox() const { return view->textBox(1001); }
 
     SettingsStore store;
@@ -307,16 +339,174 @@ private Q_SLOTS:
         QVERIFY(t.item("Billing", "invoice.txt"));
     }
 
-    void droppingOnTheOutgoingAreaTransfersTheFile()
+    // Whatever moves or removes the loaded file, a save never writes where it was.
+    void theLoadedFileFollowsMovesAndDeletes()
     {
         ScriptedPrompter prompter;
         Topics t(home());
-        const QPoint inside = t.view->outgoingBoxScreenRect().center();
-        t.controller->DropOutside(t.item("Returns", "label.txt"), inside);
-        QCOMPARE(t.outgoing(), QStringLiteral("Print the label."));
-        t.view->SelectTab(6);
-        t.controller->DropOutside(t.item("Returns", "label.txt"), inside);
-        QCOMPARE(t.outgoing(), QStringLiteral("Print the label."));
+        t.select(t.item("Billing", "invoice.txt"));
+        t.controller->DropOnItem(t.item("Billing", "invoice.txt"), t.item("Returns"));
+        QCOMPARE(t.controller->currentTopicPath(),
+                 t.root() + QStringLiteral("/Returns/invoice.txt"));
+        t.item("Returns")->setText(0, QStringLiteral("Refunds")); // its folder renamed in place
+        const QString moved = t.root() + QStringLiteral("/Refunds/invoice.txt");
+        QCOMPARE(t.controller->currentTopicPath(), moved);
+        t.topicBox()->setPlainText(QStringLiteral("Moved and saved"));
+        QVERIFY(t.router.execute(57603));
+        QCOMPARE(contents(moved), QByteArray("Moved and saved"));
+        QVERIFY(!QFileInfo::exists(t.root() + QStringLiteral("/Billing/invoice.txt")));
+        QVERIFY(!QFileInfo::exists(t.root() + QStringLiteral("/Returns")));
+
+        t.controller->Refresh();
+        t.select(t.item("Refunds", "invoice.txt"));
+        t.topicBox()->insertPlainText(QStringLiteral("unsaved "));
+        prompter.answerYes();
+        t.controller->DeleteSelected();
+        QVERIFY(!QFileInfo::exists(moved));
+        QCOMPARE(t.controller->currentTopicPath(), QString());
+        QCOMPARE(t.controller->source(), TopicController::NothingLoaded);
+        QVERIFY(!t.router.state(57603).enabled);
+        t.controller->UpdateCurrentTopicFile();
+        QCOMPARE(prompter.notices().last().text, MessageText(25691));
+        QVERIFY(!QFileInfo::exists(moved));
+    }
+
+    void renamingTheLoadedEditedFileSavesUnderTheNewName()
+    {
+        ScriptedPrompter prompter;
+        Topics t(home());
+        t.select(t.item("Billing", "reply.rtf"));
+        t.topicBox()->moveCursor(QTextCursor::End);
+        t.topicBox()->insertPlainText(QStringLiteral(" today"));
+        prompter.dialogScript(
+            [](QDialog& d) { return answerDialogWith(d, QStringLiteral("answer")); });
+        prompter.answerYes(); // save the edits first, asked as the renamed file is selected
+        t.controller->RenameSelected();
+        QVERIFY(!QFileInfo::exists(t.root() + QStringLiteral("/Billing/reply.rtf")));
+        const QByteArray saved = contents(t.root() + QStringLiteral("/Billing/answer.rtf"));
+        QVERIFY2(saved.startsWith("{\\rtf") && saved.contains("today"), saved.constData());
+        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Refund soon today"));
+        QVERIFY(t.controller->loadedRich());
+    }
+
+    void namesThatAreNotUtf8KeepTheirBytes()
+    {
+        ScriptedPrompter prompter;
+        Topics t(home());
+        const QByteArray root = QFile::encodeName(t.root());
+        QCOMPARE(::mkdir((root + "/Caf\xe9").constData(), 0755), 0); // Latin-1 folder name
+        putNative(root + "/Caf\xe9/r\xe9ponse.txt", "Bonjour");
+        putNative(root + "/Returns/\xff\xfe.txt", "Odd");
+        t.controller->Refresh();
+        QTreeWidgetItem* cafe = t.item(fileNameFromNative("Caf\xe9"));
+        QVERIFY(cafe);
+        QCOMPARE(cafe->childCount(), 1);
+        t.select(cafe->child(0));
+        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Bonjour"));
+        QVERIFY(prompter.notices().isEmpty());
+        // Saving under such a name is refused rather than written under another name.
+        t.topicBox()->setPlainText(QStringLiteral("Salut"));
+        QVERIFY(t.router.execute(57603));
+        QCOMPARE(prompter.notices().last().text, MessageText(20045));
+        QString kept;
+        QCOMPARE(ReadTextFile(t.root() + u'/' + fileNameFromNative("Caf\xe9/r\xe9ponse.txt"), kept),
+                 int(ReadSuccess));
+        QCOMPARE(kept, QStringLiteral("Bonjour"));
+        QVERIFY(!QFileInfo::exists(QFile::decodeName(root + "/Caf\xe9")));
+        prompter.clear();
+
+        t.select(t.item("Returns", fileNameFromNative("\xff\xfe.txt")));
+        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Odd"));
+        prompter.answerYes();
+        t.controller->DeleteSelected();
+        QCOMPARE(prompter.notices().size(), 1); // only the question
+        QVERIFY(::access((root + "/Returns/\xff\xfe.txt").constData(), F_OK) != 0);
+    }
+
+    void aFileLongerThanTheBoxIsCutAndSaysSo()
+    {
+        ScriptedPrompter prompter;
+        Topics t(home());
+        const QByteArray line = QByteArray(79, 'x') + '\n';
+        put(t.root() + QStringLiteral("/Billing/long.txt"),
+            line.repeated(kTextBoxLimit / line.size() + 100));
+        t.controller->Refresh();
+        t.select(t.item("Billing", "long.txt"));
+        QCOMPARE(t.topicBox()->document()->characterCount() - 1, kTextBoxLimit);
+        QCOMPARE(prompter.notices().size(), 1);
+        QCOMPARE(prompter.notices().first().text, MessageText(25692));
+        QCOMPARE(t.controller->source(), TopicController::FromTree);
+    }
+
+    // The drag runner stands in for the desktop's drag loop, which cannot run here.
+    void draggingOutOfTheTree_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<QString>("outgoing");
+        QTest::newRow("dropped on the outgoing box") << 2 << true << "Print the label.";
+        QTest::newRow("cancelled over the outgoing box") << 2 << false << "";
+        QTest::newRow("dropped, but not on Create Reply") << 6 << true << "";
+    }
+    void draggingOutOfTheTree()
+    {
+        QFETCH(int, tab);
+        QFETCH(bool, dropped);
+        QFETCH(QString, outgoing);
+        ScriptedPrompter prompter;
+        Topics t(home());
+        t.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t.view.get()));
+        t.view->SelectTab(tab);
+        // Unsaved edits: a drag must not ask about them, nor load the dragged file.
+        t.select(t.item("Billing", "invoice.txt"));
+        t.topicBox()->insertPlainText(QStringLiteral("edited "));
+        const QPoint over = t.view->outgoingBoxScreenRect().center();
+        int drags = 0;
+        t.drag(t.item("Returns", "label.txt"), [&](QDrag& drag) {
+            ++drags;
+            [&] {
+                QVERIFY(drag.mimeData()->hasFormat(TopicTreeWidget::kMimeType));
+            }();
+            return dropped ? TopicTreeWidget::DragEnd{Qt::MoveAction, over}
+                           : TopicTreeWidget::DragEnd{Qt::IgnoreAction, std::nullopt};
+        });
+        QCOMPARE(drags, 1);
+        QCOMPARE(t.outgoing(), outgoing);
+        QVERIFY(prompter.notices().isEmpty());
+        QCOMPARE(t.controller->currentTopicPath(),
+                 t.root() + QStringLiteral("/Billing/invoice.txt"));
+        QVERIFY(t.topicBox()->toPlainText().startsWith(QStringLiteral("edited ")));
+    }
+
+    void pressingOnlyRemembersAClickSelects()
+    {
+        ScriptedPrompter prompter;
+        Topics t(home());
+        t.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t.view.get()));
+        t.select(t.item("Billing", "invoice.txt"));
+        t.topicBox()->insertPlainText(QStringLiteral("edited "));
+        QTreeWidgetItem* label = t.item("Returns", "label.txt");
+        t.tree->expandAll();
+        QTest::mousePress(t.tree->viewport(), Qt::LeftButton, {}, t.centre(label));
+        QVERIFY(prompter.notices().isEmpty());
+        QVERIFY(!label->isSelected());
+        QVERIFY(t.topicBox()->toPlainText().startsWith(QStringLiteral("edited ")));
+        prompter.answerNo();
+        QTest::mouseRelease(t.tree->viewport(), Qt::LeftButton, {}, t.centre(label));
+        QCOMPARE(prompter.notices().size(), 1); // the save question, after the click
+        QVERIFY(label->isSelected());
+        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Print the label."));
+
+        // A folder dragged nowhere neither loads nor moves anything.
+        int drags = 0;
+        t.drag(t.item("Empty"), [&](QDrag&) {
+            ++drags;
+            return TopicTreeWidget::DragEnd{};
+        });
+        QCOMPARE(drags, 0);
+        QVERIFY(label->isSelected());
     }
 
     void headerAndFooterFallBack()
@@ -342,11 +532,26 @@ private Q_SLOTS:
         }
     }
 
+    // The month is named in English whatever the user's locale says.
     void dateLine()
     {
-        std::setlocale(LC_TIME, "C");
+        QTemporaryDir locales;
+        QProcess localedef;
+        localedef.start(QStringLiteral("localedef"),
+                        {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                         QStringLiteral("UTF-8"), locales.filePath(QStringLiteral("de_DE.UTF-8"))});
+        if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0)
+            QSKIP("no German locale can be made here");
+        qputenv("LOCPATH", QFile::encodeName(locales.path()));
+        QVERIFY(std::setlocale(LC_ALL, "de_DE.UTF-8"));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         const QDateTime when(QDate(2026, 12, 5), QTime(9, 30));
-        QCOMPARE(formatTopicDate(when), QStringLiteral("\r\nDecember 05, 2026\r\n"));
+        const QString line = formatTopicDate(when);
+        std::setlocale(LC_ALL, "C.UTF-8");
+        QLocale::setDefault(QLocale::c());
+        qunsetenv("LOCPATH");
+        QCOMPARE(line, QStringLiteral("\r\nDecember 05, 2026\r\n"));
+
         Topics t(home());
         t.controller->AddDate();
         QVERIFY(t.outgoing().contains(QString::number(QDate::currentDate().year())));
