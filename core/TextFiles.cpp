@@ -174,11 +174,13 @@ int ReadTextFile(const QString& path, QString& text, qsizetype maxCharacters, bo
         bytes.truncate(withoutSplitSequence(bytes));
     QString decoded = vnt::codepage::decodeUtf8OrWindows1252(bytes);
     bytes.clear();
-    if (limited && decoded.size() > maxCharacters && !decoded.startsWith(u"{\\rtf")) {
+    // Rich text is cut as its markup counts: its text is never longer than its markup.
+    if (limited && decoded.size() > maxCharacters) {
         qsizetype keep = maxCharacters;
         if (keep > 0 && decoded.at(keep - 1).isHighSurrogate())
             --keep;
         decoded.truncate(keep);
+        decoded.squeeze(); // the rest was read only to find where the kept part ends
         shortened = true;
     }
     text = std::move(decoded);

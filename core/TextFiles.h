@@ -28,8 +28,8 @@ constexpr qsizetype kWholeFile = -1;
 // one of ReadTextResult; `text` is changed only on ReadSuccess. Only regular files are
 // read: a named pipe or device is refused as a file that cannot be opened, without
 // opening it. With `maxCharacters`, no more of the file is read than that many
-// characters can take; plain text is cut to them, rich text (whose markup is not text)
-// only by the bytes read. `cut` (when given) tells whether the text was shortened.
+// characters can take, and the text is cut to them (rich text with its markup, so that
+// what it shows is never longer). `cut` (when given) tells whether it was shortened.
 int ReadTextFile(const QString& path, QString& text, qsizetype maxCharacters = kWholeFile,
                  bool* cut = nullptr);
 

@@ -191,11 +191,9 @@ bool TopicController::loadIntoBox(const QString& path, Source source)
     m_currentPath = path;
     m_rich = rich;
     m_host.streamTextIn(kTopicBox, false, text, rich ? 1 : 0);
-    QTextDocument* document = m_host.topicBox()->document();
-    document->setModified(false);
+    m_host.topicBox()->document()->setModified(false);
     m_source = source;
-    // Rich text is cut by the box itself when its text does not fit.
-    if (cut || (rich && document->characterCount() - 1 >= kTextBoxLimit))
+    if (cut)
         ShowViewMessage(m_host.hostWidget(), TextCut, TitleInformation);
     return true;
 }
