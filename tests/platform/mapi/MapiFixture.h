@@ -170,6 +170,94 @@ inline HRESULT newSession(const char* profile, MapiPtr<IMAPISession>* session)
     return api().MAPILogonEx(0, profile, nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session->put());
 }
 
+// Properties read with GetProps, freed with this object; p[i] is the i-th value asked for.
+class Props
+{
+public:
+    Props(IMAPIProp* object, std::initializer_list<ULONG> tags)
+    {
+        TagArray array(tags);
+        hr = object->GetProps(array.get(), 0, &count, m_values.put());
+    }
+    const SPropValue* operator[](ULONG i) const { return &m_values.get()[i]; }
+    const SPropValue* values() const { return m_values.get(); }
+
+    HRESULT hr = E_FAIL;
+    ULONG count = 0;
+
+private:
+    Buffer<SPropValue> m_values;
+};
+
+// The object `id` opened from `from` (session, store or folder); null when it cannot be.
+template<typename T = IMAPIProp, typename From>
+MapiPtr<T> openEntry(From* from, QByteArray id, ULONG flags = MAPI_BEST_ACCESS,
+                     ULONG* type = nullptr, HRESULT* result = nullptr)
+{
+    MapiPtr<T> object;
+    ULONG ignored = 0;
+    const HRESULT hr =
+        from->OpenEntry(static_cast<ULONG>(id.size()), id.isEmpty() ? nullptr : entryPtr(id),
+                        nullptr, flags, type ? type : &ignored, object.putUnknown());
+    if (result) {
+        *result = hr;
+    }
+    return object;
+}
+
+// Every row of a folder's contents table, in the given columns.
+inline HRESULT contents(IMAPIFolder* folder, std::initializer_list<ULONG> columns, RowSet* rows)
+{
+    MapiPtr<IMAPITable> table;
+    const HRESULT hr = folder->GetContentsTable(0, table.put());
+    return FAILED(hr) ? hr : queryAll(table.get(), columns, rows);
+}
+
+// The text of column `tag` in every row.
+inline QStringList texts(const RowSet& rows, ULONG tag = PR_SUBJECT)
+{
+    QStringList all;
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        all << text(findValue(rows.row(i), tag));
+    }
+    return all;
+}
+
+// Column `want` of the first row whose `match` column reads `value`; empty when none does.
+inline QByteArray bytesWhere(const RowSet& rows, ULONG match, const QString& value,
+                             ULONG want = PR_ENTRYID)
+{
+    for (ULONG i = 0; i < rows.count(); ++i) {
+        if (text(findValue(rows.row(i), match)) == value) {
+            return binary(findValue(rows.row(i), want));
+        }
+    }
+    return {};
+}
+
+// A stream read to its end in reads of `chunk` bytes.
+inline QByteArray readAll(IStream* stream, ULONG chunk = 4096)
+{
+    QByteArray all;
+    QByteArray buffer(static_cast<int>(chunk), '\0');
+    for (;;) {
+        ULONG got = 0;
+        if (stream->Read(buffer.data(), chunk, &got) != S_OK || got > chunk) {
+            return "<read failed>";
+        }
+        if (got == 0) {
+            return all;
+        }
+        all += buffer.left(static_cast<int>(got));
+    }
+}
+
+inline QByteArray fileContent(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 // The store in row `index` of the session's stores table, opened for writing; null when
 // there is no such row or it cannot be opened.
 inline MapiPtr<IMsgStore> openStore(IMAPISession* session, ULONG index = 0)
@@ -187,17 +275,20 @@ inline MapiPtr<IMsgStore> openStore(IMAPISession* session, ULONG index = 0)
     return store;
 }
 
-// The store's Inbox (its receive folder), opened for changes; null when it cannot be.
-inline MapiPtr<IMAPIFolder> openInbox(IMsgStore* store)
+// The entry id of the store's Inbox.
+inline QByteArray inboxId(IMsgStore* store)
 {
     ULONG size = 0;
     Buffer<ENTRYID> id;
-    MapiPtr<IMAPIFolder> folder;
-    ULONG type = 0;
-    if (store->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr) == S_OK) {
-        store->OpenEntry(size, id.get(), nullptr, MAPI_MODIFY, &type, folder.putUnknown());
-    }
-    return folder;
+    store->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr);
+    return {reinterpret_cast<const char*>(id.get()), static_cast<int>(size)};
+}
+
+// The store's Inbox (its receive folder), opened for changes; null when it cannot be.
+inline MapiPtr<IMAPIFolder> openInbox(IMsgStore* store)
+{
+    const QByteArray id = inboxId(store);
+    return id.isEmpty() ? MapiPtr<IMAPIFolder>() : openEntry<IMAPIFolder>(store, id, MAPI_MODIFY);
 }
 
 // Writes Maildir++ folders and message files.

@@ -79,33 +79,20 @@ private:
 
 inline QByteArray propBytes(IMAPIProp* object, ULONG tag)
 {
-    TagArray tags{tag};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    object->GetProps(tags.get(), 0, &count, values.put());
-    return binary(values.get());
+    return binary(Props(object, {tag})[0]);
 }
 
 // The folder whose entry id the store gives under `idTag` (PR_IPM_OUTBOX_ENTRYID...), opened
 // for changes; null when there is none.
 inline MapiPtr<IMAPIFolder> openFolder(IMsgStore* store, ULONG idTag)
 {
-    QByteArray id = propBytes(store, idTag);
-    MapiPtr<IMAPIFolder> folder;
-    ULONG type = 0;
-    store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_MODIFY, &type,
-                     folder.putUnknown());
-    return folder;
+    return openEntry<IMAPIFolder>(store, propBytes(store, idTag), MAPI_MODIFY);
 }
 
 // The message `id` of `store`, opened afresh; null when it cannot be.
 inline MapiPtr<IMessage> reopen(IMsgStore* store, QByteArray id)
 {
-    MapiPtr<IMessage> message;
-    ULONG type = 0;
-    store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS, &type,
-                     message.putUnknown());
-    return message;
+    return openEntry<IMessage>(store, id);
 }
 
 inline QStringList filesIn(const QString& dir)

@@ -39,20 +39,6 @@ QByteArray base64Part(const QByteArray& headers, const QByteArray& data)
 const QByteArray kPlain = "Content-Type: text/plain; charset=utf-8\r\n\r\nSee attached.\r\n";
 const QByteArray kPdf = "%PDF-1.4\n\x01\x02\xff binary";
 
-QByteArray readAll(IStream* stream)
-{
-    QByteArray all;
-    char chunk[4096];
-    ULONG read = 0;
-    do {
-        if (FAILED(stream->Read(chunk, sizeof(chunk), &read))) {
-            return "<read failed>";
-        }
-        all.append(chunk, int(read));
-    } while (read > 0);
-    return all;
-}
-
 // "method|long file name|display name|mime tag|size|content id" per attachment row.
 QStringList describeRows(IMessage* message)
 {
@@ -103,6 +89,19 @@ QByteArray attachmentData(IMessage* message, LONG number)
     if (message->OpenAttach(ULONG(number), nullptr, MAPI_BEST_ACCESS, attach.put()) != S_OK ||
         attach->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, 0, 0, stream.putUnknown()) != S_OK) {
         return "<no data>";
+    }
+    return readAll(stream.get());
+}
+
+// The message's RTF body, uncompressed; empty when it has none.
+QByteArray rtfOf(IMessage* message)
+{
+    MapiPtr<IStream> compressed;
+    MapiPtr<IStream> stream;
+    if (message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, compressed.putUnknown()) !=
+            S_OK ||
+        api().WrapCompressedRTFStream(compressed.get(), 0, stream.put()) != S_OK) {
+        return {};
     }
     return readAll(stream.get());
 }
@@ -282,11 +281,9 @@ MapiPtr<IMessage> TestMaildirAttach::deliver(const QByteArray& content)
     MaildirBuilder builder(m_dir.filePath(QStringLiteral("support")));
     const QString name = QStringLiteral("1714979289.M%1P1Q1.host:2,S").arg(++m_delivered);
     builder.addMessage(QString(), QStringLiteral("cur"), name, content, kDelivered);
-    MapiPtr<IMAPITable> contents;
     RowSet rows;
     MapiPtr<IMAPIFolder> folder = openInbox(m_support.get());
-    if (!folder || folder->GetContentsTable(0, contents.put()) != S_OK ||
-        queryAll(contents.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() == 0) {
+    if (!folder || contents(folder.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() == 0) {
         return {};
     }
     return reopen(m_support.get(), binary(&rows.row(rows.count() - 1).lpProps[0]));
@@ -299,8 +296,7 @@ QByteArray TestMaildirAttach::onlyFile(const QString& store) const
     if (files.size() != 1) {
         return "<" + QByteArray::number(files.size()) + " files>";
     }
-    QFile file(cur + QLatin1Char('/') + files.first());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return fileContent(cur + QLatin1Char('/') + files.first());
 }
 
 void TestMaildirAttach::receivedAttachments_data()
@@ -374,12 +370,9 @@ void TestMaildirAttach::receivedAttachments()
     MapiPtr<IMessage> message = deliver(content);
     QVERIFY(message);
     QCOMPARE(describeRows(message.get()), rows);
-    TagArray tags{PR_HASATTACH, PR_BODY};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(message->GetProps(tags.get(), 0, &count, values.put())));
-    QCOMPARE(bool(values.get()[0].Value.b), !rows.isEmpty());
-    QCOMPARE(text(&values.get()[1]), body);
+    Props values(message.get(), {PR_HASATTACH, PR_BODY});
+    QCOMPARE(bool(values[0]->Value.b), !rows.isEmpty());
+    QCOMPARE(text(values[1]), body);
 }
 
 void TestMaildirAttach::attachmentBytes()
@@ -427,17 +420,9 @@ void TestMaildirAttach::rtfBodyPart()
                                           "Content-Transfer-Encoding: 7bit\r\n\r\n" + rtf});
     MapiPtr<IMessage> message = deliver(content);
     QVERIFY(message);
-    MapiPtr<IStream> compressed;
-    const HRESULT hr =
-        message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, compressed.putUnknown());
-    QCOMPARE(hr, isBody ? S_OK : MAPI_E_NOT_FOUND);
     QCOMPARE(attachmentNumbers(message.get()).size(), isBody ? 0 : 1);
-    if (!isBody) {
-        return;
-    }
-    MapiPtr<IStream> stream;
-    QCOMPARE(api().WrapCompressedRTFStream(compressed.get(), 0, stream.put()), S_OK);
-    QCOMPARE(readAll(stream.get()), rtf); // the line break before the boundary is not the part's
+    // The line break before the boundary is not the part's.
+    QCOMPARE(rtfOf(message.get()), isBody ? rtf : QByteArray());
 }
 
 void TestMaildirAttach::createSaveReopen()
@@ -488,18 +473,11 @@ void TestMaildirAttach::createSaveReopen()
     const QList<LONG> numbers = attachmentNumbers(message.get());
     QCOMPARE(attachmentData(message.get(), numbers[0]), binary);
     QCOMPARE(attachmentData(message.get(), numbers[1]), textData);
-    MapiPtr<IStream> compressed;
-    MapiPtr<IStream> stream;
-    QCOMPARE(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, compressed.putUnknown()),
-             S_OK);
-    QCOMPARE(api().WrapCompressedRTFStream(compressed.get(), 0, stream.put()), S_OK);
-    QCOMPARE(readAll(stream.get()), rtf);
-    TagArray tags{PR_BODY, PR_HASATTACH};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(&props.get()[0]), QStringLiteral("Body.\n"));
-    QCOMPARE(props.get()[1].Value.b, 1);
+    QCOMPARE(rtfOf(message.get()), rtf);
+    Props props(message.get(), {PR_BODY, PR_HASATTACH});
+    QCOMPARE(props.hr, S_OK);
+    QCOMPARE(text(props[0]), QStringLiteral("Body.\n"));
+    QCOMPARE(props[1]->Value.b, 1);
 }
 
 void TestMaildirAttach::deleteAttachment()
@@ -623,20 +601,8 @@ void TestMaildirAttach::tnefBody()
     QVERIFY(message);
     // The winmail.dat stays an attachment, so a save writes it back.
     QCOMPARE(attachmentNumbers(message.get()).size(), 1);
-    MapiPtr<IStream> compressed;
-    const HRESULT hr =
-        message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, compressed.putUnknown());
-    QCOMPARE(hr, rtf.isEmpty() ? MAPI_E_NOT_FOUND : S_OK);
-    if (!rtf.isEmpty()) {
-        MapiPtr<IStream> stream;
-        QCOMPARE(api().WrapCompressedRTFStream(compressed.get(), 0, stream.put()), S_OK);
-        QCOMPARE(readAll(stream.get()), rtf);
-    }
-    TagArray tags{PR_BODY};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(message->GetProps(tags.get(), 0, &count, props.put())));
-    QCOMPARE(text(props.get()), body);
+    QCOMPARE(rtfOf(message.get()), rtf);
+    QCOMPARE(text(Props(message.get(), {PR_BODY})[0]), body);
 }
 
 void TestMaildirAttach::copyProps_data()
@@ -683,12 +649,9 @@ void TestMaildirAttach::copyProps()
              S_OK);
     QVERIFY(!problems.get());
 
-    TagArray read{PR_SUBJECT, PR_BODY};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(dest->GetProps(read.get(), 0, &count, props.put())));
-    QCOMPARE(text(&props.get()[0]), subject);
-    QCOMPARE(text(&props.get()[1]), body);
+    Props props(dest.get(), {PR_SUBJECT, PR_BODY});
+    QCOMPARE(text(props[0]), subject);
+    QCOMPARE(text(props[1]), body);
     QCOMPARE(attachmentNumbers(dest.get()).size(), attachments);
     QCOMPARE(recipientLines(dest.get()).size(), recipients);
     QCOMPARE(dest->SaveChanges(0), S_OK);
@@ -737,15 +700,12 @@ void TestMaildirAttach::copyToWithExclusions()
     QCOMPARE(dest->GetIDsFromNames(1, names, 0, destIds.put()), S_OK);
     const ULONG destTicket = CHANGE_PROP_TYPE(destIds.get()->aulPropTag[0], PT_STRING8);
     QVERIFY(PROP_ID(destTicket) != PROP_ID(ticket));
-    TagArray read{PR_SUBJECT, PR_BODY, PR_ORIGINAL_AUTHOR_NAME, destTicket, PR_ENTRYID};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(dest->GetProps(read.get(), 0, &count, props.put())));
-    QVERIFY(isError(&props.get()[0]));
-    QCOMPARE(text(&props.get()[1]), QStringLiteral("See attached.\r\n"));
-    QCOMPARE(text(&props.get()[2]), QStringLiteral("Dora"));
-    QCOMPARE(text(&props.get()[3]), QStringLiteral("T-42"));
-    QVERIFY(binary(&props.get()[4]) != propBytes(source.get(), PR_ENTRYID));
+    Props props(dest.get(), {PR_SUBJECT, PR_BODY, PR_ORIGINAL_AUTHOR_NAME, destTicket, PR_ENTRYID});
+    QVERIFY(isError(props[0]));
+    QCOMPARE(text(props[1]), QStringLiteral("See attached.\r\n"));
+    QCOMPARE(text(props[2]), QStringLiteral("Dora"));
+    QCOMPARE(text(props[3]), QStringLiteral("T-42"));
+    QVERIFY(binary(props[4]) != propBytes(source.get(), PR_ENTRYID));
     QCOMPARE(attachmentNumbers(dest.get()).size(), 0);
     QCOMPARE(recipientLines(dest.get()), recipientLines(source.get()));
     QCOMPARE(dest->SaveChanges(0), S_OK);
@@ -766,18 +726,15 @@ void TestMaildirAttach::copyProblems()
     const SPropProblemArray* array = problems.get();
     QCOMPARE(array->cProblem, 3u);
     QCOMPARE(array->aProblem[0].ulIndex, 1u);
-    QCOMPARE(array->aProblem[0].ulPropTag, PR_ENTRYID);
-    QCOMPARE(array->aProblem[0].scode, MAPI_E_COMPUTED);
-    QCOMPARE(array->aProblem[1].ulPropTag, PR_BODY_HTML);
-    QCOMPARE(array->aProblem[1].scode, MAPI_E_NOT_FOUND);
-    QCOMPARE(array->aProblem[2].ulPropTag, PR_CONTAINER_CONTENTS);
-    QCOMPARE(array->aProblem[2].scode, MAPI_E_INVALID_TYPE);
+    const std::pair<ULONG, SCODE> expected[] = {{PR_ENTRYID, MAPI_E_COMPUTED},
+                                                {PR_BODY_HTML, MAPI_E_NOT_FOUND},
+                                                {PR_CONTAINER_CONTENTS, MAPI_E_INVALID_TYPE}};
+    for (ULONG i = 0; i < 3; ++i) {
+        QCOMPARE(array->aProblem[i].ulPropTag, expected[i].first);
+        QCOMPARE(array->aProblem[i].scode, expected[i].second);
+    }
     // What could be copied was.
-    TagArray subject{PR_SUBJECT};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(dest->GetProps(subject.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(props.get()), QStringLiteral("Files"));
+    QCOMPARE(text(Props(dest.get(), {PR_SUBJECT})[0]), QStringLiteral("Files"));
     // Without a place for the problems, the warning says there were some.
     QCOMPARE(source->CopyProps(tags.get(), 0, nullptr, &IID_IMessage, dest.get(), 0, nullptr),
              MAPI_W_ERRORS_RETURNED);

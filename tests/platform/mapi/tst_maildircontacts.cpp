@@ -122,21 +122,12 @@ void TestMaildirContacts::cleanupTestCase()
 
 MapiPtr<IMAPIFolder> TestMaildirContacts::open(const QByteArray& id)
 {
-    QByteArray copy = id;
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> folder;
-    m_store->OpenEntry(static_cast<ULONG>(copy.size()), entryPtr(copy), nullptr, MAPI_BEST_ACCESS,
-                       &type, folder.putUnknown());
-    return folder;
+    return openEntry<IMAPIFolder>(m_store.get(), id);
 }
 
 MapiPtr<IMAPIFolder> TestMaildirContacts::subtree()
 {
-    TagArray tags{PR_IPM_SUBTREE_ENTRYID};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    m_store->GetProps(tags.get(), 0, &count, value.put());
-    return open(binary(value.get()));
+    return open(binary(Props(m_store.get(), {PR_IPM_SUBTREE_ENTRYID})[0]));
 }
 
 QByteArray TestMaildirContacts::folderIdByName(const QString& name)
@@ -145,27 +136,15 @@ QByteArray TestMaildirContacts::folderIdByName(const QString& name)
     subtree()->GetHierarchyTable(0, table.put());
     RowSet rows;
     queryAll(table.get(), {PR_DISPLAY_NAME, PR_ENTRYID}, &rows);
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(&rows.row(i).lpProps[0]) == name) {
-            return binary(&rows.row(i).lpProps[1]);
-        }
-    }
-    return {};
+    return bytesWhere(rows, PR_DISPLAY_NAME, name);
 }
 
 QByteArray TestMaildirContacts::contactId(const QString& displayName)
 {
-    MapiPtr<IMAPIFolder> contacts = open(folderIdByName(QStringLiteral("Contacts")));
-    MapiPtr<IMAPITable> table;
-    contacts->GetContentsTable(0, table.put());
     RowSet rows;
-    queryAll(table.get(), {PR_DISPLAY_NAME, PR_ENTRYID}, &rows);
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(&rows.row(i).lpProps[0]) == displayName) {
-            return binary(&rows.row(i).lpProps[1]);
-        }
-    }
-    return {};
+    contents(open(folderIdByName(QStringLiteral("Contacts"))).get(), {PR_DISPLAY_NAME, PR_ENTRYID},
+             &rows);
+    return bytesWhere(rows, PR_DISPLAY_NAME, displayName);
 }
 
 void TestMaildirContacts::contactsFolderInHierarchy()
@@ -183,16 +162,9 @@ void TestMaildirContacts::contactsFolderInHierarchy()
     QCOMPARE(classes.value(QStringLiteral("Sent Items")), QStringLiteral("IPF.Note"));
 
     // The Inbox names the contacts folder, as the program looks it up.
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    QCOMPARE(m_store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
-    MapiPtr<IMAPIFolder> inbox =
-        open(QByteArray(reinterpret_cast<const char*>(inboxId.get()), static_cast<int>(size)));
-    TagArray tags{PR_IPM_CONTACT_ENTRYID};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), S_OK);
-    QByteArray fromInbox = binary(value.get());
+    Props value(open(inboxId(m_store.get())).get(), {PR_IPM_CONTACT_ENTRYID});
+    QCOMPARE(value.hr, S_OK);
+    QByteArray fromInbox = binary(value[0]);
     QByteArray fromTable = folderIdByName(QStringLiteral("Contacts"));
     ULONG same = 0;
     QCOMPARE(m_session->CompareEntryIDs(static_cast<ULONG>(fromInbox.size()), entryPtr(fromInbox),
@@ -203,10 +175,7 @@ void TestMaildirContacts::contactsFolderInHierarchy()
 
     MapiPtr<IMAPIFolder> contacts = open(fromTable);
     QVERIFY(contacts);
-    TagArray countTags{PR_CONTENT_COUNT, PR_CONTAINER_CLASS};
-    Buffer<SPropValue> counts;
-    QCOMPARE(contacts->GetProps(countTags.get(), 0, &count, counts.put()), S_OK);
-    QCOMPARE(counts.get()[0].Value.l, 4);
+    QCOMPARE(Props(contacts.get(), {PR_CONTENT_COUNT})[0]->Value.l, 4);
 }
 
 void TestMaildirContacts::contactsTable()
@@ -281,22 +250,17 @@ void TestMaildirContacts::contactProperties()
     QFETCH(ULONG, tag);
     QFETCH(QString, value);
 
-    QByteArray id = contactId(contact);
-    QVERIFY(!id.isEmpty());
     ULONG type = 0;
-    MapiPtr<IMessage> message;
-    QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                MAPI_BEST_ACCESS, &type, message.putUnknown()),
-             S_OK);
+    MapiPtr<IMessage> message =
+        openEntry<IMessage>(m_store.get(), contactId(contact), MAPI_BEST_ACCESS, &type);
+    QVERIFY(message);
     QCOMPARE(type, MAPI_MESSAGE);
     if (tag >= 0x8000 && tag <= 0xFFFF) {
         tag = namedTag(message.get(), static_cast<LONG>(tag));
     }
-    TagArray tags{tag};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(props.get()), value);
+    Props props(message.get(), {tag});
+    QCOMPARE(props.hr, S_OK);
+    QCOMPARE(text(props[0]), value);
 }
 
 void TestMaildirContacts::contactsFolderRefusesMail()
@@ -334,31 +298,11 @@ void TestMaildirContacts::contactsTableFollowsTheDirectory()
 
 void TestMaildirContacts::storeWithoutContacts()
 {
-    MapiPtr<IMAPITable> stores;
-    QCOMPARE(m_session->GetMsgStoresTable(0, stores.put()), S_OK);
-    RowSet rows;
-    QCOMPARE(queryAll(stores.get(), {PR_ENTRYID, PR_DISPLAY_NAME}, &rows), S_OK);
-    MapiPtr<IMsgStore> bare;
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(&rows.row(i).lpProps[1]) == QLatin1String("Bare")) {
-            QByteArray id = binary(&rows.row(i).lpProps[0]);
-            QCOMPARE(m_session->OpenMsgStore(0, static_cast<ULONG>(id.size()), entryPtr(id),
-                                             nullptr, MDB_WRITE, bare.put()),
-                     S_OK);
-        }
-    }
+    MapiPtr<IMsgStore> bare = openStore(m_session.get(), 1);
     QVERIFY(bare);
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    QCOMPARE(bare->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> inbox;
-    QCOMPARE(bare->OpenEntry(size, inboxId.get(), nullptr, 0, &type, inbox.putUnknown()), S_OK);
-    TagArray tags{PR_IPM_CONTACT_ENTRYID};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), MAPI_W_ERRORS_RETURNED);
-    QVERIFY(isError(value.get()));
+    Props value(openInbox(bare.get()).get(), {PR_IPM_CONTACT_ENTRYID});
+    QCOMPARE(value.hr, MAPI_W_ERRORS_RETURNED);
+    QVERIFY(isError(value[0]));
 }
 
 void TestMaildirContacts::createFolder_data()
@@ -406,15 +350,11 @@ void TestMaildirContacts::createFolder()
         return;
     }
     const QString dir = m_root + QLatin1Char('/') + directory;
-    QVERIFY(QFileInfo(dir + QStringLiteral("/cur")).isDir());
-    QVERIFY(QFileInfo(dir + QStringLiteral("/new")).isDir());
-    QVERIFY(QFileInfo(dir + QStringLiteral("/tmp")).isDir());
+    for (const char* sub : {"/cur", "/new", "/tmp"}) {
+        QVERIFY(QFileInfo(dir + QLatin1String(sub)).isDir());
+    }
     QVERIFY(QFileInfo::exists(dir + QStringLiteral("/maildirfolder")));
-    TagArray tags{PR_DISPLAY_NAME};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(created->GetProps(tags.get(), 0, &count, value.put()), S_OK);
-    QCOMPARE(text(value.get()), QString::fromUtf8(name));
+    QCOMPARE(text(Props(created.get(), {PR_DISPLAY_NAME})[0]), QString::fromUtf8(name));
 }
 
 void TestMaildirContacts::createFolderCollision()
@@ -428,13 +368,8 @@ void TestMaildirContacts::createFolderCollision()
     QCOMPARE(
         root->CreateFolder(FOLDER_GENERIC, "Twice", nullptr, nullptr, OPEN_IF_EXISTS, again.put()),
         S_OK);
-    TagArray tags{PR_ENTRYID};
-    Buffer<SPropValue> a;
-    Buffer<SPropValue> b;
-    ULONG count = 0;
-    QCOMPARE(first->GetProps(tags.get(), 0, &count, a.put()), S_OK);
-    QCOMPARE(again->GetProps(tags.get(), 0, &count, b.put()), S_OK);
-    QCOMPARE(binary(a.get()), binary(b.get()));
+    QCOMPARE(binary(Props(again.get(), {PR_ENTRYID})[0]),
+             binary(Props(first.get(), {PR_ENTRYID})[0]));
     QCOMPARE(root->CreateFolder(2, "Search", nullptr, nullptr, 0, again.put()), MAPI_E_NO_SUPPORT);
 }
 
@@ -451,13 +386,10 @@ void TestMaildirContacts::createdFolderTakesMessages()
     subject.Value.lpszA = const_cast<char*>("Filed here");
     QCOMPARE(message->SetProps(1, &subject, nullptr), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
-    MapiPtr<IMAPITable> table;
-    QCOMPARE(open(folderIdByName(QStringLiteral("Escalated")))->GetContentsTable(0, table.put()),
-             S_OK);
     RowSet rows;
-    QCOMPARE(queryAll(table.get(), {PR_SUBJECT}, &rows), S_OK);
-    QCOMPARE(rows.count(), 1u);
-    QCOMPARE(text(&rows.row(0).lpProps[0]), QStringLiteral("Filed here"));
+    QCOMPARE(contents(open(folderIdByName(QStringLiteral("Escalated"))).get(), {PR_SUBJECT}, &rows),
+             S_OK);
+    QCOMPARE(texts(rows), QStringList{"Filed here"});
 }
 
 void TestMaildirContacts::emptyFolder()

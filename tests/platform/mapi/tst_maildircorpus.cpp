@@ -3,6 +3,7 @@
 // contents table and opened as a message; every string must come back as clean UTF-8 and the
 // decodable parts must read as a person would expect.
 #include "MapiFixture.h"
+#include "PropValues.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
@@ -36,16 +37,9 @@ bool isClean(const QByteArray& utf8, bool multiLine)
 QByteArray readStream(IMAPIProp* object, ULONG tag)
 {
     MapiPtr<IStream> stream;
-    if (FAILED(object->OpenProperty(tag, &IID_IStream, 0, 0, stream.putUnknown()))) {
-        return {};
-    }
-    QByteArray out;
-    char chunk[4096];
-    ULONG read = 0;
-    while (SUCCEEDED(stream->Read(chunk, sizeof chunk, &read)) && read > 0) {
-        out.append(chunk, static_cast<int>(read));
-    }
-    return out;
+    return FAILED(object->OpenProperty(tag, &IID_IStream, 0, 0, stream.putUnknown()))
+               ? QByteArray()
+               : readAll(stream.get());
 }
 
 // A one-off entry id with 8-bit strings, laid out by hand: flags, the one-off provider uid,
@@ -143,10 +137,8 @@ void TestMaildirCorpus::checkStrings(const SPropValue* values, ULONG count, cons
 
 void TestMaildirCorpus::everyFileListedCleanly()
 {
-    MapiPtr<IMAPITable> table;
-    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
     RowSet rows;
-    QCOMPARE(queryAll(table.get(),
+    QCOMPARE(contents(m_inbox.get(),
                       {PR_ENTRYID, PR_SUBJECT, PR_SENT_REPRESENTING_NAME,
                        PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_DISPLAY_TO, PR_DISPLAY_CC,
                        PR_MESSAGE_DELIVERY_TIME, PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_SIZE,
@@ -163,20 +155,13 @@ void TestMaildirCorpus::everyFileListedCleanly()
 
 MapiPtr<IMessage> TestMaildirCorpus::open(const QString& corpusFile)
 {
-    MapiPtr<IMAPITable> table;
-    m_inbox->GetContentsTable(0, table.put());
     RowSet rows;
-    queryAll(table.get(), {PR_ENTRYID}, &rows);
+    contents(m_inbox.get(), {PR_ENTRYID}, &rows);
     const QByteArray unique = m_uniqueNames.value(corpusFile).toUtf8();
     for (ULONG i = 0; i < rows.count(); ++i) {
-        QByteArray id = binary(findValue(rows.row(i), PR_ENTRYID));
+        const QByteArray id = binary(findValue(rows.row(i), PR_ENTRYID));
         if (id.contains(unique)) {
-            ULONG type = 0;
-            MapiPtr<IMessage> message;
-            if (SUCCEEDED(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                             MAPI_BEST_ACCESS, &type, message.putUnknown()))) {
-                return message;
-            }
+            return reopen(m_store.get(), id);
         }
     }
     return {};
@@ -343,10 +328,8 @@ void TestMaildirCorpus::messageClass()
     QFETCH(QString, messageClass);
 
     // The contents table (through the summary index) and the opened message agree.
-    MapiPtr<IMAPITable> table;
-    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
     RowSet rows;
-    QCOMPARE(queryAll(table.get(), {PR_ENTRYID, PR_MESSAGE_CLASS}, &rows), S_OK);
+    QCOMPARE(contents(m_inbox.get(), {PR_ENTRYID, PR_MESSAGE_CLASS}, &rows), S_OK);
     const QByteArray unique = m_uniqueNames.value(file).toUtf8();
     QString listed;
     for (ULONG i = 0; i < rows.count(); ++i) {
@@ -357,38 +340,25 @@ void TestMaildirCorpus::messageClass()
     QCOMPARE(listed, messageClass);
     MapiPtr<IMessage> message = open(file);
     QVERIFY(message);
-    TagArray tags{PR_MESSAGE_CLASS};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, value.put()), S_OK);
-    QCOMPARE(text(value.get()), messageClass);
+    QCOMPARE(text(Props(message.get(), {PR_MESSAGE_CLASS})[0]), messageClass);
 }
 
 void TestMaildirCorpus::replyToAndThread()
 {
     MapiPtr<IMessage> message = open(QStringLiteral("reply-to-and-thread.eml"));
     QVERIFY(message);
-    TagArray tags{PR_SENSITIVITY,
-                  PR_READ_RECEIPT_REQUESTED,
-                  PR_CONVERSATION_TOPIC,
-                  PR_CONVERSATION_INDEX,
-                  PR_NORMALIZED_SUBJECT,
-                  PR_REPLY_RECIPIENT_NAMES,
-                  PR_REPLY_RECIPIENT_ENTRIES,
-                  PR_SENDER_ADDRTYPE,
-                  PR_SENDER_SEARCH_KEY,
-                  PR_SENDER_ENTRYID,
-                  PR_SENT_REPRESENTING_ENTRYID,
-                  PR_INTERNET_MESSAGE_ID};
-    Buffer<SPropValue> v;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, v.put()), S_OK);
-    QCOMPARE(v.get()[0].Value.l, LONG(SENSITIVITY_PRIVATE));
-    QVERIFY(v.get()[1].Value.b);
-    QCOMPARE(text(&v.get()[2]), QStringLiteral("Printer jams"));
-    QCOMPARE(binary(&v.get()[3]).toBase64(), QByteArray("AdmgowABESIzRFVmd4iZqrvM3e7/AA=="));
-    QCOMPARE(text(&v.get()[4]), QStringLiteral("Printer jams"));
-    QCOMPARE(text(&v.get()[5]), QStringLiteral("Help Desk; Lee, Ann"));
+    Props v(message.get(),
+            {PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_CONVERSATION_TOPIC,
+             PR_CONVERSATION_INDEX, PR_NORMALIZED_SUBJECT, PR_REPLY_RECIPIENT_NAMES,
+             PR_REPLY_RECIPIENT_ENTRIES, PR_SENDER_ADDRTYPE, PR_SENDER_SEARCH_KEY,
+             PR_SENDER_ENTRYID, PR_SENT_REPRESENTING_ENTRYID, PR_INTERNET_MESSAGE_ID});
+    QCOMPARE(v.hr, S_OK);
+    QCOMPARE(v[0]->Value.l, LONG(SENSITIVITY_PRIVATE));
+    QVERIFY(v[1]->Value.b);
+    QCOMPARE(text(v[2]), QStringLiteral("Printer jams"));
+    QCOMPARE(binary(v[3]).toBase64(), QByteArray("AdmgowABESIzRFVmd4iZqrvM3e7/AA=="));
+    QCOMPARE(text(v[4]), QStringLiteral("Printer jams"));
+    QCOMPARE(text(v[5]), QStringLiteral("Help Desk; Lee, Ann"));
     // A flat entry list: count, size, then each entry's size and bytes padded to 4.
     const QByteArray first = oneOff("Help Desk", "desk@example.com");
     const QByteArray second = oneOff("Lee, Ann", "ann@example.org");
@@ -399,20 +369,18 @@ void TestMaildirCorpus::replyToAndThread()
         entries += QByteArray((4 - entries.size() % 4) % 4, '\0');
     }
     const quint32 header[] = {qToLittleEndian(2u), qToLittleEndian(quint32(entries.size()))};
-    QCOMPARE(binary(&v.get()[6]),
+    QCOMPARE(binary(v[6]),
              QByteArray(reinterpret_cast<const char*>(header), sizeof header) + entries);
-    QCOMPARE(text(&v.get()[7]), QStringLiteral("SMTP"));
-    QCOMPARE(binary(&v.get()[8]), QByteArray("SMTP:DESK@EXAMPLE.COM", 22));
-    QCOMPARE(binary(&v.get()[9]), first);
-    QCOMPARE(binary(&v.get()[10]), oneOff("Ann Lee", "ann@example.org"));
-    QCOMPARE(text(&v.get()[11]), QStringLiteral("<thread-1@example.org>"));
+    QCOMPARE(text(v[7]), QStringLiteral("SMTP"));
+    QCOMPARE(binary(v[8]), QByteArray("SMTP:DESK@EXAMPLE.COM", 22));
+    QCOMPARE(binary(v[9]), first);
+    QCOMPARE(binary(v[10]), oneOff("Ann Lee", "ann@example.org"));
+    QCOMPARE(text(v[11]), QStringLiteral("<thread-1@example.org>"));
 
     // The message list's columns come from the summary index.
-    MapiPtr<IMAPITable> table;
-    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
     RowSet rows;
     QCOMPARE(
-        queryAll(table.get(),
+        contents(m_inbox.get(),
                  {PR_SUBJECT, PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_REPLY_RECIPIENT_NAMES},
                  &rows),
         S_OK);

@@ -189,20 +189,14 @@ void TestMaildirIntegrity::cleanupTestCase()
 
 QStringList TestMaildirIntegrity::subjects(IMAPIFolder* folder, QByteArray* firstId)
 {
-    MapiPtr<IMAPITable> contents;
     RowSet rows;
-    QStringList result;
-    if (folder->GetContentsTable(0, contents.put()) != S_OK ||
-        queryAll(contents.get(), {PR_ENTRYID, PR_SUBJECT}, &rows) != S_OK) {
+    if (contents(folder, {PR_ENTRYID, PR_SUBJECT}, &rows) != S_OK) {
         return {QStringLiteral("no table")};
-    }
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        result << text(findValue(rows.row(i), PR_SUBJECT));
     }
     if (firstId && rows.count() > 0) {
         *firstId = binary(findValue(rows.row(0), PR_ENTRYID));
     }
-    return result;
+    return texts(rows);
 }
 
 void TestMaildirIntegrity::resaveKeepsOneFile_data()
@@ -228,11 +222,8 @@ void TestMaildirIntegrity::resaveKeepsOneFile()
     MapiPtr<IMAPIFolder> folder = openInbox(m_support.get());
     QByteArray id;
     QCOMPARE(subjects(folder.get(), &id), QStringList{QStringLiteral("Draft")});
-    MapiPtr<IMessage> draft;
-    ULONG type = 0;
-    QCOMPARE(m_support->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_MODIFY,
-                                  &type, draft.putUnknown()),
-             S_OK);
+    MapiPtr<IMessage> draft = openEntry<IMessage>(m_support.get(), id, MAPI_MODIFY);
+    QVERIFY(draft);
     Values values;
     values.text(PR_SUBJECT, QStringLiteral("Edited")).number(PR_MESSAGE_FLAGS, flags);
     QCOMPARE(values.applyTo(draft.get()), S_OK);
@@ -283,11 +274,7 @@ void TestMaildirIntegrity::copiesOfOneNameReadAsOne()
     QByteArray id;
     QCOMPARE(subjects(folder.get(), &id), QStringList{QStringLiteral("New")});
     QCOMPARE(subjects(folder.get()), QStringList{QStringLiteral("New")}); // from the index
-    Buffer<SPropValue> count;
-    ULONG n = 0;
-    TagArray tags{PR_CONTENT_COUNT};
-    QCOMPARE(folder->GetProps(tags.get(), 0, &n, count.put()), S_OK);
-    QCOMPARE(count.get()->Value.l, 1);
+    QCOMPARE(Props(folder.get(), {PR_CONTENT_COUNT})[0]->Value.l, 1);
 
     SBinary entry{static_cast<ULONG>(id.size()), reinterpret_cast<LPBYTE>(id.data())};
     ENTRYLIST list{1, &entry};
@@ -302,11 +289,8 @@ void TestMaildirIntegrity::copiesOfOneNameReadAsOne()
         QCOMPARE(subjects(folder.get()), QStringList());
         QCOMPARE(subjects(sent.get()), QStringList{QStringLiteral("New")});
     } else if (action == QLatin1String("save")) {
-        MapiPtr<IMessage> opened;
-        ULONG type = 0;
-        QCOMPARE(m_support->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr,
-                                      MAPI_MODIFY, &type, opened.putUnknown()),
-                 S_OK);
+        MapiPtr<IMessage> opened = openEntry<IMessage>(m_support.get(), id, MAPI_MODIFY);
+        QVERIFY(opened);
         QCOMPARE(opened->SaveChanges(0), S_OK);
         QCOMPARE(filesIn(inbox(QStringLiteral("cur"))).size() +
                      filesIn(inbox(QStringLiteral("new"))).size(),

@@ -131,11 +131,10 @@ private Q_SLOTS:
 private:
     void logon();
     void relogon();
-    MapiPtr<IMessage> reopen(QByteArray id);
+    MapiPtr<IMessage> reopen(QByteArray id) { return mapitest::reopen(m_store.get(), id); }
     QByteArray saveNew(Values* values);
     HRESULT idsOf(IMAPIProp* object, std::vector<TestName> list, ULONG flags,
                   std::vector<ULONG>* ids);
-    QByteArray readAll(IStream* stream, ULONG chunk);
 
     QTemporaryDir m_dir;
     MapiPtr<IMAPISession> m_session;
@@ -178,15 +177,6 @@ void TestMaildirNames::relogon()
     logon();
 }
 
-MapiPtr<IMessage> TestMaildirNames::reopen(QByteArray id)
-{
-    MapiPtr<IMessage> message;
-    ULONG type = 0;
-    m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS,
-                       &type, message.putUnknown());
-    return message;
-}
-
 QByteArray TestMaildirNames::saveNew(Values* values)
 {
     MapiPtr<IMAPIFolder> folder = openInbox(m_store.get());
@@ -207,22 +197,6 @@ HRESULT TestMaildirNames::idsOf(IMAPIProp* object, std::vector<TestName> list, U
     const HRESULT hr = object->GetIDsFromNames(names.count(), names.get(), flags, tags.put());
     *ids = tagsOf(tags.get());
     return hr;
-}
-
-QByteArray TestMaildirNames::readAll(IStream* stream, ULONG chunk)
-{
-    QByteArray all;
-    QByteArray buffer(static_cast<int>(chunk), '\0');
-    for (;;) {
-        ULONG got = 0;
-        if (stream->Read(buffer.data(), chunk, &got) != S_OK || got > chunk) {
-            return "<read failed>";
-        }
-        if (got == 0) {
-            return all;
-        }
-        all += buffer.left(static_cast<int>(got));
-    }
 }
 
 void TestMaildirNames::idsStableAcrossSessions_data()
@@ -487,17 +461,13 @@ void TestMaildirNames::namedValueSurvivesSave()
     QCOMPARE(idsOf(m_store.get(), {named(PS_PUBLIC_STRINGS, "Ticket")}, 0, &again), S_OK);
     MapiPtr<IMessage> message = reopen(entryId);
     QVERIFY(message);
-    TagArray asked{PROP_TAG(type, PROP_ID(again[0]))};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(asked.get(), 0, &count, value.put()), S_OK);
-    QCOMPARE(value.get()->ulPropTag, tag);
+    Props value(message.get(), {PROP_TAG(type, PROP_ID(again[0]))});
+    QCOMPARE(value.hr, S_OK);
+    QCOMPARE(value[0]->ulPropTag, tag);
     if (type == PT_STRING8) {
-        QCOMPARE(QString::fromUtf8(value.get()->Value.lpszA), text);
-    } else if (type == PT_BOOLEAN) {
-        QCOMPARE(int(value.get()->Value.b), number);
+        QCOMPARE(QString::fromUtf8(value[0]->Value.lpszA), text);
     } else {
-        QCOMPARE(int(value.get()->Value.l), number);
+        QCOMPARE(type == PT_BOOLEAN ? int(value[0]->Value.b) : int(value[0]->Value.l), number);
     }
 }
 
@@ -614,11 +584,9 @@ void TestMaildirNames::streamWriteCommitSave()
         QCOMPARE(stream->Commit(0), S_OK);
     }
     // Committed: the message has it before the save, as after SetProps.
-    TagArray asked{textTag};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(asked.get(), 0, &count, value.put()), S_OK);
-    QCOMPARE(QByteArray(value.get()->Value.lpszA), expected);
+    Props value(message.get(), {textTag});
+    QCOMPARE(value.hr, S_OK);
+    QCOMPARE(QByteArray(value[0]->Value.lpszA), expected);
     QCOMPARE(message->SaveChanges(0), S_OK);
     message.reset();
 

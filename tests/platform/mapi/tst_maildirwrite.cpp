@@ -209,43 +209,29 @@ void TestMaildirWrite::saveAndReopen()
 
     MapiPtr<IMessage> again = reopen(m_support.get(), id);
     QVERIFY(again);
-    TagArray tags{PR_SUBJECT,
-                  PR_BODY,
-                  PR_BODY_HTML,
-                  PR_SENT_REPRESENTING_NAME,
-                  PR_SENT_REPRESENTING_EMAIL_ADDRESS,
-                  PR_SENDER_NAME,
-                  PR_SENDER_EMAIL_ADDRESS,
-                  PR_IMPORTANCE,
-                  PR_SENSITIVITY,
-                  PR_MESSAGE_FLAGS,
-                  PR_MESSAGE_CLASS,
-                  PR_CONVERSATION_TOPIC,
-                  PR_CONVERSATION_INDEX,
-                  PR_READ_RECEIPT_REQUESTED,
-                  PR_CLIENT_SUBMIT_TIME,
-                  PR_CREATION_TIME,
-                  PR_MESSAGE_DELIVERY_TIME};
-    Buffer<SPropValue> got;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(again->GetProps(tags.get(), 0, &count, got.put())));
-    const SPropValue* v = got.get();
-    QCOMPARE(text(&v[0]), subject);
-    QCOMPARE(text(&v[1]), body);
-    QCOMPARE(text(&v[2]), html);
+    Props v(again.get(),
+            {PR_SUBJECT, PR_BODY, PR_BODY_HTML, PR_SENT_REPRESENTING_NAME,
+             PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_SENDER_NAME, PR_SENDER_EMAIL_ADDRESS,
+             PR_IMPORTANCE, PR_SENSITIVITY, PR_MESSAGE_FLAGS, PR_MESSAGE_CLASS,
+             PR_CONVERSATION_TOPIC, PR_CONVERSATION_INDEX, PR_READ_RECEIPT_REQUESTED,
+             PR_CLIENT_SUBMIT_TIME, PR_CREATION_TIME, PR_MESSAGE_DELIVERY_TIME});
+    QVERIFY(SUCCEEDED(v.hr));
+    QCOMPARE(text(v[0]), subject);
+    QCOMPARE(text(v[1]), body);
+    QCOMPARE(text(v[2]), html);
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(text(&v[3 + i]), fromAndSender[i]);
+        QCOMPARE(text(v[3 + i]), fromAndSender[i]);
     }
-    QCOMPARE(v[7].Value.l, importance);
-    QCOMPARE(v[8].Value.l, sensitivity);
-    QCOMPARE(v[9].Value.l & LONG(MSGFLAG_READ | MSGFLAG_UNSENT), flags);
-    QCOMPARE(text(&v[10]), messageClass);
-    QCOMPARE(text(&v[11]), subject);
-    QCOMPARE(binary(&v[12]), conversationIndex);
-    QCOMPARE(bool(v[13].Value.b), receipt);
-    QCOMPARE(fileTime(&v[14]), fileTimeOf(kSubmitted));
-    QCOMPARE(fileTime(&v[15]), fileTimeOf(created));
-    QCOMPARE(fileTime(&v[16]), fileTimeOf(kSubmitted.addSecs(60)));
+    QCOMPARE(v[7]->Value.l, importance);
+    QCOMPARE(v[8]->Value.l, sensitivity);
+    QCOMPARE(v[9]->Value.l & LONG(MSGFLAG_READ | MSGFLAG_UNSENT), flags);
+    QCOMPARE(text(v[10]), messageClass);
+    QCOMPARE(text(v[11]), subject);
+    QCOMPARE(binary(v[12]), conversationIndex);
+    QCOMPARE(bool(v[13]->Value.b), receipt);
+    QCOMPARE(fileTime(v[14]), fileTimeOf(kSubmitted));
+    QCOMPARE(fileTime(v[15]), fileTimeOf(created));
+    QCOMPARE(fileTime(v[16]), fileTimeOf(kSubmitted.addSecs(60)));
 }
 
 void TestMaildirWrite::deletedPropertiesStayDeleted()
@@ -264,15 +250,13 @@ void TestMaildirWrite::deletedPropertiesStayDeleted()
     QCOMPARE(message->DeleteProps(remove.get(), nullptr), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
     message = reopen(m_support.get(), id);
-    TagArray tags{PR_SENSITIVITY, PR_BODY, PR_ORIGINAL_AUTHOR_NAME, PR_SUBJECT};
-    Buffer<SPropValue> got;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), MAPI_W_ERRORS_RETURNED);
+    Props got(message.get(), {PR_SENSITIVITY, PR_BODY, PR_ORIGINAL_AUTHOR_NAME, PR_SUBJECT});
+    QCOMPARE(got.hr, MAPI_W_ERRORS_RETURNED);
     // Without its header a message is of normal sensitivity.
-    QCOMPARE(got.get()[0].Value.l, LONG(0));
-    QVERIFY(isError(&got.get()[1]));
-    QVERIFY(isError(&got.get()[2]));
-    QCOMPARE(text(&got.get()[3]), QStringLiteral("Keep me"));
+    QCOMPARE(got[0]->Value.l, LONG(0));
+    QVERIFY(isError(got[1]));
+    QVERIFY(isError(got[2]));
+    QCOMPARE(text(got[3]), QStringLiteral("Keep me"));
 }
 
 void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
@@ -311,10 +295,8 @@ void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
 
     const QStringList files = filesIn(cur(QStringLiteral("support"), QStringLiteral(".Outbox")));
     QCOMPARE(files.size(), 1);
-    QFile file(cur(QStringLiteral("support"), QStringLiteral(".Outbox")) + QLatin1Char('/') +
-               files[0]);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
+    const QByteArray written = fileContent(
+        cur(QStringLiteral("support"), QStringLiteral(".Outbox")) + QLatin1Char('/') + files[0]);
     for (const char* header :
          {"Sensitivity: Company-Confidential", "Disposition-Notification-To: help@example.com",
           "Thread-Topic: Licence", "Thread-Index: AdmgowABESIzRFVmd4iZqrvM3e7/AA==",
@@ -328,17 +310,16 @@ void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
 
     message = reopen(m_support.get(), id);
     QVERIFY(message);
-    TagArray tags{PR_SENSITIVITY,        PR_READ_RECEIPT_REQUESTED,  PR_CONVERSATION_TOPIC,
-                  PR_CONVERSATION_INDEX, PR_REPLY_RECIPIENT_ENTRIES, PR_REPLY_RECIPIENT_NAMES};
-    Buffer<SPropValue> got;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), S_OK);
-    QCOMPARE(got.get()[0].Value.l, LONG(SENSITIVITY_COMPANY_CONFIDENTIAL));
-    QVERIFY(got.get()[1].Value.b);
-    QCOMPARE(text(&got.get()[2]), QStringLiteral("Licence"));
-    QCOMPARE(binary(&got.get()[3]), index);
-    QCOMPARE(binary(&got.get()[4]), flat);
-    QCOMPARE(text(&got.get()[5]), QStringLiteral("Help Desk; Ann"));
+    Props got(message.get(),
+              {PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_CONVERSATION_TOPIC,
+               PR_CONVERSATION_INDEX, PR_REPLY_RECIPIENT_ENTRIES, PR_REPLY_RECIPIENT_NAMES});
+    QCOMPARE(got.hr, S_OK);
+    QCOMPARE(got[0]->Value.l, LONG(SENSITIVITY_COMPANY_CONFIDENTIAL));
+    QVERIFY(got[1]->Value.b);
+    QCOMPARE(text(got[2]), QStringLiteral("Licence"));
+    QCOMPARE(binary(got[3]), index);
+    QCOMPARE(binary(got[4]), flat);
+    QCOMPARE(text(got[5]), QStringLiteral("Help Desk; Ann"));
 }
 
 void TestMaildirWrite::readFlags_data()
@@ -380,11 +361,9 @@ void TestMaildirWrite::readFlags()
         MapiPtr<IMessage> message = reopen(m_support.get(), one);
         QVERIFY(message);
         QCOMPARE(message->SetReadFlag(static_cast<ULONG>(callFlags)), S_OK);
-        TagArray tags{PR_MESSAGE_FLAGS};
-        Buffer<SPropValue> got;
-        ULONG count = 0;
-        QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), S_OK);
-        QCOMPARE(got.get()->Value.l & LONG(MSGFLAG_READ | MSGFLAG_UNSENT), messageFlags);
+        QCOMPARE(Props(message.get(), {PR_MESSAGE_FLAGS})[0]->Value.l &
+                     LONG(MSGFLAG_READ | MSGFLAG_UNSENT),
+                 messageFlags);
     } else {
         QCOMPARE(sent->SetReadFlags(wholeFolder ? nullptr : &list, 0, nullptr,
                                     static_cast<ULONG>(callFlags)),
@@ -409,11 +388,9 @@ void TestMaildirWrite::readFlags()
     for (const auto& [id, flags] : {std::pair{one, messageFlags}, std::pair{two, otherFlags}}) {
         MapiPtr<IMessage> message = reopen(m_support.get(), id);
         QVERIFY(message);
-        TagArray tags{PR_MESSAGE_FLAGS};
-        Buffer<SPropValue> got;
-        ULONG count = 0;
-        QCOMPARE(message->GetProps(tags.get(), 0, &count, got.put()), S_OK);
-        QCOMPARE(got.get()->Value.l & LONG(MSGFLAG_READ | MSGFLAG_UNSENT), flags);
+        QCOMPARE(Props(message.get(), {PR_MESSAGE_FLAGS})[0]->Value.l &
+                     LONG(MSGFLAG_READ | MSGFLAG_UNSENT),
+                 flags);
     }
 }
 
@@ -493,10 +470,8 @@ void TestMaildirWrite::copyAndMove()
     QVERIFY(dest[0] != unique);
     QCOMPARE(filesIn(source).size(), move ? 0 : 1);
 
-    MapiPtr<IMAPITable> contents;
-    QCOMPARE(sent->GetContentsTable(0, contents.put()), S_OK);
     RowSet rows;
-    QCOMPARE(queryAll(contents.get(), {PR_ENTRYID, PR_SUBJECT}, &rows), S_OK);
+    QCOMPARE(contents(sent.get(), {PR_ENTRYID, PR_SUBJECT}, &rows), S_OK);
     QCOMPARE(rows.count(), 1u);
     QCOMPARE(text(findValue(rows.row(0), PR_SUBJECT)), QString::fromUtf8("Übertragen"));
     MapiPtr<IMessage> copy = reopen(destStore, binary(findValue(rows.row(0), PR_ENTRYID)));
@@ -505,13 +480,10 @@ void TestMaildirWrite::copyAndMove()
     QCOMPARE(destStore->GetIDsFromNames(1, ticketName, 0, ids.put()), S_OK);
     const ULONG destTag = CHANGE_PROP_TYPE(ids.get()->aulPropTag[0], PT_STRING8);
     QCOMPARE(PROP_ID(destTag) != PROP_ID(supportTag), otherStore);
-    TagArray tags{destTag, supportTag};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(copy->GetProps(tags.get(), 0, &count, props.put())));
-    QCOMPARE(text(&props.get()[0]), QStringLiteral("T-7"));
+    Props props(copy.get(), {destTag, supportTag});
+    QCOMPARE(text(props[0]), QStringLiteral("T-7"));
     if (otherStore) {
-        QVERIFY(isError(&props.get()[1])); // nothing left under the other store's id
+        QVERIFY(isError(props[1])); // nothing left under the other store's id
     }
 }
 
@@ -522,10 +494,8 @@ void TestMaildirWrite::failedWriteKeepsOldFile()
     const QString dir = cur(QStringLiteral("support"), QStringLiteral(".Outbox"));
     const QStringList before = filesIn(dir);
     QCOMPARE(before.size(), 1);
-    QFile file(dir + QLatin1Char('/') + before[0]);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray content = file.readAll();
-    file.close();
+    const QString path = dir + QLatin1Char('/') + before[0];
+    const QByteArray content = fileContent(path);
 
     MapiPtr<IMessage> message = reopen(m_support.get(), id);
     Values values;
@@ -546,8 +516,7 @@ void TestMaildirWrite::failedWriteKeepsOldFile()
 
     QVERIFY(FAILED(hr));
     QCOMPARE(filesIn(dir), before);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), content);
+    QCOMPARE(fileContent(path), content);
     QVERIFY(filesIn(m_dir.filePath(QStringLiteral("support/.Outbox/tmp"))).isEmpty());
 
     // With room again the same save goes through.
@@ -609,12 +578,9 @@ void TestMaildirWrite::recipients()
     MapiPtr<IMessage> again = reopen(m_support.get(), id);
     QVERIFY(again);
     QCOMPARE(recipientLines(again.get()), expected);
-    TagArray tags{PR_DISPLAY_TO, PR_DISPLAY_CC};
-    Buffer<SPropValue> got;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(again->GetProps(tags.get(), 0, &count, got.put())));
-    QCOMPARE(text(&got.get()[0]), displayTo);
-    QCOMPARE(text(&got.get()[1]), displayCc);
+    Props got(again.get(), {PR_DISPLAY_TO, PR_DISPLAY_CC});
+    QCOMPARE(text(got[0]), displayTo);
+    QCOMPARE(text(got[1]), displayCc);
 }
 
 void TestMaildirWrite::resaveReceived_data()
@@ -649,10 +615,8 @@ void TestMaildirWrite::resaveReceived()
                            QStringLiteral("1709544600.M1P1Q1.host:2,S"), content, kSubmitted);
     MapiPtr<IMAPIFolder> inbox = openInbox(m_support.get());
     QVERIFY(inbox);
-    MapiPtr<IMAPITable> contents;
     RowSet rows;
-    QCOMPARE(inbox->GetContentsTable(0, contents.put()), S_OK);
-    QCOMPARE(queryAll(contents.get(), {PR_ENTRYID}, &rows), S_OK);
+    QCOMPARE(contents(inbox.get(), {PR_ENTRYID}, &rows), S_OK);
     QCOMPARE(rows.count(), 1u);
     MapiPtr<IMessage> message = reopen(m_support.get(), binary(&rows.row(0).lpProps[0]));
     QVERIFY(message);
@@ -661,9 +625,7 @@ void TestMaildirWrite::resaveReceived()
     QCOMPARE(values.applyTo(message.get()), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
 
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
+    const QByteArray written = fileContent(path);
     for (const char* kept : {"Received: from mx.example.org", "Message-ID: <a1@example.org>",
                              "References: <a0@", "X-Mailer: Something", "Carl <carl@example.org>",
                              "Support <help@example.com>", "Subject: Printer jams [triaged]"}) {

@@ -1,6 +1,7 @@
 // Notifications from the mail library: table events after Restrict/SortTable/SetColumns, rows
-// changed by another process and by the library itself, restrictions, new messages and folders
-// reported by the store, and Unadvise dropping what is already queued.
+// changed by another process and by the library itself (also between opening a table and
+// advising it), restrictions, new messages and folders reported by the store, and Unadvise
+// dropping what is already queued.
 #include "NotifySink.h"
 #include "PropValues.h"
 #include "RestrictionBuilder.h"
@@ -23,23 +24,9 @@ void readRows(IMAPITable* table, RowSet* rows)
     QCOMPARE(table->QueryRows(0x0FFFFFFF, TBL_NOADVANCE, rows->put()), S_OK);
 }
 
-QStringList subjects(const RowSet& rows)
-{
-    QStringList all;
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        all << text(findValue(rows.row(i), PR_SUBJECT));
-    }
-    return all;
-}
-
 QByteArray keyOf(const RowSet& rows, const QString& subject)
 {
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(findValue(rows.row(i), PR_SUBJECT)) == subject) {
-            return binary(findValue(rows.row(i), PR_INSTANCE_KEY));
-        }
-    }
-    return {};
+    return bytesWhere(rows, PR_SUBJECT, subject, PR_INSTANCE_KEY);
 }
 
 } // namespace
@@ -53,6 +40,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void cleanupTestCase();
+    void changesBeforeAdviseAreEvents_data();
+    void changesBeforeAdviseAreEvents();
     void doneEventsAfterReturn_data();
     void doneEventsAfterReturn();
     void otherProcess_data();
@@ -75,16 +64,18 @@ private Q_SLOTS:
 private:
     QString inboxDir() const { return m_dir.filePath(QStringLiteral("support")); }
     QString otherDir() const { return inboxDir() + QStringLiteral("/.Other"); }
-    MapiPtr<IMAPIFolder> openFolder(QByteArray id);
-    QByteArray inboxId();
     QByteArray otherId();
     MapiPtr<IMAPITable> advisedInbox(RecordingSink* sink, ULONG* connection = nullptr);
     QByteArray entryIdOf(const QString& subject);
+    // The one event a change brought, once nothing else follows.
+    std::vector<Seen> rowEventsSettled(RecordingSink* sink);
 
     QTemporaryDir m_dir;
     MapiPtr<IMAPISession> m_session;
     MapiPtr<IMsgStore> m_store;
     MapiPtr<IMAPIFolder> m_inbox;
+    RecordingSink* m_sink = nullptr;
+    MapiPtr<RecordingSink> m_sinkOwner;
 };
 
 void TestMapiNotify::initTestCase()
@@ -117,13 +108,15 @@ void TestMapiNotify::init()
     QCOMPARE(newSession("Test", &m_session), S_OK);
     m_store = openStore(m_session.get());
     QVERIFY(m_store);
-    m_inbox = openFolder(inboxId());
+    m_inbox = openInbox(m_store.get());
     QVERIFY(m_inbox);
+    m_sink = new RecordingSink;
+    m_sinkOwner = MapiPtr<RecordingSink>(m_sink);
 }
 
 void TestMapiNotify::cleanup()
 {
-    endSession(&m_session, &m_inbox, &m_store);
+    endSession(&m_session, &m_inbox, &m_store, &m_sinkOwner);
     QTest::qWait(20); // let deferred deletions of the connections run
 }
 
@@ -132,36 +125,14 @@ void TestMapiNotify::cleanupTestCase()
     api().MAPIUninitialize();
 }
 
-QByteArray TestMapiNotify::inboxId()
-{
-    Buffer<ENTRYID> id;
-    ULONG size = 0;
-    m_store->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr);
-    return QByteArray(reinterpret_cast<const char*>(id.get()), static_cast<int>(size));
-}
-
 QByteArray TestMapiNotify::otherId()
 {
-    MapiPtr<IMAPIFolder> root = openFolder(QByteArray());
+    MapiPtr<IMAPIFolder> root = openEntry<IMAPIFolder>(m_store.get(), {});
     MapiPtr<IMAPITable> hierarchy;
     RowSet rows;
     root->GetHierarchyTable(0, hierarchy.put());
     queryAll(hierarchy.get(), {PR_ENTRYID, PR_DISPLAY_NAME}, &rows);
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(findValue(rows.row(i), PR_DISPLAY_NAME)) == QLatin1String("Other")) {
-            return binary(findValue(rows.row(i), PR_ENTRYID));
-        }
-    }
-    return {};
-}
-
-MapiPtr<IMAPIFolder> TestMapiNotify::openFolder(QByteArray id)
-{
-    MapiPtr<IMAPIFolder> folder;
-    ULONG type = 0;
-    m_store->OpenEntry(static_cast<ULONG>(id.size()), id.isEmpty() ? nullptr : entryPtr(id),
-                       nullptr, MAPI_MODIFY, &type, folder.putUnknown());
-    return folder;
+    return bytesWhere(rows, PR_DISPLAY_NAME, QStringLiteral("Other"));
 }
 
 // The Inbox's contents table sorted by delivery time, with the sink advised.
@@ -183,16 +154,63 @@ MapiPtr<IMAPITable> TestMapiNotify::advisedInbox(RecordingSink* sink, ULONG* con
 
 QByteArray TestMapiNotify::entryIdOf(const QString& subject)
 {
-    MapiPtr<IMAPITable> table;
     RowSet rows;
-    m_inbox->GetContentsTable(0, table.put());
-    queryAll(table.get(), {PR_ENTRYID, PR_SUBJECT}, &rows);
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(findValue(rows.row(i), PR_SUBJECT)) == subject) {
-            return binary(findValue(rows.row(i), PR_ENTRYID));
-        }
+    contents(m_inbox.get(), {PR_ENTRYID, PR_SUBJECT}, &rows);
+    return bytesWhere(rows, PR_SUBJECT, subject);
+}
+
+std::vector<Seen> TestMapiNotify::rowEventsSettled(RecordingSink* sink)
+{
+    [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(!sink->rowEvents().empty(), kLatencyMs);
+    }();
+    QTest::qWait(150);
+    return sink->rowEvents();
+}
+
+void TestMapiNotify::changesBeforeAdviseAreEvents_data()
+{
+    // The Inbox is the current folder; a rewritten file keeps its time, so only its size tells.
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<ULONG>("event"); // 0: none at all
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("nothing") << "true" << ULONG{0} << QString();
+    QTest::newRow("flags") << "mv cur/1.a:2, cur/1.a:2,S" << TABLE_ROW_MODIFIED << "A";
+    QTest::newRow("added") << "printf 'Subject: C\\r\\n\\r\\nHi.\\r\\n' > cur/2.c:2,"
+                           << TABLE_ROW_ADDED << "C";
+    QTest::newRow("deleted") << "rm cur/3.b:2," << TABLE_ROW_DELETED << QString();
+    QTest::newRow("rewritten") << "printf 'Subject: B again\\r\\n\\r\\nHello.\\r\\n' > tmp/b "
+                                  "&& touch -r cur/3.b:2, tmp/b && mv tmp/b cur/3.b:2,"
+                               << TABLE_ROW_MODIFIED << "B again";
+    QTest::newRow("touched") << "touch -d 2024-03-20T09:00Z cur/1.a:2," << TABLE_ROW_MODIFIED
+                             << "A";
+}
+
+// A contents table reads its folder only when first advised: what changed between opening
+// the table and advising it still comes as events, and nothing else does.
+void TestMapiNotify::changesBeforeAdviseAreEvents()
+{
+    QFETCH(QString, command);
+    QFETCH(ULONG, event);
+    QFETCH(QString, subject);
+    MapiPtr<IMAPITable> table;
+    QCOMPARE(m_inbox->GetContentsTable(0, table.put()), S_OK);
+    TagArray columns{PR_INSTANCE_KEY, PR_ENTRYID, PR_SUBJECT, PR_MESSAGE_FLAGS};
+    QCOMPARE(table->SetColumns(columns.get(), 0), S_OK);
+    QCOMPARE(shell(QStringLiteral("cd '%1' && %2").arg(inboxDir(), command)), 0);
+    ULONG connection = 0;
+    QCOMPARE(table->Advise(fnevTableModified, m_sink, &connection), S_OK);
+    if (event == 0) {
+        QTest::qWait(300);
+        QVERIFY(m_sink->rowEvents().empty());
+        return;
     }
-    return {};
+    const std::vector<Seen> events = rowEventsSettled(m_sink);
+    QCOMPARE(events.size(), std::size_t(1));
+    QCOMPARE(events[0].tableEvent, event);
+    if (!subject.isEmpty()) {
+        QCOMPARE(events[0].subject, subject);
+    }
 }
 
 void TestMapiNotify::doneEventsAfterReturn_data()
@@ -209,8 +227,7 @@ void TestMapiNotify::doneEventsAfterReturn()
 {
     QFETCH(QByteArray, call);
     QFETCH(ULONG, event);
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     RestrictionBuilder b;
@@ -279,23 +296,17 @@ void TestMapiNotify::otherProcess()
     QFETCH(LONG, flags);
     QFETCH(QStringList, after);
 
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     RowSet before;
     readRows(table.get(), &before);
-    QCOMPARE(subjects(before), (QStringList{"A", "B", "N"}));
+    QCOMPARE(texts(before), (QStringList{"A", "B", "N"}));
     QTest::qWait(100); // the sort's own event
     sink->seen.clear();
 
     QCOMPARE(shell(QStringLiteral("cd '%1' && %2").arg(inboxDir(), command)), 0);
-    QElapsedTimer clock;
-    clock.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!sink->rowEvents().empty(), kLatencyMs);
-    QVERIFY(clock.elapsed() < kLatencyMs);
-    QTest::qWait(150); // nothing else follows
-    const std::vector<Seen> events = sink->rowEvents();
+    const std::vector<Seen> events = rowEventsSettled(sink); // and nothing else follows
     QCOMPARE(events.size(), std::size_t(1));
     const Seen& seen = events[0];
     QCOMPARE(seen.tableEvent, event);
@@ -303,7 +314,7 @@ void TestMapiNotify::otherProcess()
 
     RowSet now;
     readRows(table.get(), &now);
-    QCOMPARE(subjects(now), after);
+    QCOMPARE(texts(now), after);
     ULONG count = 0;
     QCOMPARE(table->GetRowCount(0, &count), S_OK);
     QCOMPARE(count, ULONG(after.size()));
@@ -350,18 +361,15 @@ void TestMapiNotify::ownChanges()
     QFETCH(QString, subject);
     QFETCH(QStringList, after);
 
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
-    MapiPtr<IMAPIFolder> other = openFolder(otherId());
+    MapiPtr<IMAPIFolder> other = openEntry<IMAPIFolder>(m_store.get(), otherId(), MAPI_MODIFY);
     QVERIFY(other);
     QByteArray id = entryIdOf(QStringLiteral("B"));
     if (call == "copy") {
-        MapiPtr<IMAPITable> contents;
         RowSet rows;
-        other->GetContentsTable(0, contents.put());
-        queryAll(contents.get(), {PR_ENTRYID}, &rows);
+        QCOMPARE(contents(other.get(), {PR_ENTRYID}, &rows), S_OK);
         id = binary(findValue(rows.row(0), PR_ENTRYID));
     }
     SBinary bin{static_cast<ULONG>(id.size()), reinterpret_cast<LPBYTE>(id.data())};
@@ -387,9 +395,7 @@ void TestMapiNotify::ownChanges()
         return m_inbox->CopyMessages(&list, nullptr, other.get(), 0, nullptr, MESSAGE_MOVE);
     });
     QCOMPARE(hr, S_OK);
-    QTRY_VERIFY_WITH_TIMEOUT(!sink->rowEvents().empty(), kLatencyMs);
-    QTest::qWait(150);
-    const std::vector<Seen> events = sink->rowEvents();
+    const std::vector<Seen> events = rowEventsSettled(sink);
     QCOMPARE(events.size(), std::size_t(1));
     QCOMPARE(events[0].tableEvent, event);
     QVERIFY(!events[0].reentrant);
@@ -401,15 +407,14 @@ void TestMapiNotify::ownChanges()
     }
     RowSet now;
     readRows(table.get(), &now);
-    QCOMPARE(subjects(now), after);
+    QCOMPARE(texts(now), after);
 }
 
 void TestMapiNotify::sortMoveIsDeleteThenAdd()
 {
     // A client replacing a modified row in place would show it out of order: a row that moves
     // comes as deleted, then added where it now belongs, with its instance key kept.
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     RowSet before;
@@ -425,13 +430,12 @@ void TestMapiNotify::sortMoveIsDeleteThenAdd()
     QCOMPARE(events[1].prior, keyOf(before, QStringLiteral("N")));
     RowSet now;
     readRows(table.get(), &now);
-    QCOMPARE(subjects(now), (QStringList{"B", "N", "A"}));
+    QCOMPARE(texts(now), (QStringList{"B", "N", "A"}));
 }
 
 void TestMapiNotify::restrictionFiltersEvents()
 {
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     {
@@ -443,7 +447,7 @@ void TestMapiNotify::restrictionFiltersEvents()
     sink->seen.clear();
     RowSet rows;
     readRows(table.get(), &rows);
-    QCOMPARE(subjects(rows), (QStringList{"A", "B", "N"}));
+    QCOMPARE(texts(rows), (QStringList{"A", "B", "N"}));
     const QByteArray keyB = keyOf(rows, QStringLiteral("B"));
 
     // A read message arriving is outside the restriction: no event, no row.
@@ -453,7 +457,7 @@ void TestMapiNotify::restrictionFiltersEvents()
     QTest::qWait(400);
     QVERIFY(sink->rowEvents().empty());
     readRows(table.get(), &rows);
-    QCOMPARE(subjects(rows), (QStringList{"A", "B", "N"}));
+    QCOMPARE(texts(rows), (QStringList{"A", "B", "N"}));
 
     // Marked read, B leaves the restricted rows; marked unread again, it comes back after A.
     QCOMPARE(shell(QStringLiteral("cd '%1/cur' && mv 3.b:2, 3.b:2,S").arg(inboxDir())), 0);
@@ -467,13 +471,12 @@ void TestMapiNotify::restrictionFiltersEvents()
     QCOMPARE(back.key, keyB);
     QCOMPARE(back.prior, keyOf(rows, QStringLiteral("A")));
     readRows(table.get(), &rows);
-    QCOMPARE(subjects(rows), (QStringList{"A", "B", "N"}));
+    QCOMPARE(texts(rows), (QStringList{"A", "B", "N"}));
 }
 
 void TestMapiNotify::burstReloads()
 {
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     RowSet before;
@@ -524,8 +527,7 @@ void TestMapiNotify::storeAdvise()
     QFETCH(ULONG, objectType);
     QFETCH(QString, name);
 
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     QByteArray folderId = otherId();
     ULONG connection = 0;
     QCOMPARE(m_store->Advise(static_cast<ULONG>(folderId.size()), entryPtr(folderId),
@@ -545,17 +547,12 @@ void TestMapiNotify::storeAdvise()
     QVERIFY(!seen.reentrant);
 
     ULONG type = 0;
-    MapiPtr<IMAPIProp> object;
-    QByteArray id = seen.entryId;
-    QCOMPARE(m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, 0, &type,
-                                object.putUnknown()),
-             S_OK);
+    MapiPtr<IMAPIProp> object = openEntry(m_store.get(), seen.entryId, 0, &type);
+    QVERIFY(object);
     QCOMPARE(type, objectType);
-    TagArray tags{objectType == MAPI_FOLDER ? PR_DISPLAY_NAME : PR_SUBJECT};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    QCOMPARE(object->GetProps(tags.get(), 0, &count, values.put()), S_OK);
-    QCOMPARE(text(values.get()), name);
+    QCOMPARE(
+        text(Props(object.get(), {objectType == MAPI_FOLDER ? PR_DISPLAY_NAME : PR_SUBJECT})[0]),
+        name);
     QCOMPARE(m_store->Unadvise(connection), S_OK);
     QCOMPARE(m_store->Unadvise(connection), MAPI_E_NOT_FOUND);
 }
@@ -588,16 +585,15 @@ void TestMapiNotify::storeAdviseRejects()
     if (id == "message") {
         id = entryIdOf(QStringLiteral("A"));
     } else if (id == "inbox") {
-        id = inboxId();
+        id = inboxId(m_store.get());
     } else if (id == "foreign") {
-        id = inboxId();
+        id = inboxId(m_store.get());
         id[30] = static_cast<char>(id[30] ^ 0x5A); // inside the store key
     } else if (id == "gone") {
         id = otherId();
         QVERIFY(QDir(otherDir()).removeRecursively());
     }
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     ULONG connection = 0;
     QCOMPARE(m_store->Advise(static_cast<ULONG>(id.size()), id.isEmpty() ? nullptr : entryPtr(id),
                              mask, sink, &connection),
@@ -611,8 +607,7 @@ void TestMapiNotify::storeAdviseRejects()
 
 void TestMapiNotify::unadviseDropsQueued()
 {
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     ULONG connection = 0;
     MapiPtr<IMAPITable> table = advisedInbox(sink, &connection);
     QVERIFY(table);
@@ -629,8 +624,7 @@ void TestMapiNotify::unadviseDropsQueued()
 
 void TestMapiNotify::releaseFreesSink()
 {
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table = advisedInbox(sink);
     QVERIFY(table);
     QCOMPARE(table->Restrict(nullptr, 0), S_OK);
@@ -643,8 +637,7 @@ void TestMapiNotify::releaseFreesSink()
 
 void TestMapiNotify::unadviseAndReleaseInsideOnNotify()
 {
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     ULONG connection = 0;
     MapiPtr<IMAPITable> table = advisedInbox(sink, &connection);
     QVERIFY(table);
@@ -680,8 +673,7 @@ void TestMapiNotify::deliveredOnAdvisingThread()
     worker.start();
     QObject context;
     context.moveToThread(&worker);
-    auto* sink = new RecordingSink;
-    MapiPtr<RecordingSink> owner(sink);
+    RecordingSink* sink = m_sink;
     MapiPtr<IMAPITable> table;
     const auto onWorker = [&](auto&& work) {
         QMetaObject::invokeMethod(&context, work, Qt::BlockingQueuedConnection);

@@ -109,12 +109,7 @@ QByteArray TestMapiSession::storeId(IMAPISession* session, const QString& name)
         FAILED(queryAll(table.get(), {PR_ENTRYID, PR_DISPLAY_NAME}, &rows))) {
         return {};
     }
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        if (text(findValue(rows.row(i), PR_DISPLAY_NAME)) == name) {
-            return binary(findValue(rows.row(i), PR_ENTRYID));
-        }
-    }
-    return {};
+    return bytesWhere(rows, PR_DISPLAY_NAME, name);
 }
 
 void TestMapiSession::loaderRejectsBadLibrary()
@@ -288,18 +283,9 @@ void TestMapiSession::defaultProfileCreated()
                                    MDB_WRITE, store.put()),
              S_OK);
     // The new store comes with its contacts folder, named by the Inbox.
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    QCOMPARE(store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> inbox;
-    QCOMPARE(
-        store->OpenEntry(size, inboxId.get(), nullptr, MAPI_BEST_ACCESS, &type, inbox.putUnknown()),
-        S_OK);
-    TagArray tags{PR_IPM_CONTACT_ENTRYID};
-    Buffer<SPropValue> value;
-    ULONG count = 0;
-    QCOMPARE(inbox->GetProps(tags.get(), 0, &count, value.put()), S_OK);
+    MapiPtr<IMAPIFolder> inbox = openInbox(store.get());
+    QVERIFY(inbox);
+    QCOMPARE(Props(inbox.get(), {PR_IPM_CONTACT_ENTRYID}).hr, S_OK);
 }
 
 void TestMapiSession::logon_data()
@@ -346,11 +332,7 @@ void TestMapiSession::logon()
     QCOMPARE(session->GetMsgStoresTable(0, table.put()), S_OK);
     RowSet rows;
     QCOMPARE(queryAll(table.get(), {PR_DISPLAY_NAME}, &rows), S_OK);
-    QStringList names;
-    for (ULONG i = 0; i < rows.count(); ++i) {
-        names << text(findValue(rows.row(i), PR_DISPLAY_NAME));
-    }
-    QCOMPARE(names, stores);
+    QCOMPARE(texts(rows, PR_DISPLAY_NAME), stores);
     QCOMPARE(session->Logoff(0, MAPI_LOGOFF_UI, 0), S_OK);
 }
 
@@ -390,12 +372,10 @@ void TestMapiSession::storesTable()
             continue;
         }
         QCOMPARE(opened, S_OK);
-        Buffer<SPropValue> props;
-        ULONG count = 0;
-        TagArray tags{PR_ENTRYID, PR_DISPLAY_NAME};
-        QCOMPARE(store->GetProps(tags.get(), 0, &count, props.put()), S_OK);
-        QCOMPARE(text(&props.get()[1]), text(&row.lpProps[1]));
-        QByteArray own = binary(&props.get()[0]);
+        Props props(store.get(), {PR_ENTRYID, PR_DISPLAY_NAME});
+        QCOMPARE(props.hr, S_OK);
+        QCOMPARE(text(props[1]), text(&row.lpProps[1]));
+        QByteArray own = binary(props[0]);
         ULONG same = 0;
         QCOMPARE(session->CompareEntryIDs(static_cast<ULONG>(id.size()), entryPtr(id),
                                           static_cast<ULONG>(own.size()), entryPtr(own), 0, &same),
@@ -480,10 +460,7 @@ void TestMapiSession::logoffEndsSession()
     MapiPtr<IMAPITable> table;
     QVERIFY(FAILED(session->GetMsgStoresTable(0, table.put())));
     // A store opened before the logoff stays readable until released.
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    TagArray tags{PR_DISPLAY_NAME};
-    QCOMPARE(store->GetProps(tags.get(), 0, &count, props.put()), S_OK);
+    QCOMPARE(Props(store.get(), {PR_DISPLAY_NAME}).hr, S_OK);
     QCOMPARE(api().UlRelease(store.release()), 0u);
 }
 
@@ -558,19 +535,16 @@ void TestMapiSession::identity()
     QCOMPARE(bytes.toHex().toUpper(), entryId);
     // Opened as the program does before setting the sender of a message.
     ULONG type = 0;
-    MapiPtr<IMailUser> user;
-    QCOMPARE(session->OpenEntry(size, id.get(), nullptr, MAPI_BEST_ACCESS | MAPI_DEFERRED_ERRORS,
-                                &type, user.putUnknown()),
-             S_OK);
+    MapiPtr<IMailUser> user =
+        openEntry<IMailUser>(session.get(), bytes, MAPI_BEST_ACCESS | MAPI_DEFERRED_ERRORS, &type);
+    QVERIFY(user);
     QCOMPARE(type, MAPI_MAILUSER);
-    TagArray tags{PR_DISPLAY_NAME, PR_EMAIL_ADDRESS, PR_ADDRTYPE};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    QCOMPARE(user->GetProps(tags.get(), 0, &count, values.put()), S_OK);
-    QCOMPARE(PROP_TYPE(values.get()[0].ulPropTag), ULONG(PT_STRING8));
-    QCOMPARE(text(&values.get()[0]), name);
-    QCOMPARE(text(&values.get()[1]), address);
-    QCOMPARE(text(&values.get()[2]), QStringLiteral("SMTP"));
+    Props values(user.get(), {PR_DISPLAY_NAME, PR_EMAIL_ADDRESS, PR_ADDRTYPE});
+    QCOMPARE(values.hr, S_OK);
+    QCOMPARE(PROP_TYPE(values[0]->ulPropTag), ULONG(PT_STRING8));
+    QCOMPARE(text(values[0]), name);
+    QCOMPARE(text(values[1]), address);
+    QCOMPARE(text(values[2]), QStringLiteral("SMTP"));
     QCOMPARE(session->Logoff(0, 0, 0), S_OK);
     QCOMPARE(session->QueryIdentity(&size, id.put()), MAPI_E_INVALID_OBJECT);
 }

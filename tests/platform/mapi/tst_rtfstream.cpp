@@ -24,20 +24,6 @@ const QByteArray kExampleCompressed =
                         "03000a00726370673132354232 0af32068656c090020"
                         "627705b06c647d0a800fa0");
 
-QByteArray readAll(IStream* stream)
-{
-    QByteArray all;
-    char chunk[1000];
-    ULONG read = 0;
-    do {
-        if (FAILED(stream->Read(chunk, sizeof(chunk), &read))) {
-            return "<read failed>";
-        }
-        all.append(chunk, int(read));
-    } while (read > 0);
-    return all;
-}
-
 } // namespace
 
 class TestRtfStream : public QObject
@@ -240,11 +226,7 @@ void TestRtfStream::corruptPropertyRefused()
     values.bytes(PR_RTF_COMPRESSED, bad).text(PR_SUBJECT, QStringLiteral("Not set either"));
     QCOMPARE(values.applyTo(message.get()), MAPI_E_CORRUPT_DATA);
     QCOMPARE(readRtf(message.get()), kExampleText);
-    TagArray subject{PR_SUBJECT};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QVERIFY(SUCCEEDED(message->GetProps(subject.get(), 0, &count, props.put())));
-    QVERIFY(isError(props.get()));
+    QVERIFY(isError(Props(message.get(), {PR_SUBJECT})[0]));
 }
 
 void TestRtfStream::syncBodyToRtf()
@@ -262,11 +244,7 @@ void TestRtfStream::syncBodyToRtf()
          {"Dear Ann,\\par", "\\tab Prices \\{rise\\} by 5 \\u8364? \\\\ month."}) {
         QVERIFY2(rtf.contains(part), part);
     }
-    TagArray inSync{PR_RTF_IN_SYNC};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(inSync.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(props.get()->Value.b, BOOL(kTrue));
+    QCOMPARE(Props(message.get(), {PR_RTF_IN_SYNC})[0]->Value.b, kTrue);
 
     // Nothing changed since: nothing to do.
     QCOMPARE(api().RTFSync(message.get(), RTF_SYNC_BODY_CHANGED, &updated), S_OK);
@@ -324,12 +302,10 @@ void TestRtfStream::syncRtfToBody()
     BOOL updated = kFalse;
     QCOMPARE(api().RTFSync(message.get(), RTF_SYNC_RTF_CHANGED, &updated), S_OK);
     QCOMPARE(updated, kTrue);
-    TagArray tags{html ? PR_BODY_HTML : PR_BODY, PR_RTF_IN_SYNC};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(&props.get()[0]), body);
-    QCOMPARE(props.get()[1].Value.b, BOOL(kTrue));
+    Props props(message.get(), {html ? PR_BODY_HTML : PR_BODY, PR_RTF_IN_SYNC});
+    QCOMPARE(props.hr, S_OK);
+    QCOMPARE(text(props[0]), body);
+    QCOMPARE(props[1]->Value.b, kTrue);
 }
 
 void TestRtfStream::syncFlags()
@@ -346,11 +322,7 @@ void TestRtfStream::syncFlags()
     QCOMPARE(writeRtf(message.get(), "{\\rtf1 From RTF\\par}"), S_OK);
     QCOMPARE(api().RTFSync(message.get(), 0, &updated), S_OK);
     QCOMPARE(updated, kTrue);
-    TagArray body{PR_BODY};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(body.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(props.get()), QStringLiteral("From RTF\n"));
+    QCOMPARE(text(Props(message.get(), {PR_BODY})[0]), QStringLiteral("From RTF\n"));
 }
 
 void TestRtfStream::rtfBodySavedAndReopened()
@@ -370,24 +342,19 @@ void TestRtfStream::rtfBodySavedAndReopened()
 
     const QStringList files = filesIn(m_dir.filePath(QStringLiteral("support/cur")));
     QCOMPARE(files.size(), 1);
-    QFile file(m_dir.filePath(QStringLiteral("support/cur/") + files.first()));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
+    const QByteArray written =
+        fileContent(m_dir.filePath(QStringLiteral("support/cur/") + files[0]));
     QVERIFY(written.contains("multipart/alternative"));
     QVERIFY(written.contains("Content-Type: text/rtf"));
     QVERIFY(!written.contains("X-Vantrel-Prop-10090102"));
 
-    ULONG type = 0;
-    QCOMPARE(m_store->OpenEntry(ULONG(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS, &type,
-                                message.putUnknown()),
-             S_OK);
+    message = reopen(m_store.get(), id);
+    QVERIFY(message);
     QCOMPARE(readRtf(message.get()), rtf);
-    TagArray tags{PR_BODY, PR_RTF_IN_SYNC};
-    Buffer<SPropValue> props;
-    ULONG count = 0;
-    QCOMPARE(message->GetProps(tags.get(), 0, &count, props.put()), S_OK);
-    QCOMPARE(text(&props.get()[0]), QStringLiteral("Plain.\n"));
-    QCOMPARE(props.get()[1].Value.b, BOOL(kTrue));
+    Props props(message.get(), {PR_BODY, PR_RTF_IN_SYNC});
+    QCOMPARE(props.hr, S_OK);
+    QCOMPARE(text(props[0]), QStringLiteral("Plain.\n"));
+    QCOMPARE(props[1]->Value.b, kTrue);
 }
 
 QTEST_GUILESS_MAIN(TestRtfStream)
