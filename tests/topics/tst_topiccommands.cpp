@@ -210,17 +210,24 @@ private Q_SLOTS:
         QCOMPARE(t.controller->source(), TopicController::NothingLoaded);
     }
 
+    // The loaded file, edited: Yes to the save question writes the edits, in the file's
+    // own format, to the renamed file.
     void renameThroughTheDialogKeepsTheExtension()
     {
         ScriptedPrompter prompter;
         Topics t(home());
         t.select(t.item("Billing", "reply.rtf"));
+        t.topicBox()->moveCursor(QTextCursor::End);
+        t.topicBox()->insertPlainText(QStringLiteral(" today"));
         prompter.dialogScript(
             [](QDialog& d) { return answerDialogWith(d, QStringLiteral("answer")); });
+        prompter.answerYes(); // asked as the renamed file is selected again
         t.controller->RenameSelected();
-        QVERIFY(QFileInfo::exists(t.root() + QStringLiteral("/Billing/answer.rtf")));
         QVERIFY(!QFileInfo::exists(t.root() + QStringLiteral("/Billing/reply.rtf")));
+        const QByteArray saved = contents(t.root() + QStringLiteral("/Billing/answer.rtf"));
+        QVERIFY2(saved.startsWith("{\\rtf") && saved.contains("today"), saved.constData());
         QCOMPARE(t.tree->currentItem()->text(0), QStringLiteral("answer.rtf"));
+        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Refund soon today"));
 
         // The same name again changes nothing.
         prompter.dialogScript(
@@ -369,24 +376,6 @@ private Q_SLOTS:
         t.controller->UpdateCurrentTopicFile();
         QCOMPARE(prompter.notices().last().text, MessageText(25691));
         QVERIFY(!QFileInfo::exists(moved));
-    }
-
-    void renamingTheLoadedEditedFileSavesUnderTheNewName()
-    {
-        ScriptedPrompter prompter;
-        Topics t(home());
-        t.select(t.item("Billing", "reply.rtf"));
-        t.topicBox()->moveCursor(QTextCursor::End);
-        t.topicBox()->insertPlainText(QStringLiteral(" today"));
-        prompter.dialogScript(
-            [](QDialog& d) { return answerDialogWith(d, QStringLiteral("answer")); });
-        prompter.answerYes(); // save the edits first, asked as the renamed file is selected
-        t.controller->RenameSelected();
-        QVERIFY(!QFileInfo::exists(t.root() + QStringLiteral("/Billing/reply.rtf")));
-        const QByteArray saved = contents(t.root() + QStringLiteral("/Billing/answer.rtf"));
-        QVERIFY2(saved.startsWith("{\\rtf") && saved.contains("today"), saved.constData());
-        QCOMPARE(t.topicBox()->toPlainText(), QStringLiteral("Refund soon today"));
-        QVERIFY(t.controller->loadedRich());
     }
 
     void namesThatAreNotUtf8KeepTheirBytes()
