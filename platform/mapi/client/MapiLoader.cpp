@@ -9,7 +9,7 @@ namespace {
 template<typename F>
 bool resolve(void* handle, const char* name, F& target, std::string* missing)
 {
-    void* symbol = dlsym(handle, name);
+    void* symbol = resolveEntryPoint(handle, name);
     if (!symbol) {
         if (missing->empty()) {
             *missing = name;
@@ -21,6 +21,25 @@ bool resolve(void* handle, const char* name, F& target, std::string* missing)
 }
 
 } // namespace
+
+std::string undecoratedName(const std::string& name)
+{
+    const std::string::size_type at = name.rfind('@');
+    if (at == std::string::npos || at == 0 || at + 1 == name.size() ||
+        name.find_first_not_of("0123456789", at + 1) != std::string::npos) {
+        return name;
+    }
+    return name.substr(0, at);
+}
+
+void* resolveEntryPoint(void* handle, const char* name)
+{
+    if (void* symbol = dlsym(handle, name)) {
+        return symbol;
+    }
+    const std::string plain = undecoratedName(name);
+    return plain == name ? nullptr : dlsym(handle, plain.c_str());
+}
 
 MapiLibrary::~MapiLibrary()
 {
@@ -50,9 +69,10 @@ bool MapiLibrary::load(const std::string& path, std::string* error)
     ok &= resolve(m_handle, "MAPIAllocateMore", m_api.MAPIAllocateMore, &missing);
     ok &= resolve(m_handle, "RTFSync", m_api.RTFSync, &missing);
     ok &= resolve(m_handle, "WrapCompressedRTFStream", m_api.WrapCompressedRTFStream, &missing);
-    ok &= resolve(m_handle, "FreePadrlist", m_api.FreePadrlist, &missing);
-    ok &= resolve(m_handle, "UlRelease", m_api.UlRelease, &missing);
-    ok &= resolve(m_handle, "ScCreateConversationIndex", m_api.ScCreateConversationIndex, &missing);
+    ok &= resolve(m_handle, "FreePadrlist@4", m_api.FreePadrlist, &missing);
+    ok &= resolve(m_handle, "UlRelease@4", m_api.UlRelease, &missing);
+    ok &= resolve(m_handle, "ScCreateConversationIndex@16", m_api.ScCreateConversationIndex,
+                  &missing);
     if (!ok) {
         if (error) {
             *error = "missing entry point " + missing;

@@ -1,5 +1,6 @@
 #include "Maildir.h"
 
+#include "HeaderRepair.h"
 #include "MessageHeaders.h"
 #include "MimeContent.h"
 #include "Property.h"
@@ -8,6 +9,7 @@
 #include "TextClean.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <glib/gstdio.h>
@@ -210,11 +212,62 @@ std::string messageClassOf(GMimeMessage* message)
     return "IPM.Note";
 }
 
+// The name `address` has on the message's To or Cc line, if any.
+std::string nameOnRecipientLines(GMimeMessage* message, const std::string& address)
+{
+    for (InternetAddressList* list :
+         {g_mime_message_get_to(message), g_mime_message_get_cc(message)}) {
+        for (const OneOff& entry : mailboxesOf(list)) {
+            if (g_ascii_strcasecmp(entry.address.c_str(), address.c_str()) == 0 &&
+                entry.name != entry.address) {
+                return entry.name;
+            }
+        }
+    }
+    return {};
+}
+
+void readReceivedBy(GMimeMessage* message, MessageSummary* s)
+{
+    for (const char* name : {"Delivered-To", "X-Original-To"}) {
+        const char* value = g_mime_object_get_header(GMIME_OBJECT(message), name);
+        std::string address = value ? cleanText(value, false) : std::string();
+        address.erase(0, address.find_first_not_of(" \t<"));
+        address.erase(std::min(address.size(), address.find_last_not_of(" \t>") + 1));
+        if (!address.empty()) {
+            s->receivedByAddress = address;
+            s->receivedByName = nameOnRecipientLines(message, address);
+            return;
+        }
+    }
+}
+
+// The display name of a header such as "Mail Delivery System <>", whose empty address leaves
+// GMime no mailbox to give.
+std::string nameWithoutAddress(GMimeMessage* message, const char* header)
+{
+    const char* raw = g_mime_object_get_header(GMIME_OBJECT(message), header);
+    const char* bracket = raw ? std::strchr(raw, '<') : nullptr;
+    if (!bracket) {
+        return {};
+    }
+    std::string phrase(raw, static_cast<std::size_t>(bracket - raw));
+    phrase.erase(0, phrase.find_first_not_of(" \t\""));
+    phrase.erase(std::min(phrase.size(), phrase.find_last_not_of(" \t\"") + 1));
+    gchar* decoded = g_mime_utils_header_decode_phrase(nullptr, phrase.c_str());
+    std::string name = decoded ? decoded : phrase;
+    g_free(decoded);
+    return name;
+}
+
 void fillFromMessage(GMimeMessage* message, MessageSummary* s)
 {
     const char* subject = g_mime_message_get_subject(message);
     s->subject = subject ? subject : "";
     firstMailbox(g_mime_message_get_from(message), &s->fromName, &s->fromAddress);
+    if (s->fromName.empty() && s->fromAddress.empty()) {
+        s->fromName = nameWithoutAddress(message, "From");
+    }
     firstMailbox(g_mime_message_get_sender(message), &s->senderName, &s->senderAddress);
     if (s->senderAddress.empty()) {
         s->senderName = s->fromName;
@@ -236,6 +289,7 @@ void fillFromMessage(GMimeMessage* message, MessageSummary* s)
     s->sensitivity = sensitivityOf(message);
     s->readReceipt = readReceiptRequested(message);
     s->replyToNames = replyToNames(message);
+    readReceivedBy(message, s);
 }
 
 // Decodes one "&...-" run of IMAP's modified UTF-7: base64 with "," for "/" over UTF-16BE.
@@ -541,10 +595,23 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     summary->changed = nanoseconds(info.st_ctim);
     summary->deliveryTime = fileTimeFromUnix(info.st_mtime);
     summary->flags = flagsFromInfo(file.info);
-    GMimeStream* stream = g_mime_stream_fs_open(file.path.c_str(), O_RDONLY, 0, nullptr);
-    if (!stream) {
+    gchar* bytes = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(file.path.c_str(), &bytes, &length, nullptr)) {
         return false;
     }
+    // The stream takes the file's bytes as they are unless a header block needs its end.
+    const std::string repaired = repairedHeaderEnds(std::string_view(bytes, length));
+    GByteArray* array = nullptr;
+    if (repaired.empty()) {
+        array = g_byte_array_new_take(reinterpret_cast<guint8*>(bytes), length);
+    } else {
+        g_free(bytes);
+        array = g_byte_array_sized_new(static_cast<guint>(repaired.size()));
+        g_byte_array_append(array, reinterpret_cast<const guint8*>(repaired.data()),
+                            static_cast<guint>(repaired.size()));
+    }
+    GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     g_mime_parser_set_persist_stream(parser, FALSE);
     // Undeclared 8-bit header text is most often Windows-1252 (GMime would assume Latin-1).

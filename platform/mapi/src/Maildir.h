@@ -75,6 +75,10 @@ struct MessageSummary
     std::int32_t sensitivity = 0;
     bool readReceipt = false;
     std::string replyToNames;
+    // Who the message was delivered to, from Delivered-To or X-Original-To; the name is the
+    // one the To or Cc line gives that address.
+    std::string receivedByName;
+    std::string receivedByAddress;
 };
 
 struct MessageContent;

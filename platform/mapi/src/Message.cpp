@@ -7,6 +7,7 @@
 #include "NamedProps.h"
 #include "PropStream.h"
 #include "RtfStream.h"
+#include "RtfSync.h"
 #include "StoredProps.h"
 #include "SummaryRow.h"
 #include "Tnef.h"
@@ -129,6 +130,10 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
     }
     loaded->recipients = std::move(content.recipients);
     addTnefBodies(content.attachments, props);
+    // Readers decide on this whether to show the rich text; a file keeps no such flag.
+    if (findProp(*props, PR_RTF_COMPRESSED) && !findProp(*props, PR_RTF_IN_SYNC)) {
+        props->push_back(boolProp(PR_RTF_IN_SYNC, rtfBodiesAgree(*props)));
+    }
     loaded->attachments = std::move(content.attachments);
     return S_OK;
 }

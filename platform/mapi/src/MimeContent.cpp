@@ -10,10 +10,18 @@ namespace {
 
 enum class BodyKind { None, Plain, Html, Rtf };
 
+// A Content-Type that is not "type/subtype" (a bare "text", say) means text/plain; us-ascii
+// (RFC 2045, 5.2), where GMime would make it application/octet-stream.
+bool hasInvalidContentType(GMimeObject* object)
+{
+    const char* raw = g_mime_object_get_header(object, "Content-Type");
+    return raw && !std::strchr(raw, '/');
+}
+
 BodyKind bodyKind(GMimeObject* object)
 {
     GMimeContentType* type = g_mime_object_get_content_type(object);
-    if (g_mime_content_type_is_type(type, "text", "plain")) {
+    if (g_mime_content_type_is_type(type, "text", "plain") || hasInvalidContentType(object)) {
         return BodyKind::Plain;
     }
     if (g_mime_content_type_is_type(type, "text", "html")) {
@@ -26,15 +34,20 @@ BodyKind bodyKind(GMimeObject* object)
     return BodyKind::None;
 }
 
-// An attachment is a part with a file name or an attachment disposition; a winmail.dat part
-// often has only a name, which GMime alone would not count. Other parts are attachments
-// unless they can be a body.
+// An attachment is a part with an attachment disposition, or with a file name unless it is
+// plain or HTML text: inline text is shown even when it carries a name (RFC 2183), while a
+// winmail.dat part often has only a name, which GMime alone would not count. Other parts are
+// attachments unless they can be a body.
 bool isAttachment(GMimePart* part)
 {
-    if (g_mime_part_is_attachment(part) || g_mime_part_get_filename(part)) {
+    if (g_mime_part_is_attachment(part)) {
         return true;
     }
-    return bodyKind(GMIME_OBJECT(part)) == BodyKind::None;
+    const BodyKind kind = bodyKind(GMIME_OBJECT(part));
+    if (kind == BodyKind::Plain || kind == BodyKind::Html) {
+        return false;
+    }
+    return kind == BodyKind::None || g_mime_part_get_filename(part);
 }
 
 std::string partText(GMimePart* part)
@@ -145,6 +158,12 @@ struct Walk
     MessageContent* content;
     bool* hasAttachments;
     bool seen[4] = {}; // by BodyKind: the first part of each kind is the body
+    GMimeMessage* firstAttachedMessage = nullptr;
+
+    bool foundBody() const
+    {
+        return seen[int(BodyKind::Plain)] || seen[int(BodyKind::Html)] || seen[int(BodyKind::Rtf)];
+    }
 
     void leaf(GMimePart* part)
     {
@@ -175,6 +194,9 @@ struct Walk
             }
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             *hasAttachments = true;
+            if (!firstAttachedMessage) {
+                firstAttachedMessage = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+            }
             if (content) {
                 content->attachments.push_back(embeddedAttachment(GMIME_MESSAGE_PART(object)));
             }
@@ -211,7 +233,12 @@ std::vector<BYTE> partBytes(GMimePart* part)
     return bytes;
 }
 
-void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachments)
+namespace {
+
+// Forwarded messages are followed this deep for a body, no further.
+constexpr int kDeepestForward = 8;
+
+void scanPartsAt(GMimeMessage* message, MessageContent* content, bool* hasAttachments, int depth)
 {
     *hasAttachments = false;
     if (content) {
@@ -220,11 +247,29 @@ void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachme
         g_free(headers);
     }
     if (GMimeObject* body = g_mime_message_get_mime_part(message)) {
-        Walk{content, hasAttachments}.object(body);
+        Walk walk{content, hasAttachments};
+        walk.object(body);
+        // A message that only forwards another one reads as the message it forwards; the
+        // forwarded one stays an attachment too.
+        if (content && !walk.foundBody() && walk.firstAttachedMessage && depth < kDeepestForward) {
+            MessageContent inner;
+            bool innerAttachments = false;
+            scanPartsAt(walk.firstAttachedMessage, &inner, &innerAttachments, depth + 1);
+            content->bodyText = std::move(inner.bodyText);
+            content->bodyHtml = std::move(inner.bodyHtml);
+            content->bodyRtf = std::move(inner.bodyRtf);
+        }
     }
     if (content) {
         content->hasAttachments = *hasAttachments;
     }
+}
+
+} // namespace
+
+void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachments)
+{
+    scanPartsAt(message, content, hasAttachments, 0);
 }
 
 } // namespace vntmapi

@@ -29,7 +29,8 @@ struct MessageContent
     bool hasAttachments = false;
 };
 
-// Walks the parts of `message` without entering attached messages. Bodies and attachments
+// Walks the parts of `message` without entering attached messages, but for the body of one
+// that only forwards another message. Bodies and attachments
 // are decoded only when `content` is given; `hasAttachments` is always filled.
 void scanParts(GMimeMessage* message, MessageContent* content, bool* hasAttachments);
 

@@ -163,9 +163,19 @@ const Name* findId(const std::vector<Name>& names, ULONG id)
     return nullptr;
 }
 
+// A numeric name in PS_MAPI is an ordinary property: its id is its number.
+bool isMapiName(const Name& name)
+{
+    return !name.isString && name.guid == PS_MAPI && name.number > 0 &&
+           static_cast<ULONG>(name.number) < kFirstId;
+}
+
 // The id of `wanted`, added to `names` when `create` allows; 0 when there is none.
 ULONG idOf(std::vector<Name>* names, Name wanted, bool create, bool* added)
 {
+    if (isMapiName(wanted)) {
+        return static_cast<ULONG>(wanted.number);
+    }
     if (const Name* known = findName(*names, wanted)) {
         return known->id;
     }
@@ -236,8 +246,19 @@ bool fillNames(const std::vector<Name>& names, const SPropTagArray& ids, LPMAPIN
                bool* missing)
 {
     for (ULONG i = 0; i < ids.cValues; ++i) {
-        const Name* name = findId(names, PROP_ID(ids.aulPropTag[i]));
+        const ULONG id = PROP_ID(ids.aulPropTag[i]);
         out[i] = nullptr;
+        if (id != 0 && id < kFirstId) {
+            Name ordinary;
+            ordinary.guid = PS_MAPI;
+            ordinary.number = static_cast<LONG>(id);
+            out[i] = copyName(ordinary, out);
+            if (!out[i]) {
+                return false;
+            }
+            continue;
+        }
+        const Name* name = findId(names, id);
         if (!name) {
             *missing = true;
             continue;

@@ -92,6 +92,10 @@ Profile readProfile(GKeyFile* file, const std::string& group)
         }
     }
     g_strfreev(names);
+    for (StoreConfig& store : profile.stores) {
+        store.ownerName = profile.identityName;
+        store.ownerAddress = profile.identityAddress;
+    }
     if (!profile.stores.empty() && std::none_of(profile.stores.begin(), profile.stores.end(),
                                                 [](const StoreConfig& s) { return s.isDefault; })) {
         profile.stores.front().isDefault = true;

@@ -34,6 +34,9 @@ struct StoreConfig
     std::string deletedItems = ".Deleted Items";
     std::string drafts = ".Drafts";
     std::string contacts; // vCard directory; empty when the store has no contacts folder
+    // The profile's identity: who received what arrives in this store.
+    std::string ownerName;
+    std::string ownerAddress;
     StoreKey key{};
 };
 

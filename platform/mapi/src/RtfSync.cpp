@@ -102,7 +102,39 @@ HRESULT rtfFromBody(IMessage* message, const Current& current, bool* changed)
     return setProp(message, binaryProp(PR_RTF_COMPRESSED, {encoded.begin(), encoded.end()}));
 }
 
+// The words of a text, one space apart: line breaks and spacing differ between a body and
+// the text of its rich form without the text differing.
+std::string words(const std::string& text)
+{
+    std::string result;
+    bool space = false;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+            space = !result.empty();
+            continue;
+        }
+        if (space) {
+            result += ' ';
+            space = false;
+        }
+        result += c;
+    }
+    return result;
+}
+
 } // namespace
+
+bool rtfBodiesAgree(const PropList& props)
+{
+    const Prop* compressed = findProp(props, PR_RTF_COMPRESSED);
+    std::string rtf;
+    if (!compressed || !decodeCompressedRtf(compressed->data, &rtf)) {
+        return false;
+    }
+    const vnt::rtf::RtfExtract extract = vnt::rtf::extractRtfText(rtf);
+    const Prop* body = findProp(props, extract.isHtml ? PR_BODY_HTML : PR_BODY);
+    return !body || words(body->text()) == words(extract.text);
+}
 
 HRESULT rtfSync(IMessage* message, ULONG flags, BOOL* updated)
 {

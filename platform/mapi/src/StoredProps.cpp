@@ -24,7 +24,11 @@ constexpr ULONG kComputed[] = {PR_ENTRYID,
                                PR_DISPLAY_TO,
                                PR_DISPLAY_CC,
                                PR_MESSAGE_DELIVERY_TIME,
-                               PR_TRANSPORT_MESSAGE_HEADERS};
+                               PR_TRANSPORT_MESSAGE_HEADERS,
+                               PR_RECEIVED_BY_NAME,
+                               PR_RECEIVED_BY_EMAIL_ADDRESS,
+                               PR_RCVD_REPRESENTING_NAME,
+                               PR_RCVD_REPRESENTING_EMAIL_ADDRESS};
 
 bool sameId(ULONG a, ULONG b)
 {

@@ -11,14 +11,15 @@ namespace {
 
 // Raised whenever the table layout or the meaning of a column changes; an index file of
 // another version is emptied and filled again.
-constexpr int kSchemaVersion = 5;
+constexpr int kSchemaVersion = 6;
 // Two tables opening one folder (in this process or another) wait for each other this long.
 constexpr int kBusyTimeoutMs = 5000;
 
 constexpr const char* kColumns =
     "name, inode, subject, from_name, from_address, sender_name, sender_address, display_to, "
     "display_cc, submit_time, delivery_time, size, importance, has_attachments, message_class, "
-    "sensitivity, read_receipt, reply_to_names, modified, changed";
+    "sensitivity, read_receipt, reply_to_names, modified, changed, received_name, "
+    "received_address";
 
 const char* const kCreateSql = R"(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;
@@ -27,7 +28,8 @@ CREATE TABLE summary(
     from_address TEXT, sender_name TEXT, sender_address TEXT, display_to TEXT, display_cc TEXT,
     submit_time INTEGER, delivery_time INTEGER, size INTEGER, importance INTEGER,
     has_attachments INTEGER, message_class TEXT, sensitivity INTEGER, read_receipt INTEGER,
-    reply_to_names TEXT, modified INTEGER, changed INTEGER) WITHOUT ROWID;
+    reply_to_names TEXT, modified INTEGER, changed INTEGER, received_name TEXT,
+    received_address TEXT) WITHOUT ROWID;
 )";
 
 std::string cacheRoot()
@@ -228,6 +230,8 @@ void SummaryIndex::readRow(sqlite3_stmt* stmt, int first, MessageSummary* s)
     s->replyToNames = columnText(stmt, first + 15);
     s->modified = sqlite3_column_int64(stmt, first + 16);
     s->changed = sqlite3_column_int64(stmt, first + 17);
+    s->receivedByName = columnText(stmt, first + 18);
+    s->receivedByAddress = columnText(stmt, first + 19);
 }
 
 bool SummaryIndex::forEach(const Visitor& visit)
@@ -276,7 +280,7 @@ void SummaryIndex::put(const std::string& name, std::uint64_t inode, const Messa
     }
     if (!m_put) {
         m_put = prepare("INSERT OR REPLACE INTO summary VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                        "?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                        "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         if (!m_put) {
             return;
         }
@@ -302,6 +306,8 @@ void SummaryIndex::put(const std::string& name, std::uint64_t inode, const Messa
     bindText(stmt, 18, s.replyToNames);
     sqlite3_bind_int64(stmt, 19, s.modified);
     sqlite3_bind_int64(stmt, 20, s.changed);
+    bindText(stmt, 21, s.receivedByName);
+    bindText(stmt, 22, s.receivedByAddress);
     sqlite3_step(stmt);
     sqlite3_reset(stmt);
 }

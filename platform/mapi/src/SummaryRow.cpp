@@ -1,5 +1,7 @@
 #include "SummaryRow.h"
 
+#include <glib.h>
+
 namespace vntmapi {
 
 namespace {
@@ -18,11 +20,38 @@ SummaryRowBuilder::SummaryRowBuilder(const MsgStore& store, const std::string& f
     , m_parentId(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)))
 {
     m_ref.kind = EntryKind::Message;
+    const StoreConfig& config = store.config();
+    // What waits to leave, has left or is being written was not received by anyone.
+    if (folder != config.outbox && folder != config.sentItems && folder != config.drafts) {
+        m_ownerName = config.ownerName;
+        m_ownerAddress = config.ownerAddress;
+    }
+}
+
+void SummaryRowBuilder::addReceivedBy(MessageSummary& s, bool sentByOwner, PropList* row) const
+{
+    if (s.receivedByAddress.empty() && !m_ownerAddress.empty() && !sentByOwner) {
+        s.receivedByAddress = m_ownerAddress;
+    }
+    if (s.receivedByAddress.empty()) {
+        return;
+    }
+    if (s.receivedByName.empty()) {
+        const bool owner =
+            g_ascii_strcasecmp(s.receivedByAddress.c_str(), m_ownerAddress.c_str()) == 0;
+        s.receivedByName = owner && !m_ownerName.empty() ? m_ownerName : s.receivedByAddress;
+    }
+    row->push_back(stringProp(PR_RECEIVED_BY_NAME, s.receivedByName));
+    row->push_back(stringProp(PR_RECEIVED_BY_EMAIL_ADDRESS, s.receivedByAddress));
+    row->push_back(stringProp(PR_RCVD_REPRESENTING_NAME, std::move(s.receivedByName)));
+    row->push_back(stringProp(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, std::move(s.receivedByAddress)));
 }
 
 PropList SummaryRowBuilder::operator()(const MessageFile& file, MessageSummary s)
 {
     m_ref.message = file.baseName;
+    const bool sentByOwner = !m_ownerAddress.empty() &&
+                             g_ascii_strcasecmp(s.fromAddress.c_str(), m_ownerAddress.c_str()) == 0;
     PropList row;
     row.reserve(22);
     row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
@@ -49,6 +78,7 @@ PropList SummaryRowBuilder::operator()(const MessageFile& file, MessageSummary s
     row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
     row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
     addText(&row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
+    addReceivedBy(s, sentByOwner, &row);
     return row;
 }
 

@@ -17,8 +17,13 @@ public:
     PropList operator()(const MessageFile& file, MessageSummary summary);
 
 private:
+    void addReceivedBy(MessageSummary& summary, bool sentByOwner, PropList* row) const;
+
     EntryRef m_ref;
     Prop m_parentId;
+    // Messages that arrived here were received by the store's owner unless they say whom.
+    std::string m_ownerName;
+    std::string m_ownerAddress;
 };
 
 // The row of one message, as a folder's contents table gives it.

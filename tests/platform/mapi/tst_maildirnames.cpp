@@ -359,10 +359,12 @@ void TestMaildirNames::allNamesOfASet()
     QCOMPARE(result.get()[0]->ulKind, MNID_STRING);
     QCOMPARE(result.get()[1]->Kind.lID, LONG{9});
 
+    // A number in PS_MAPI is the ordinary property of that id, kept out of the map.
+    QCOMPARE(ids[1], PROP_TAG(PT_UNSPECIFIED, 3));
     // No names: every id of the map.
     Buffer<SPropTagArray> all;
     QCOMPARE(m_store->GetIDsFromNames(0, nullptr, 0, all.put()), S_OK);
-    QCOMPARE(tagsOf(all.get()), ids);
+    QCOMPARE(tagsOf(all.get()), (std::vector<ULONG>{ids[0], ids[2]}));
 }
 
 void TestMaildirNames::unknownNames_data()
@@ -423,7 +425,9 @@ void TestMaildirNames::unknownIds()
     QVERIFY(!result.get()[0]);
     QVERIFY(result.get()[1]);
     QCOMPARE(result.get()[1]->Kind.lID, LONG{1});
-    QVERIFY(!result.get()[2]);
+    // An ordinary property's name is its id in PS_MAPI.
+    QVERIFY(result.get()[2] && *result.get()[2]->lpguid == PS_MAPI);
+    QCOMPARE(result.get()[2]->Kind.lID, LONG(PROP_ID(PR_SUBJECT)));
 }
 
 void TestMaildirNames::namedValueSurvivesSave_data()

@@ -24,6 +24,12 @@ struct EntryPoints
     LPSCCREATECONVERSATIONINDEX ScCreateConversationIndex = nullptr;
 };
 
+// Three entry points are looked up by their decorated Windows names ("FreePadrlist@4").
+// ELF symbols cannot carry such a suffix (the linker takes "@" for a version), so a name
+// that is not found as given is looked up without its "@<bytes>" ending.
+void* resolveEntryPoint(void* handle, const char* name);
+std::string undecoratedName(const std::string& name);
+
 class MapiLibrary
 {
 public:
@@ -33,6 +39,7 @@ public:
     ~MapiLibrary();
 
     // Fails (false, with a reason) when the file cannot be loaded or any entry point is missing.
+    // The entry points are looked up by the names the program uses, decorated ones included.
     bool load(const std::string& path, std::string* error = nullptr);
     void unload();
     bool isLoaded() const { return m_handle != nullptr; }
