@@ -6,6 +6,7 @@
 #include "core/LifecycleHooks.h"
 #include "core/MessageHelpers.h"
 #include "core/StringTable.h"
+#include "core/TextFiles.h"
 #include "topics/TopicController.h"
 #include "topics/TopicTreeWidget.h"
 
@@ -21,7 +22,8 @@ constexpr int kResolutionWarning = 20108;
 
 // Text limits of the boxes, in characters.
 constexpr int kReadBoxLimit = 160480000;
-constexpr int kBoxLimit = 1648000;
+// The other boxes hold what a topic file may bring in.
+constexpr int kBoxLimit = int(kTextBoxLimit);
 
 struct BoxDefinition
 {

@@ -150,14 +150,25 @@ void CTextBox::setTextLimit(int characters)
 void CTextBox::enforceLimit(int position, int added)
 {
     // characterCount() includes the final paragraph separator.
-    const int excess = document()->characterCount() - 1 - m_textLimit;
+    const int last = document()->characterCount() - 1;
+    const int excess = last - m_textLimit;
     if (m_textLimit <= 0 || excess <= 0 || added <= 0)
         return;
+    // A whole document read in reports the change against a layout that may count one
+    // separator more than the text now has; the cut stays inside the text.
+    const int end = std::min(position + added, last);
+    const int start = std::max(0, std::min(std::max(position, end - excess), end));
     QTextCursor cut(document());
-    const int end = position + added;
-    cut.setPosition(std::max(position, end - excess));
+    cut.setPosition(start);
     cut.setPosition(end, QTextCursor::KeepAnchor);
     cut.removeSelectedText();
+    // Text before the change may still leave the box over its limit: the tail goes.
+    const int over = document()->characterCount() - 1 - m_textLimit;
+    if (over > 0) {
+        cut.setPosition(m_textLimit);
+        cut.setPosition(m_textLimit + over, QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+    }
 }
 
 // ---- line breaking ----

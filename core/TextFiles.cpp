@@ -124,14 +124,9 @@ bool WriteTextFile(const QString& path, const QString& text, QString* error)
             *error = QStringLiteral("there is no text to write");
         return false;
     }
-    // The atomic writer spells names as Qt does, which would write a file of another name
-    // than one whose name is not valid UTF-8.
-    if (nativeFileName(path) != QFile::encodeName(path)) {
-        if (error)
-            *error = QStringLiteral("the file name is not valid UTF-8");
-        return false;
-    }
-    const vnt::fileio::WriteResult result = vnt::fileio::writeFileAtomically(path, text.toUtf8());
+    // The file's own bytes, so that a name that is not valid UTF-8 names the same file.
+    const vnt::fileio::WriteResult result =
+        vnt::fileio::writeFileAtomically(nativeFileName(path), text.toUtf8());
     if (!result.ok() && error)
         *error = result.reason;
     return result.ok();

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -154,10 +156,19 @@ FileIdentity identityOf(const QString& path)
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 {
+    return writeFileAtomically(QFile::encodeName(path), data);
+}
+
+WriteResult writeFileAtomically(const QByteArray& nativePath, const QByteArray& data)
+{
     // A link is followed, so that the file it names is replaced and the link stays.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    const QByteArray native = QFile::encodeName(target);
+    QByteArray native = nativePath;
+    char resolved[PATH_MAX];
+    struct stat linkInfo;
+    if (::lstat(native.constData(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode) &&
+        ::realpath(native.constData(), resolved))
+        native = resolved;
+    const QString target = QFile::decodeName(native);
     struct stat old;
     const bool replacing = ::stat(native.constData(), &old) == 0;
     if (replacing && S_ISDIR(old.st_mode))
@@ -185,7 +196,11 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
         return failureFor(errno, target);
     temporary.renamed();
     WriteResult result;
-    if (!syncFolder(QFile::encodeName(QFileInfo(target).absolutePath()))) {
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : native.left(slash);
+    if (!syncFolder(folder)) {
         // The new content is in place but may not survive a power failure.
         result = failureFor(errno, target);
     }

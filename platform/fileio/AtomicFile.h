@@ -47,6 +47,9 @@ struct WriteResult
 // temporary is removed and the old file stays as it was. A new file gets the usual
 // permissions; a replaced one keeps its own.
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data);
+// The same for a path given as the file system's own bytes, for names that are not valid
+// in the locale's encoding.
+WriteResult writeFileAtomically(const QByteArray& nativePath, const QByteArray& data);
 
 // The failure kind and reason for an errno value met while writing into `path`.
 WriteResult failureFor(int systemError, const QString& path);

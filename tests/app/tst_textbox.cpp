@@ -7,6 +7,7 @@
 #include "core/CommandRouter.h"
 #include "core/LifecycleHooks.h"
 #include "core/SettingsStore.h"
+#include "rtf/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFileInfo>
@@ -223,6 +224,11 @@ private Q_SLOTS:
         box.setTextLimit(10);
         box.insertPlainText(QStringLiteral("0123456789ABCDE"));
         QCOMPARE(box.toPlainText(), QStringLiteral("0123456789"));
+        // Rich text read into the box, paragraphs and all, is held to the limit too.
+        QVERIFY(vnt::rtf::readRtf(QStringView(u"{\\rtf1\\ansi abcdefgh\\par ijklmnop\\par qrstuv}"),
+                                  box.document()));
+        QVERIFY2(box.document()->characterCount() - 1 <= 10, qPrintable(box.toPlainText()));
+        QVERIFY(box.toPlainText().startsWith(QStringLiteral("abcdefgh")));
     }
 
     void recipientBoxesStartRed()

@@ -244,6 +244,15 @@ private Q_SLOTS:
         QString text;
         QCOMPARE(ReadTextFile(m_dir.path() + u'/' + name, text), int(ReadSuccess));
         QCOMPARE(text, QStringLiteral("named"));
+        // And the file written back under that name is the same file, not a look-alike.
+        QVERIFY(WriteTextFile(m_dir.path() + u'/' + name, QStringLiteral("saved")));
+        const int readBack = ::open(file.constData(), O_RDONLY);
+        char bytes[16] = {};
+        QCOMPARE(::read(readBack, bytes, sizeof bytes), ssize_t(5));
+        ::close(readBack);
+        QCOMPARE(QByteArray(bytes), QByteArray("saved"));
+        if (!utf8)
+            QVERIFY(!QFile::exists(m_dir.path() + u'/' + name));
         ::unlink(file.constData());
     }
 
