@@ -11,18 +11,13 @@ namespace {
 
 bool hasType(const VCardProperty& p, const char* type)
 {
-    for (const std::string& t : std::vector<std::string>{p.types}) {
-        gchar** parts = g_strsplit(t.c_str(), ",", -1);
-        bool found = false;
-        for (gchar** part = parts; part && *part && !found; ++part) {
-            found = g_ascii_strcasecmp(*part, type) == 0;
-        }
-        g_strfreev(parts);
-        if (found) {
-            return true;
-        }
+    gchar** parts = g_strsplit(p.types.c_str(), ",", -1);
+    bool found = false;
+    for (gchar** part = parts; part && *part && !found; ++part) {
+        found = g_ascii_strcasecmp(*part, type) == 0;
     }
-    return false;
+    g_strfreev(parts);
+    return found;
 }
 
 // A line holding one text value: the field it is read from and the property it gives.
@@ -93,6 +88,13 @@ std::string fieldOf(const VCardProperty& p, const std::map<std::string, std::siz
         }
         if (hasType(p, "X-OTHER")) {
             return "TEL:other";
+        }
+        // Pagers, text and video phones have no property here: such lines stay as they are.
+        for (const char* other :
+             {"PAGER", "TEXTPHONE", "TEXT", "VIDEO", "MSG", "BBS", "MODEM", "CAR", "ISDN", "PCS"}) {
+            if (hasType(p, other)) {
+                return {};
+            }
         }
         return taken.count("TEL:work") ? "TEL:work2" : "TEL:work";
     }

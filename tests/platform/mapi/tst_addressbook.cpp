@@ -42,10 +42,10 @@ public:
                 values[k] = e.rgPropVals[k];
                 const ULONG type = PROP_TYPE(values[k].ulPropTag);
                 if (type == PT_STRING8 || type == PT_BINARY) {
-                    const ULONG size = type == PT_BINARY
-                                           ? e.rgPropVals[k].Value.bin.cb
-                                           : static_cast<ULONG>(
-                                                 std::strlen(e.rgPropVals[k].Value.lpszA) + 1);
+                    const ULONG size =
+                        type == PT_BINARY
+                            ? e.rgPropVals[k].Value.bin.cb
+                            : static_cast<ULONG>(std::strlen(e.rgPropVals[k].Value.lpszA) + 1);
                     void* copy = nullptr;
                     api().MAPIAllocateMore(size, block, &copy);
                     std::memcpy(copy,
@@ -222,8 +222,7 @@ void TestAddressBook::anrRestriction_data()
 {
     QTest::addColumn<QByteArray>("typed");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("given name prefix") << QByteArray("an")
-                                       << QStringList{"Ann Lee", "Anna Berg"};
+    QTest::newRow("given name prefix") << QByteArray("an") << QStringList{"Ann Lee", "Anna Berg"};
     QTest::newRow("whole given name") << QByteArray("anna") << QStringList{"Anna Berg"};
     QTest::newRow("surname, any case") << QByteArray("LEE") << QStringList{"Ann Lee"};
     QTest::newRow("two words in any order") << QByteArray("lee ann") << QStringList{"Ann Lee"};
@@ -289,9 +288,9 @@ void TestAddressBook::resolveName_data()
     QTest::newRow("one-off, name and angle brackets")
         << QStringLiteral("Eve Out <eve@out.example>") << S_OK << QStringLiteral("Eve Out")
         << QStringLiteral("eve@out.example") << MAPI_MAILUSER;
-    QTest::newRow("one-off, SMTP: form") << QStringLiteral("SMTP:x@y.example") << S_OK
-                                         << QStringLiteral("x@y.example")
-                                         << QStringLiteral("x@y.example") << MAPI_MAILUSER;
+    QTest::newRow("one-off, SMTP: form")
+        << QStringLiteral("SMTP:x@y.example") << S_OK << QStringLiteral("x@y.example")
+        << QStringLiteral("x@y.example") << MAPI_MAILUSER;
     QTest::newRow("one-off, bracketed SMTP: form")
         << QStringLiteral("Ünal [SMTP:u@y.example]") << S_OK << QStringLiteral("Ünal")
         << QStringLiteral("u@y.example") << MAPI_MAILUSER;
@@ -349,13 +348,13 @@ void TestAddressBook::oneOffRoundTrip()
         const char* name;
         ULONG flags;
         int size;
-    } cases[] = {{"Bob", 0, 43}, {"Bob", MAPI_UNICODE, 24 + 2 * (4 + 5 + 10)},
+    } cases[] = {{"Bob", 0, 43},
+                 {"Bob", MAPI_UNICODE, 24 + 2 * (4 + 5 + 10)},
                  {"Zo\xC3\xAB", MAPI_SEND_NO_RICH_INFO, 24 + 2 * (4 + 5 + 10)}};
     for (const auto& c : cases) {
         ULONG size = 0;
         Buffer<ENTRYID> id;
-        QCOMPARE(m_book->CreateOneOff(c.name, "SMTP", "bob@x.org", c.flags, &size, id.put()),
-                 S_OK);
+        QCOMPARE(m_book->CreateOneOff(c.name, "SMTP", "bob@x.org", c.flags, &size, id.put()), S_OK);
         QCOMPARE(int(size), c.size);
         const auto* bytes = reinterpret_cast<const BYTE*>(id.get());
         QCOMPARE(bool(bytes[22] & 0x01), bool(c.flags & MAPI_SEND_NO_RICH_INFO));
@@ -406,9 +405,9 @@ void TestAddressBook::prepareRecips()
 {
     AdrList list({named(QStringLiteral("anna"), MAPI_CC)});
     QCOMPARE(m_book->ResolveName(0, 0, nullptr, list.get()), S_OK);
-    TagArray columns{PR_ENTRYID,       PR_DISPLAY_NAME, PR_EMAIL_ADDRESS, PR_ADDRTYPE,
-                     PR_OBJECT_TYPE,   PR_SEND_RICH_INFO, PR_DISPLAY_TYPE, PR_RECIPIENT_TYPE,
-                     PR_GIVEN_NAME,    PR_SURNAME};
+    TagArray columns{PR_ENTRYID,     PR_DISPLAY_NAME,   PR_EMAIL_ADDRESS, PR_ADDRTYPE,
+                     PR_OBJECT_TYPE, PR_SEND_RICH_INFO, PR_DISPLAY_TYPE,  PR_RECIPIENT_TYPE,
+                     PR_GIVEN_NAME,  PR_SURNAME};
     QCOMPARE(m_book->PrepareRecips(0, columns.get(), list.get()), S_OK);
     const SRow row = list.row(0);
     QVERIFY(row.cValues >= 10);
@@ -460,8 +459,7 @@ void TestAddressBook::recipientRowsSurviveSaveAndRestart()
         QCOMPARE(rows.count(), 3u); // the group has no address and is still there
         for (ULONG i = 0; i < 3; ++i) {
             const SRow& r = rows.row(i);
-            QCOMPARE(binary(findValue(r, PR_ENTRYID)),
-                     binary(findValue(list.row(i), PR_ENTRYID)));
+            QCOMPARE(binary(findValue(r, PR_ENTRYID)), binary(findValue(list.row(i), PR_ENTRYID)));
             QCOMPARE(findValue(r, PR_OBJECT_TYPE)->Value.l,
                      findValue(list.row(i), PR_OBJECT_TYPE)->Value.l);
             QCOMPARE(findValue(r, PR_DISPLAY_TYPE)->Value.l,
@@ -479,8 +477,8 @@ void TestAddressBook::recipientRowsSurviveSaveAndRestart()
     QCOMPARE(m_session->OpenAddressBook(0, nullptr, 0, m_book.put()), S_OK);
     MapiPtr<IMessage> reopened;
     ULONG type = 0;
-    QCOMPARE(m_session->OpenEntry(messageId.size(), entryPtr(messageId), nullptr,
-                                  MAPI_BEST_ACCESS, &type, reopened.putUnknown()),
+    QCOMPARE(m_session->OpenEntry(messageId.size(), entryPtr(messageId), nullptr, MAPI_BEST_ACCESS,
+                                  &type, reopened.putUnknown()),
              S_OK);
     check(reopened.get());
 }
