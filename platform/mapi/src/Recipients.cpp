@@ -210,6 +210,13 @@ void readRecipients(GMimeMessage* message, RecipientList* recipients)
         return;
     }
     recipients->resize(first);
+    // In the order the headers list them: To, then Cc, then Bcc.
+    const auto typeOf = [](const PropList& row) {
+        const Prop* type = findProp(row, PR_RECIPIENT_TYPE);
+        return type ? type->number : std::int64_t{MAPI_TO};
+    };
+    std::stable_sort(stored.begin(), stored.end(),
+                     [&](const PropList& a, const PropList& b) { return typeOf(a) < typeOf(b); });
     for (PropList& row : stored) {
         putProp(&row, longProp(PR_ROWID, static_cast<std::int64_t>(recipients->size())));
         recipients->push_back(std::move(row));
