@@ -1,11 +1,14 @@
 #include "Contacts.h"
 
+#include "ContactCard.h"
+#include "LastError.h"
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "MimeContent.h"
 #include "NamedProps.h"
 #include "PropStream.h"
-#include "VCard.h"
+#include "StoredProps.h"
+#include "fileio/AtomicFile.h"
 
 #include <algorithm>
 #include <glib.h>
@@ -17,12 +20,14 @@ namespace {
 
 constexpr char kExtension[] = ".vcf";
 
-// The e-mail named properties (PSETID_Address) of the three addresses a contact can carry:
-// display name, address type, address, original display name.
+// The PSETID_Address names a contact uses, in the order ContactTags keeps them.
 constexpr LONG kEmailLids[3][4] = {{0x8080, 0x8082, 0x8083, 0x8084},
                                    {0x8090, 0x8092, 0x8093, 0x8094},
                                    {0x80A0, 0x80A2, 0x80A3, 0x80A4}};
+constexpr LONG kEmailEntryIdLids[3] = {0x8085, 0x8095, 0x80A5};
+constexpr LONG kPostalLids[3] = {0x801A, 0x801B, 0x801C};
 constexpr LONG kFileAsLid = 0x8005;
+constexpr LONG kEmailListLid = 0x8028;
 constexpr LONG kEmailMaskLid = 0x8029;
 
 std::string contactPath(const StoreConfig& config, const std::string& name)
@@ -30,183 +35,77 @@ std::string contactPath(const StoreConfig& config, const std::string& name)
     return joinPath(config.contacts, name + kExtension);
 }
 
-// The store's tags for the PSETID_Address names a contact uses, created on first use.
-struct ContactTags
+bool readCardFile(const std::string& path, ContactCard* card, GStatBuf* info)
 {
-    ULONG fileAs = PR_NULL;
-    ULONG email[3][4] = {};
-    ULONG emailMask = PR_NULL;
-};
+    gchar* contents = nullptr;
+    gsize size = 0;
+    if (g_stat(path.c_str(), info) != 0 ||
+        !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
+        return false;
+    }
+    // vCards are UTF-8; old exports in a local code page are read as Windows-1252.
+    card->lines = parseVCard(validUtf8(contents, static_cast<gssize>(size)));
+    g_free(contents);
+    return true;
+}
+
+} // namespace
 
 // One look-up for all of them: the store keeps its name map in a file.
 ContactTags contactTags(const MsgStore& store)
 {
-    constexpr ULONG kCount = 14;
+    std::vector<std::pair<LONG, ULONG*>> wanted;
+    ContactTags tags;
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            wanted.emplace_back(kEmailLids[i][k], &tags.email[i][k]);
+        }
+        wanted.emplace_back(kEmailEntryIdLids[i], &tags.emailEntryId[i]);
+        wanted.emplace_back(kPostalLids[i], &tags.postal[i]);
+    }
+    wanted.emplace_back(kFileAsLid, &tags.fileAs);
+    wanted.emplace_back(kEmailListLid, &tags.emailList);
+    wanted.emplace_back(kEmailMaskLid, &tags.emailMask);
     GUID set = PSETID_Address;
-    MAPINAMEID names[kCount];
-    LPMAPINAMEID pointers[kCount];
-    for (ULONG i = 0; i < kCount; ++i) {
-        const LONG lid = i < 12 ? kEmailLids[i / 4][i % 4] : (i == 12 ? kFileAsLid : kEmailMaskLid);
+    std::vector<MAPINAMEID> names(wanted.size());
+    std::vector<LPMAPINAMEID> pointers(wanted.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
         names[i] = MAPINAMEID{&set, MNID_ID, {}};
-        names[i].Kind.lID = lid;
+        names[i].Kind.lID = wanted[i].first;
         pointers[i] = &names[i];
     }
-    ContactTags tags;
+    for (auto& [lid, tag] : wanted) {
+        *tag = PR_NULL;
+    }
     LPSPropTagArray ids = nullptr;
-    if (idsFromNames(store.config().path, kCount, pointers, MAPI_CREATE, &ids) == S_OK) {
-        const auto tagOf = [ids](ULONG i, ULONG type) {
-            return PROP_TAG(type, PROP_ID(ids->aulPropTag[i]));
-        };
-        for (ULONG i = 0; i < 12; ++i) {
-            tags.email[i / 4][i % 4] = tagOf(i, PT_STRING8);
+    if (idsFromNames(store.config().path, static_cast<ULONG>(wanted.size()), pointers.data(),
+                     MAPI_CREATE, &ids) == S_OK) {
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const LONG lid = wanted[i].first;
+            const bool binary = lid == 0x8085 || lid == 0x8095 || lid == 0x80A5;
+            const ULONG type = binary                 ? PT_BINARY
+                               : lid == kEmailListLid ? PT_MV_LONG
+                               : lid == kEmailMaskLid ? PT_LONG
+                                                      : PT_STRING8;
+            *wanted[i].second = PROP_TAG(type, PROP_ID(ids->aulPropTag[i]));
         }
-        tags.fileAs = tagOf(12, PT_STRING8);
-        tags.emailMask = tagOf(13, PT_LONG);
     }
     MAPIFreeBuffer(ids);
     return tags;
 }
 
-void addText(PropList* props, ULONG tag, const std::string& value)
-{
-    if (tag != PR_NULL && !value.empty()) {
-        putProp(props, stringProp(tag, value));
-    }
-}
-
-bool hasType(const VCardProperty& p, const char* type)
-{
-    return p.types.find(type) != std::string::npos;
-}
-
-void addName(const VCardProperty& p, PropList* props)
-{
-    const std::vector<std::string> n = vCardComponents(p.value);
-    const ULONG tags[] = {PR_SURNAME, PR_GIVEN_NAME, PR_MIDDLE_NAME, PR_DISPLAY_NAME_PREFIX,
-                          PR_GENERATION};
-    for (std::size_t i = 0; i < n.size() && i < std::size(tags); ++i) {
-        addText(props, tags[i], n[i]);
-    }
-}
-
-void addAddress(const VCardProperty& p, PropList* props)
-{
-    // ADR: post office box; extended; street; city; region; postcode; country.
-    const std::vector<std::string> a = vCardComponents(p.value);
-    const bool home = hasType(p, "HOME");
-    const ULONG business[] = {PR_BUSINESS_ADDRESS_STREET, PR_BUSINESS_ADDRESS_CITY,
-                              PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE,
-                              PR_BUSINESS_ADDRESS_POSTAL_CODE, PR_BUSINESS_ADDRESS_COUNTRY};
-    const ULONG homeTags[] = {PR_HOME_ADDRESS_STREET, PR_HOME_ADDRESS_CITY,
-                              PR_HOME_ADDRESS_STATE_OR_PROVINCE, PR_HOME_ADDRESS_POSTAL_CODE,
-                              PR_HOME_ADDRESS_COUNTRY};
-    for (std::size_t i = 2; i < a.size() && i < 7; ++i) {
-        addText(props, home ? homeTags[i - 2] : business[i - 2], a[i]);
-    }
-}
-
-void addTelephone(const VCardProperty& p, PropList* props)
-{
-    const std::string number = vCardText(p.value);
-    ULONG tag = PR_BUSINESS_TELEPHONE_NUMBER;
-    if (hasType(p, "CELL")) {
-        tag = PR_MOBILE_TELEPHONE_NUMBER;
-    } else if (hasType(p, "FAX")) {
-        tag = PR_BUSINESS_FAX_NUMBER;
-    } else if (hasType(p, "HOME")) {
-        tag = PR_HOME_TELEPHONE_NUMBER;
-    } else if (hasType(p, "X-ASSISTANT")) {
-        tag = PR_ASSISTANT_TELEPHONE_NUMBER;
-    }
-    if (!findProp(*props, tag)) {
-        addText(props, tag, number);
-    }
-}
-
-void addEmails(const ContactTags& tags, std::vector<const VCardProperty*> emails,
-               const std::string& displayName, PropList* props)
-{
-    // The preferred address comes first, then file order; three at most.
-    std::stable_partition(emails.begin(), emails.end(),
-                          [](const VCardProperty* p) { return p->preferred; });
-    LONG mask = 0;
-    for (std::size_t i = 0; i < emails.size() && i < 3; ++i) {
-        const std::string address = vCardText(emails[i]->value);
-        const std::string shown =
-            displayName.empty() ? address : displayName + " (" + address + ")";
-        addText(props, tags.email[i][0], shown);
-        addText(props, tags.email[i][1], "SMTP");
-        addText(props, tags.email[i][2], address);
-        addText(props, tags.email[i][3], address);
-        mask |= 1 << i;
-    }
-    if (mask != 0 && tags.emailMask != PR_NULL) {
-        putProp(props, longProp(tags.emailMask, mask));
-    }
-}
-
-void addCardProperties(const ContactTags& tags, const std::vector<VCardProperty>& card,
-                       PropList* props)
-{
-    std::string displayName;
-    bool group = false;
-    std::vector<const VCardProperty*> emails;
-    for (const VCardProperty& p : card) {
-        if (p.name == "FN") {
-            displayName = vCardText(p.value);
-        } else if (p.name == "N") {
-            addName(p, props);
-        } else if (p.name == "ORG") {
-            const std::vector<std::string> org = vCardComponents(p.value);
-            addText(props, PR_COMPANY_NAME, org[0]);
-            addText(props, PR_DEPARTMENT_NAME, org.size() > 1 ? org[1] : std::string());
-        } else if (p.name == "TITLE") {
-            addText(props, PR_TITLE, vCardText(p.value));
-        } else if (p.name == "TEL") {
-            addTelephone(p, props);
-        } else if (p.name == "ADR") {
-            addAddress(p, props);
-        } else if (p.name == "EMAIL") {
-            emails.push_back(&p);
-        } else if (p.name == "NOTE") {
-            addText(props, PR_BODY, vCardText(p.value));
-        } else if (p.name == "URL") {
-            addText(props, PR_BUSINESS_HOME_PAGE, vCardText(p.value));
-        } else if (p.name == "X-OFFICE") {
-            addText(props, PR_OFFICE_LOCATION, vCardText(p.value));
-        } else if (p.name == "KIND" || p.name == "X-ADDRESSBOOKSERVER-KIND") {
-            group = g_ascii_strcasecmp(p.value.c_str(), "group") == 0;
-        }
-    }
-    putProp(props, stringProp(PR_MESSAGE_CLASS, group ? "IPM.DistList" : "IPM.Contact"));
-    putProp(props, stringProp(PR_DISPLAY_NAME, displayName));
-    putProp(props, stringProp(PR_SUBJECT, displayName));
-    const Prop* surname = findProp(*props, PR_SURNAME);
-    const Prop* given = findProp(*props, PR_GIVEN_NAME);
-    std::string fileAs = displayName;
-    if (surname && given) {
-        fileAs = surname->text() + ", " + given->text();
-    } else if (surname) {
-        fileAs = surname->text();
-    }
-    addText(props, tags.fileAs, fileAs);
-    addEmails(tags, emails, displayName, props);
-}
+namespace {
 
 bool readContact(const MsgStore& store, const ContactTags& tags, const std::string& name,
-                 PropList* props)
+                 PropList* props, ContactCard* card = nullptr)
 {
-    const std::string path = contactPath(store.config(), name);
-    gchar* contents = nullptr;
-    gsize size = 0;
+    ContactCard local;
+    ContactCard* target = card ? card : &local;
     GStatBuf info;
-    if (name.find('/') != std::string::npos || g_stat(path.c_str(), &info) != 0 ||
-        !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
+    if (name.find('/') != std::string::npos ||
+        !readCardFile(contactPath(store.config(), name), target, &info)) {
         return false;
     }
-    // vCards are UTF-8; old exports in a local code page are read as Windows-1252.
-    const std::string text = validUtf8(contents, static_cast<gssize>(size));
-    g_free(contents);
     EntryRef ref = folderRef(store.config().key, kContactsFolder);
     ref.kind = EntryKind::Message;
     ref.message = name;
@@ -219,20 +118,59 @@ bool readContact(const MsgStore& store, const ContactTags& tags, const std::stri
     props->push_back(longProp(PR_MESSAGE_SIZE, static_cast<std::int64_t>(info.st_size)));
     props->push_back(timeProp(PR_LAST_MODIFICATION_TIME, fileTimeFromUnix(info.st_mtime)));
     props->push_back(timeProp(PR_CREATION_TIME, fileTimeFromUnix(info.st_mtime)));
-    addCardProperties(tags, parseVCard(text), props);
+    cardProperties(tags, target, props);
     return true;
 }
 
+// A contact opened or created: changes stay in memory until SaveChanges writes the card.
 class ContactMessage : public PropObject<IMessage>
 {
 public:
-    ContactMessage(MsgStore* store, PropList props)
+    // `name` is empty for a contact not saved yet.
+    ContactMessage(MsgStore* store, std::string name, PropList props, ContactCard card,
+                   std::int64_t modified)
         : m_store(store)
+        , m_name(std::move(name))
         , m_props(std::move(props))
+        , m_card(std::move(card))
+        , m_modified(modified)
     {
         m_store->AddRef();
     }
     ~ContactMessage() override { m_store->Release(); }
+
+    HRESULT SetProps(ULONG count, LPSPropValue values, LPSPropProblemArray* problems) override
+    {
+        if (count != 0 && !values) {
+            return MAPI_E_INVALID_PARAMETER;
+        }
+        if (problems) {
+            *problems = nullptr;
+        }
+        for (ULONG i = 0; i < count; ++i) {
+            Prop prop;
+            if (!isComputedProp(values[i].ulPropTag) && propFromValue(values[i], &prop)) {
+                putProp(&m_props, std::move(prop));
+            }
+        }
+        return S_OK;
+    }
+    HRESULT DeleteProps(LPSPropTagArray tags, LPSPropProblemArray* problems) override
+    {
+        if (!tags) {
+            return MAPI_E_INVALID_PARAMETER;
+        }
+        if (problems) {
+            *problems = nullptr;
+        }
+        for (ULONG i = 0; i < tags->cValues; ++i) {
+            if (!isComputedProp(tags->aulPropTag[i])) {
+                removeProp(&m_props, tags->aulPropTag[i]);
+            }
+        }
+        return S_OK;
+    }
+    HRESULT SaveChanges(ULONG flags) override;
 
     HRESULT OpenProperty(ULONG tag, LPCIID iid, ULONG, ULONG flags, LPUNKNOWN* out) override
     {
@@ -282,8 +220,74 @@ private:
     }
 
     MsgStore* m_store;
+    std::string m_name;
     PropList m_props;
+    ContactCard m_card;
+    std::int64_t m_modified; // of the file when it was read; 0 for a new contact
 };
+
+std::int64_t modifiedNs(const GStatBuf& info)
+{
+    return std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+HRESULT ContactMessage::SaveChanges(ULONG flags)
+{
+    const StoreConfig& config = m_store->config();
+    if (!hasContactsFolder(config)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    std::string name = m_name;
+    std::string uid;
+    if (name.empty()) {
+        // vdir names a card after its UID; a random one has no characters to escape.
+        gchar* random = g_uuid_string_random();
+        uid = random;
+        g_free(random);
+        name = uid;
+    } else {
+        GStatBuf info;
+        const std::string path = contactPath(config, name);
+        if (g_stat(path.c_str(), &info) != 0) {
+            return MAPI_E_OBJECT_DELETED;
+        }
+        // Another program changed the card since it was read: its changes win unless the
+        // caller forces this save.
+        if (modifiedNs(info) != m_modified && !(flags & FORCE_SAVE)) {
+            return MAPI_E_OBJECT_CHANGED;
+        }
+        uid = name;
+    }
+    const ContactTags tags = contactTags(*m_store);
+    const std::string text = writeCard(tags, m_card, m_props, uid);
+    const QString path = QString::fromStdString(contactPath(config, name));
+    const vnt::fileio::WriteResult written =
+        vnt::fileio::writeFileAtomically(path, QByteArray::fromStdString(text));
+    if (!written.ok()) {
+        setLastError(MAPI_E_DISK_ERROR,
+                     "The contact could not be saved as \"" + path.toStdString() +
+                         "\": " + written.reason.toStdString() + ".",
+                     written.systemError);
+        return written.failure == vnt::fileio::WriteFailure::DiskFull ? MAPI_E_NOT_ENOUGH_DISK
+               : written.failure == vnt::fileio::WriteFailure::ReadOnly ||
+                       written.failure == vnt::fileio::WriteFailure::PermissionDenied
+                   ? MAPI_E_NO_ACCESS
+                   : MAPI_E_DISK_ERROR;
+    }
+    // Ids, size and times as the saved file gives them.
+    PropList saved;
+    ContactCard card;
+    if (readContact(*m_store, tags, name, &saved, &card)) {
+        m_props = std::move(saved);
+        m_card = std::move(card);
+        GStatBuf info;
+        if (g_stat(contactPath(config, name).c_str(), &info) == 0) {
+            m_modified = modifiedNs(info);
+        }
+    }
+    m_name = name;
+    return S_OK;
+}
 
 } // namespace
 
@@ -335,11 +339,26 @@ std::vector<PropList> contactRows(const MsgStore& store)
 HRESULT openContact(MsgStore* store, const std::string& name, IMessage** message)
 {
     PropList props;
-    if (!contactProperties(*store, name, &props)) {
+    ContactCard card;
+    if (!readContact(*store, contactTags(*store), name, &props, &card)) {
         return MAPI_E_NOT_FOUND;
     }
-    *message = new ContactMessage(store, std::move(props));
+    GStatBuf info;
+    const std::int64_t modified =
+        g_stat(contactPath(store->config(), name).c_str(), &info) == 0 ? modifiedNs(info) : 0;
+    *message = new ContactMessage(store, name, std::move(props), std::move(card), modified);
     return S_OK;
+}
+
+IMessage* newContact(MsgStore* store)
+{
+    PropList props;
+    props.push_back(binaryProp(PR_PARENT_ENTRYID, store->folderId(kContactsFolder)));
+    props.push_back(binaryProp(PR_STORE_ENTRYID, encodeEntryId(storeRef(store->config().key))));
+    props.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    props.push_back(stringProp(PR_MESSAGE_CLASS, "IPM.Contact"));
+    props.push_back(longProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
+    return new ContactMessage(store, {}, std::move(props), {}, 0);
 }
 
 } // namespace vntmapi

@@ -1,8 +1,10 @@
 // The contacts folder of a store: a vCard directory (one .vcf file per contact, as vdir keeps
-// them) shown in the IPM subtree with container class "IPF.Contact". Contacts are read here;
-// writing them back is not offered yet.
+// them) shown in the IPM subtree with container class "IPF.Contact". A contact saved here is
+// written whole to "<UID>.vcf" through a temporary file; an edited card keeps every line that
+// its changes do not touch.
 #pragma once
 
+#include "ContactCard.h"
 #include "MsgStore.h"
 
 namespace vntmapi {
@@ -22,5 +24,11 @@ bool contactProperties(const MsgStore& store, const std::string& name, PropList*
 std::vector<PropList> contactRows(const MsgStore& store);
 
 HRESULT openContact(MsgStore* store, const std::string& name, IMessage** message);
+
+// A new contact of the store's contacts folder: SaveChanges gives it a file.
+IMessage* newContact(MsgStore* store);
+
+// The store's tags of the named properties contacts carry (created on first use).
+ContactTags contactTags(const MsgStore& store);
 
 } // namespace vntmapi

@@ -150,10 +150,10 @@ HRESULT Folder::CreateMessage(LPCIID, ULONG, IMessage** lppMessage)
     if (!lppMessage) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    if (m_folder == kSubtreeFolder || m_folder == kContactsFolder) {
-        return MAPI_E_NO_SUPPORT; // neither is a Maildir folder
+    if (m_folder == kSubtreeFolder) {
+        return MAPI_E_NO_SUPPORT; // holds folders only
     }
-    *lppMessage = newMessage(m_store, m_folder);
+    *lppMessage = m_folder == kContactsFolder ? newContact(m_store) : newMessage(m_store, m_folder);
     return S_OK;
 }
 

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 
+class QFileSystemWatcher;
+
 namespace vntmapi {
 
 class FolderWatcher;
@@ -49,12 +51,14 @@ private:
     void addSpecialFolder(PropList* props, ULONG* mask, ULONG tag, ULONG bit,
                           const std::string& folder) const;
     void reportCreated(const std::string& folder, const FolderChanges& changes);
+    void watchContacts();
 
     StoreConfig m_config;
     AdviseList m_advise; // scoped by folder
     // One watcher per advised folder (shared_ptr: its type is complete only where it is made);
     // declared after m_advise, so the watchers go first.
     std::map<std::string, std::shared_ptr<FolderWatcher>> m_watchers;
+    std::shared_ptr<QFileSystemWatcher> m_contactsWatcher; // while the contacts folder is advised
 };
 
 } // namespace vntmapi

@@ -78,12 +78,12 @@ std::uint32_t getLong(const BYTE* data)
 
 } // namespace
 
-std::vector<BYTE> encodeOneOff(const OneOff& entry, bool noRichInfo)
+std::vector<BYTE> encodeOneOff(const OneOff& entry, bool noRichInfo, bool wide)
 {
     std::vector<BYTE> out(kHeader, 0);
     std::memcpy(out.data() + 4, &MAPI_ONE_OFF_UID, sizeof(GUID));
     const bool unicode =
-        !isAscii(entry.name) || !isAscii(entry.addressType) || !isAscii(entry.address);
+        wide || !isAscii(entry.name) || !isAscii(entry.addressType) || !isAscii(entry.address);
     const unsigned flags =
         (unicode ? MAPI_ONE_OFF_UNICODE : 0) | (noRichInfo ? MAPI_ONE_OFF_NO_RICH_INFO : 0);
     out[22] = static_cast<BYTE>(flags & 0xFF);

@@ -16,8 +16,9 @@ struct OneOff
     std::string address;
 };
 
-// 8-bit strings when all three are ASCII, else the Unicode form; `noRichInfo` sets the flag.
-std::vector<BYTE> encodeOneOff(const OneOff& entry, bool noRichInfo = false);
+// 8-bit strings when all three are ASCII and `unicode` is not asked for, else the Unicode
+// form; `noRichInfo` sets the flag.
+std::vector<BYTE> encodeOneOff(const OneOff& entry, bool noRichInfo = false, bool unicode = false);
 bool decodeOneOff(const BYTE* data, std::size_t size, OneOff* entry);
 
 // FLATENTRYLIST: a count, the byte size, then each entry's size and bytes padded to 4 bytes.

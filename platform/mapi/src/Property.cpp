@@ -41,6 +41,21 @@ Prop binaryProp(ULONG tag, std::vector<BYTE> value)
     return p;
 }
 
+Prop longsProp(ULONG tag, const std::vector<LONG>& values)
+{
+    Prop p;
+    p.tag = tag;
+    p.data.assign(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(LONG));
+    return p;
+}
+
+std::vector<LONG> longsOf(const Prop& prop)
+{
+    std::vector<LONG> values(prop.data.size() / sizeof(LONG));
+    std::memcpy(values.data(), prop.data.data(), values.size() * sizeof(LONG));
+    return values;
+}
+
 std::uint64_t fileTimeFromUnix(std::int64_t seconds)
 {
     return static_cast<std::uint64_t>(seconds * 10000000LL + 116444736000000000LL);
@@ -60,7 +75,7 @@ bool typesMatch(ULONG have, ULONG want)
 
 bool hasExtra(ULONG type)
 {
-    return isString(type) || type == PT_BINARY;
+    return isString(type) || type == PT_BINARY || type == PT_MV_LONG;
 }
 
 char* takeCopy(const void* data, std::size_t size, char** pool)
@@ -104,6 +119,9 @@ bool removeProp(PropList* props, ULONG tag)
 
 std::size_t propValueExtra(const Prop* prop)
 {
+    if (prop && PROP_TYPE(prop->tag) == PT_MV_LONG) {
+        return prop->data.size() + alignof(LONG); // room to align the array
+    }
     return prop && hasExtra(PROP_TYPE(prop->tag)) ? prop->data.size() + 1 : 0;
 }
 
@@ -160,6 +178,16 @@ void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out
         out->Value.bin.lpb =
             reinterpret_cast<LPBYTE>(takeCopy(prop->data.data(), prop->data.size() + 1, pool));
         return;
+    case PT_MV_LONG: {
+        char* start = *pool;
+        const auto misaligned = reinterpret_cast<std::uintptr_t>(start) % alignof(LONG);
+        *pool += misaligned ? alignof(LONG) - misaligned : 0;
+        out->Value.MVl.cValues = static_cast<ULONG>(prop->data.size() / sizeof(LONG));
+        out->Value.MVl.lpl =
+            reinterpret_cast<LONG*>(takeCopy(prop->data.data(), prop->data.size(), pool));
+        *pool = start + propValueExtra(prop);
+        return;
+    }
     default:
         out->ulPropTag = CHANGE_PROP_TYPE(tag, PT_ERROR);
         out->Value.err = MAPI_E_NO_SUPPORT;

@@ -30,6 +30,9 @@ Prop boolProp(ULONG tag, bool value);
 Prop timeProp(ULONG tag, std::uint64_t fileTime);
 Prop stringProp(ULONG tag, std::string value);
 Prop binaryProp(ULONG tag, std::vector<BYTE> value);
+// PT_MV_LONG: the values packed in `data`, four bytes each in host order.
+Prop longsProp(ULONG tag, const std::vector<LONG>& values);
+std::vector<LONG> longsOf(const Prop& prop);
 
 std::uint64_t fileTimeFromUnix(std::int64_t seconds);
 

@@ -4,6 +4,7 @@
 #include "StoredProps.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vntmapi {
 
@@ -71,6 +72,122 @@ std::string textOf(const PropList& row, ULONG tag)
     return prop ? prop->text() : std::string();
 }
 
+// Every recipient row is also kept whole in one private header, so that what the headers
+// cannot say (entry ids, object and display types, rows without an address) comes back.
+constexpr char kRowHeader[] = "X-Vantrel-Prop-Recipient";
+
+std::string encodeRow(const PropList& row)
+{
+    std::string out;
+    char tag[9];
+    for (const Prop& prop : row) {
+        if (PROP_ID(prop.tag) == PROP_ID(PR_ROWID)) {
+            continue;
+        }
+        g_snprintf(tag, sizeof(tag), "%08X", static_cast<unsigned>(prop.tag));
+        std::string value;
+        switch (PROP_TYPE(prop.tag)) {
+        case PT_STRING8:
+        case PT_UNICODE:
+        case PT_BINARY: {
+            gchar* b64 = g_base64_encode(prop.bytes().data(), prop.bytes().size());
+            value = b64;
+            g_free(b64);
+            break;
+        }
+        case PT_MV_LONG:
+            for (LONG v : longsOf(prop)) {
+                value += (value.empty() ? "" : ",") + std::to_string(v);
+            }
+            break;
+        default:
+            value = std::to_string(prop.number);
+        }
+        out += (out.empty() ? "" : " ") + std::string(tag) + "=" + value;
+    }
+    return out;
+}
+
+PropList decodeRow(const char* text)
+{
+    PropList row;
+    gchar** tokens = g_strsplit_set(text, " \t\r\n", -1);
+    for (gchar** token = tokens; token && *token; ++token) {
+        const char* eq = std::strchr(*token, '=');
+        if (!eq || eq - *token != 8) {
+            continue;
+        }
+        const auto tag = static_cast<ULONG>(g_ascii_strtoull(*token, nullptr, 16));
+        const char* value = eq + 1;
+        switch (PROP_TYPE(tag)) {
+        case PT_STRING8:
+        case PT_UNICODE:
+        case PT_BINARY: {
+            gsize size = 0;
+            guchar* bytes = g_base64_decode(value, &size);
+            Prop prop;
+            prop.tag = PROP_TYPE(tag) == PT_BINARY ? tag : CHANGE_PROP_TYPE(tag, PT_STRING8);
+            prop.data.assign(reinterpret_cast<const char*>(bytes), size);
+            g_free(bytes);
+            putProp(&row, std::move(prop));
+            break;
+        }
+        case PT_MV_LONG: {
+            std::vector<LONG> values;
+            gchar** parts = g_strsplit(value, ",", -1);
+            for (gchar** part = parts; part && *part && **part; ++part) {
+                values.push_back(static_cast<LONG>(g_ascii_strtoll(*part, nullptr, 10)));
+            }
+            g_strfreev(parts);
+            putProp(&row, longsProp(tag, values));
+            break;
+        }
+        case PT_LONG:
+        case PT_BOOLEAN:
+        case PT_I2:
+        case PT_I8:
+        case PT_SYSTIME:
+            putProp(&row, longProp(tag, g_ascii_strtoll(value, nullptr, 10)));
+            break;
+        default:
+            break;
+        }
+    }
+    g_strfreev(tokens);
+    return row;
+}
+
+std::vector<PropList> storedRows(GMimeMessage* message)
+{
+    std::vector<PropList> rows;
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    const int count = g_mime_header_list_get_count(headers);
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        if (g_ascii_strcasecmp(g_mime_header_get_name(header), kRowHeader) == 0) {
+            const char* value = g_mime_header_get_value(header);
+            rows.push_back(decodeRow(value ? value : ""));
+        }
+    }
+    return rows;
+}
+
+// The addressed rows of each type, in order: what the To, Cc and Bcc headers say.
+std::vector<std::pair<std::int64_t, std::string>> addressedRows(const RecipientList& rows)
+{
+    std::vector<std::pair<std::int64_t, std::string>> out;
+    for (const PropList& row : rows) {
+        const Prop* type = findProp(row, PR_RECIPIENT_TYPE);
+        const std::string email = textOf(row, PR_EMAIL_ADDRESS);
+        if (!email.empty()) {
+            out.emplace_back(type ? type->number : MAPI_TO, email);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+}
+
 } // namespace
 
 const std::vector<ULONG>& recipientColumns()
@@ -81,6 +198,32 @@ const std::vector<ULONG>& recipientColumns()
 }
 
 void readRecipients(GMimeMessage* message, RecipientList* recipients)
+{
+    const std::size_t first = recipients->size();
+    readHeaderRecipients(message, recipients);
+    // The stored rows count only while they agree with the headers: a file changed by another
+    // program keeps what its headers say.
+    std::vector<PropList> stored = storedRows(message);
+    const RecipientList fromHeaders(recipients->begin() + static_cast<std::ptrdiff_t>(first),
+                                    recipients->end());
+    if (stored.empty() || addressedRows(stored) != addressedRows(fromHeaders)) {
+        return;
+    }
+    recipients->resize(first);
+    // In the order the headers list them: To, then Cc, then Bcc.
+    const auto typeOf = [](const PropList& row) {
+        const Prop* type = findProp(row, PR_RECIPIENT_TYPE);
+        return type ? type->number : std::int64_t{MAPI_TO};
+    };
+    std::stable_sort(stored.begin(), stored.end(),
+                     [&](const PropList& a, const PropList& b) { return typeOf(a) < typeOf(b); });
+    for (PropList& row : stored) {
+        putProp(&row, longProp(PR_ROWID, static_cast<std::int64_t>(recipients->size())));
+        recipients->push_back(std::move(row));
+    }
+}
+
+void readHeaderRecipients(GMimeMessage* message, RecipientList* recipients)
 {
     for (const auto& [header, type] : kHeaders) {
         InternetAddressList* list = g_mime_message_get_addresses(message, header);
@@ -98,6 +241,12 @@ void readRecipients(GMimeMessage* message, RecipientList* recipients)
 
 void writeRecipients(GMimeMessage* message, const RecipientList& recipients)
 {
+    while (g_mime_object_remove_header(GMIME_OBJECT(message), kRowHeader)) {
+    }
+    for (const PropList& row : recipients) {
+        g_mime_object_append_header(GMIME_OBJECT(message), kRowHeader, encodeRow(row).c_str(),
+                                    nullptr);
+    }
     for (const auto& [header, type] : kHeaders) {
         InternetAddressList* list = g_mime_message_get_addresses(message, header);
         internet_address_list_clear(list);

@@ -1,5 +1,6 @@
 #include "Restriction.h"
 
+#include "Anr.h"
 #include "MemoryTable.h"
 
 #include <algorithm>
@@ -169,8 +170,27 @@ HRESULT checkRestriction(const SRestriction& r)
     }
 }
 
+namespace {
+
+// PR_ANR is no column of a row: a restriction on it asks which rows the text can mean.
+bool isAnr(ULONG tag, const SPropValue* value)
+{
+    return PROP_ID(tag) == PROP_ID(PR_ANR) && value &&
+           (PROP_TYPE(value->ulPropTag) == PT_STRING8 ||
+            PROP_TYPE(value->ulPropTag) == PT_UNICODE) &&
+           value->Value.lpszA;
+}
+
+} // namespace
+
 bool rowMatches(const SRestriction& r, const PropList& row)
 {
+    if (r.rt == RES_PROPERTY && isAnr(r.res.resProperty.ulPropTag, r.res.resProperty.lpProp)) {
+        return anrRowMatches(r.res.resProperty.lpProp->Value.lpszA, row);
+    }
+    if (r.rt == RES_CONTENT && isAnr(r.res.resContent.ulPropTag, r.res.resContent.lpProp)) {
+        return anrRowMatches(r.res.resContent.lpProp->Value.lpszA, row);
+    }
     const auto matches = [&row](const SRestriction& child) {
         return rowMatches(child, row);
     };

@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "AddressBook.h"
 #include "MailUser.h"
 #include "Maildir.h"
 #include "MemoryTable.h"
@@ -90,9 +91,16 @@ HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, L
     return S_OK;
 }
 
-HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, IAddrBook**)
+HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, IAddrBook** lppAdrBook)
 {
-    return MAPI_E_NO_SUPPORT;
+    if (!lppAdrBook) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    if (m_loggedOff) {
+        return MAPI_E_INVALID_OBJECT;
+    }
+    *lppAdrBook = new AddrBook(m_profile.stores);
+    return S_OK;
 }
 
 HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
@@ -106,6 +114,11 @@ HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
         *lpulObjType = MAPI_MAILUSER;
         *lppUnk = new MailUser(std::move(address));
         return S_OK;
+    }
+    AbRef abRef;
+    if (decodeAbEntryId(lpEntryID, cbEntryID, &abRef)) {
+        MapiPtr<IAddrBook> book(new AddrBook(m_profile.stores));
+        return book->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
     }
     EntryRef ref;
     if (!decodeEntryId(lpEntryID, cbEntryID, &ref)) {

@@ -53,6 +53,13 @@ std::string encodeValue(const Prop& prop)
         g_free(b64);
         return text;
     }
+    case PT_MV_LONG: {
+        std::string text;
+        for (LONG value : longsOf(prop)) {
+            text += (text.empty() ? "" : ",") + std::to_string(value);
+        }
+        return text;
+    }
     default:
         return std::to_string(prop.number);
     }
@@ -72,6 +79,19 @@ Prop decodeValue(ULONG tag, const char* value)
         guchar* bytes = g_base64_decode(value, &size);
         prop.data.assign(bytes, bytes + size);
         g_free(bytes);
+        break;
+    }
+    case PT_MV_LONG: {
+        std::vector<LONG> values;
+        for (const char* p = value; *p;) {
+            char* end = nullptr;
+            values.push_back(static_cast<LONG>(g_ascii_strtoll(p, &end, 10)));
+            if (end == p) {
+                break;
+            }
+            p = *end == ',' ? end + 1 : end;
+        }
+        prop = longsProp(tag, values);
         break;
     }
     default:
@@ -138,6 +158,12 @@ bool propFromValue(const SPropValue& value, Prop* out)
         return true;
     case PT_BINARY:
         *out = binaryProp(tag, {v.bin.lpb, v.bin.lpb + v.bin.cb});
+        return true;
+    case PT_MV_LONG:
+        if (v.MVl.cValues > 0 && !v.MVl.lpl) {
+            return false;
+        }
+        *out = longsProp(tag, {v.MVl.lpl, v.MVl.lpl + v.MVl.cValues});
         return true;
     default:
         return false;

@@ -59,12 +59,33 @@ std::size_t valueStart(const std::string& line)
     return std::string::npos;
 }
 
+// RFC 6868: ^' a quote, ^n a line break, ^^ a caret.
+std::string uncaret(const std::string& value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '^' && i + 1 < value.size()) {
+            const char next = value[i + 1];
+            if (next == '\'' || next == 'n' || next == 'N' || next == '^') {
+                out += next == '\'' ? '"' : (next == '^' ? '^' : '\n');
+                ++i;
+                continue;
+            }
+        }
+        out += value[i];
+    }
+    return out;
+}
+
 void readParameter(const std::string& param, VCardProperty* property)
 {
     const std::size_t eq = param.find('=');
     const std::string key = upper(param.substr(0, eq));
     std::string value = eq == std::string::npos ? std::string() : param.substr(eq + 1);
     value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
+    value = uncaret(value);
+    property->params.emplace_back(eq == std::string::npos ? std::string() : key,
+                                  eq == std::string::npos ? key : value);
     if (key == "TYPE") {
         const std::string types = upper(value);
         property->types += property->types.empty() ? types : "," + types;
@@ -82,14 +103,15 @@ void readParameter(const std::string& param, VCardProperty* property)
 VCardProperty readLine(const std::string& line, std::size_t colon)
 {
     VCardProperty property;
+    property.raw = line;
     const std::string head = line.substr(0, colon);
     property.value = line.substr(colon + 1);
     std::size_t start = 0;
     bool first = true;
     while (start <= head.size()) {
-        std::size_t semi = head.find(';', start);
-        if (semi == std::string::npos) {
-            semi = head.size();
+        std::size_t semi = start;
+        for (bool quoted = false; semi < head.size() && (quoted || head[semi] != ';'); ++semi) {
+            quoted = head[semi] == '"' ? !quoted : quoted;
         }
         const std::string part = head.substr(start, semi - start);
         if (first) {
@@ -127,6 +149,80 @@ std::vector<VCardProperty> parseVCard(const std::string& text)
         }
     }
     return properties;
+}
+
+std::string VCardProperty::param(const std::string& key) const
+{
+    for (const auto& [name, value] : params) {
+        if (name == key) {
+            return value;
+        }
+    }
+    return {};
+}
+
+std::string vCardEscape(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' || c == ',' || c == ';') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r') {
+            out += "\\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string vCardParamValue(const std::string& text)
+{
+    std::string out;
+    bool quote = false;
+    for (const char c : text) {
+        if (c == '"') {
+            out += "^'";
+        } else if (c == '^') {
+            out += "^^";
+        } else if (c == '\n') {
+            out += "^n";
+        } else if (c != '\r') {
+            quote |= c == ',' || c == ';' || c == ':';
+            out += c;
+        }
+    }
+    return quote ? '"' + out + '"' : out;
+}
+
+std::string vCardFold(const std::string& line)
+{
+    constexpr std::size_t kLimit = 75;
+    std::string out;
+    std::size_t start = 0;
+    std::size_t limit = kLimit;
+    while (line.size() - start > limit) {
+        std::size_t cut = start + limit;
+        // Never inside a UTF-8 sequence: back up to the byte that starts a character.
+        while (cut > start + 1 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        out.append(line, start, cut - start);
+        out += "\r\n ";
+        start = cut;
+        limit = kLimit - 1; // the leading space counts
+    }
+    out.append(line, start, std::string::npos);
+    out += "\r\n";
+    return out;
 }
 
 std::vector<std::string> vCardComponents(const std::string& value)

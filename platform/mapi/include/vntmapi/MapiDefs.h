@@ -236,6 +236,13 @@ constexpr ULONG PR_CONTAINER_FLAGS = PROP_TAG(PT_LONG, 0x3600);
 constexpr ULONG PR_ANR = PROP_TAG(PT_STRING8, 0x360C);
 constexpr ULONG PR_CONTENT_COUNT = PROP_TAG(PT_LONG, 0x3602);
 constexpr ULONG PR_CONTENT_UNREAD = PROP_TAG(PT_LONG, 0x3603);
+constexpr ULONG PR_DEPTH = PROP_TAG(PT_LONG, 0x3005);
+constexpr ULONG PR_ASSISTANT = PROP_TAG(PT_STRING8, 0x3A30);
+constexpr ULONG PR_BUSINESS2_TELEPHONE_NUMBER = PROP_TAG(PT_STRING8, 0x3A1B);
+constexpr ULONG PR_OTHER_TELEPHONE_NUMBER = PROP_TAG(PT_STRING8, 0x3A1F);
+constexpr ULONG PR_MANAGER_NAME = PROP_TAG(PT_STRING8, 0x3A4E);
+constexpr ULONG PR_PERSONAL_HOME_PAGE = PROP_TAG(PT_STRING8, 0x3A50);
+constexpr ULONG PR_POSTAL_ADDRESS = PROP_TAG(PT_STRING8, 0x3A15);
 
 // Message flags.
 constexpr ULONG MSGFLAG_READ = 0x1;
@@ -268,6 +275,14 @@ constexpr ULONG MAPI_STATUS = 0xA;
 constexpr ULONG MAPI_SESSION = 0xB;
 constexpr ULONG DT_MAILUSER = 0;
 constexpr ULONG DT_DISTLIST = 1;
+constexpr ULONG DT_FORUM = 2;
+constexpr ULONG DT_AGENT = 3;
+constexpr ULONG DT_ORGANIZATION = 4;
+constexpr ULONG DT_PRIVATE_DISTLIST = 5;
+constexpr ULONG DT_REMOTE_MAILUSER = 6;
+constexpr ULONG DT_MODIFIABLE = 0x10000;
+constexpr ULONG DT_GLOBAL = 0x20000;
+constexpr ULONG DT_LOCAL = 0x30000;
 constexpr ULONG DT_FOLDER = 0x1000000;
 constexpr ULONG IMPORTANCE_LOW = 0;
 constexpr ULONG IMPORTANCE_NORMAL = 1;
@@ -357,6 +372,17 @@ constexpr ULONG MAPI_UNRESOLVED = 0;
 constexpr ULONG MAPI_AMBIGUOUS = 1;
 constexpr ULONG MAPI_RESOLVED = 2;
 
+// Address book: container flags (PR_CONTAINER_FLAGS) and the flags of IAddrBook::Address.
+constexpr ULONG AB_RECIPIENTS = 0x1;
+constexpr ULONG AB_SUBCONTAINERS = 0x2;
+constexpr ULONG AB_MODIFIABLE = 0x4;
+constexpr ULONG AB_UNMODIFIABLE = 0x8;
+constexpr ULONG DIALOG_MODAL = 0x1;
+constexpr ULONG DIALOG_SDI = 0x2;
+constexpr ULONG ADDRESS_ONE = 0x8;
+constexpr ULONG AB_SELECTONLY = 0x10;
+constexpr ULONG AB_RESOLVE = 0x20;
+
 // Notifications.
 constexpr ULONG fnevCriticalError = 0x1;
 constexpr ULONG fnevNewMail = 0x2;
@@ -445,6 +471,10 @@ inline constexpr IID IID_IStream = {
     0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x02}};
 inline constexpr IID IID_IMessage = {
     0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x03}};
+inline constexpr IID IID_IMailUser = {
+    0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x10}};
+inline constexpr IID IID_IABContainer = {
+    0x6F1A1C01, 0x5E7B, 0x4C2D, {0x9A, 0x10, 0x56, 0x4E, 0x54, 0x00, 0x00, 0x11}};
 
 // Values.
 struct FILETIME
@@ -667,6 +697,32 @@ struct ADRLIST
     ADRENTRY aEntries[1];
 };
 using LPADRLIST = ADRLIST*;
+
+// What IAddrBook::Address shows: caption, the destination wells (their titles and recipient
+// types), and the containers offered (lpHierRestriction on the root's hierarchy table). Only
+// modal dialogs exist here, so the modeless callbacks stay null.
+struct ADRPARM
+{
+    ULONG cbABContEntryID;
+    LPENTRYID lpABContEntryID;
+    ULONG ulFlags;
+    void* lpReserved;
+    ULONG ulHelpContext;
+    char* lpszHelpFileName;
+    void* lpfnABSDI;
+    void* lpfnDismiss;
+    void* lpvDismissContext;
+    char* lpszCaption;
+    char* lpszNewEntryTitle;
+    char* lpszDestWellsTitle;
+    ULONG cDestFields;
+    ULONG nDestFieldFocus;
+    char** lppszDestTitles;
+    ULONG* lpulDestComps;
+    LPSRestriction lpContRestriction;
+    LPSRestriction lpHierRestriction;
+};
+using LPADRPARM = ADRPARM*;
 
 constexpr std::size_t CbNewADRLIST(ULONG count)
 {

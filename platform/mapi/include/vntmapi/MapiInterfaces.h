@@ -162,11 +162,45 @@ public:
     virtual HRESULT StoreLogoff(ULONG* lpulFlags) = 0;
 };
 
-class IAddrBook;
-
-// An address: the session's identity or a one-off opened by its entry id.
+// An address: the session's identity, a one-off, or an address book entry (a contact's
+// e-mail address, or a contact group, whose PR_OBJECT_TYPE is then MAPI_DISTLIST).
 class IMailUser : public IMAPIProp
 {};
+
+// A container of the address book: the root (its hierarchy lists the others) or the
+// contacts folder of a store.
+class IABContainer : public IMAPIContainer
+{};
+
+class IAddrBook : public IMAPIProp
+{
+public:
+    // An empty entry id opens the root container.
+    virtual HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface,
+                              ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
+    virtual HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2,
+                                    LPENTRYID lpEntryID2, ULONG ulFlags, ULONG* lpulResult) = 0;
+    virtual HRESULT CreateOneOff(const char* lpszName, const char* lpszAdrType,
+                                 const char* lpszAddress, ULONG ulFlags, ULONG* lpcbEntryID,
+                                 LPENTRYID* lppEntryID) = 0;
+    // Resolves every entry without PR_ENTRYID by its PR_DISPLAY_NAME; each resolved entry's
+    // rgPropVals is replaced (the old block freed). MAPI_E_AMBIGUOUS_RECIP when a name matches
+    // several entries, else MAPI_E_NOT_FOUND when one matches none; the others are resolved
+    // either way.
+    virtual HRESULT ResolveName(ULONG_PTR ulUIParam, ULONG ulFlags, const char* lpszNewEntryTitle,
+                                LPADRLIST lpAdrList) = 0;
+    // The address dialog; *lppAdrList (may be null) fills the wells and is replaced by the
+    // chosen recipients on OK. MAPI_E_USER_CANCEL on Cancel or where no dialog can be shown.
+    virtual HRESULT Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms,
+                            LPADRLIST* lppAdrList) = 0;
+    virtual HRESULT Details(ULONG_PTR* lpulUIParam, void* lpfnDismiss, void* lpvDismissContext,
+                            ULONG cbEntryID, LPENTRYID lpEntryID, void* lpfButtonCallback,
+                            void* lpvButtonContext, char* lpszButtonText, ULONG ulFlags) = 0;
+    // Puts the properties `lpPropTagArray` names first in each resolved entry, in that order,
+    // read from the entry itself where the row lacks them; the row's other values follow.
+    virtual HRESULT PrepareRecips(ULONG ulFlags, LPSPropTagArray lpPropTagArray,
+                                  LPADRLIST lpRecipList) = 0;
+};
 
 class IMAPISession : public IUnknown
 {
