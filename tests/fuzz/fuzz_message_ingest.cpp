@@ -6,6 +6,7 @@
 // Fast enough for millions of runs: inputs are bounded, and the Maildir and the summary index
 // live in memory (a tmpfs, where the writes' flushes cost nothing) when one is at hand.
 
+#include "FuzzScratch.h"
 #include "vntmapi/MapiLoader.h"
 
 #include <cstddef>
@@ -134,30 +135,14 @@ IMessage* openFirstMessage()
     return message;
 }
 
-// /dev/shm when it is there, else $TMPDIR or /tmp.
-std::string scratchPattern()
-{
-    std::error_code error;
-    if (fs::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0) {
-        return "/dev/shm/fuzz-message-XXXXXX";
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-message-XXXXXX";
-}
-
 bool setUp()
 {
-    std::string pattern = scratchPattern();
-    const char* dir = mkdtemp(pattern.data());
-    if (!dir || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
+    const fs::path& dir = fuzz::scratchFolder("fuzz-message");
+    if (dir.empty() || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
         return false;
     }
     g_scratch = dir;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(g_scratch, ignored); // in memory, it would stay until the next boot
-    });
-    const fs::path root = fs::path(dir) / "Maildir";
+    const fs::path root = g_scratch / "Maildir";
     for (const char* sub : {"cur", "new", "tmp"}) {
         fs::create_directories(root / sub);
     }

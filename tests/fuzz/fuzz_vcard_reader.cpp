@@ -3,6 +3,7 @@
 // the address book's entries and name resolution. Then it edits the contact, which writes the
 // card again keeping the lines it does not read, and reads that back.
 
+#include "FuzzScratch.h"
 #include "vntmapi/MapiLoader.h"
 
 #include <cstddef>
@@ -84,28 +85,13 @@ void resolve(const char* name)
     g_api->FreePadrlist(list);
 }
 
-std::string scratchPattern()
-{
-    std::error_code error;
-    if (fs::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0) {
-        return "/dev/shm/fuzz-vcard-XXXXXX";
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-vcard-XXXXXX";
-}
-
 bool setUp()
 {
-    std::string pattern = scratchPattern();
-    const char* dir = mkdtemp(pattern.data());
-    if (!dir || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
+    const fs::path& dir = fuzz::scratchFolder("fuzz-vcard");
+    if (dir.empty() || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
         return false;
     }
     g_scratch = dir;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(g_scratch, ignored);
-    });
     const fs::path root = g_scratch / "Maildir";
     for (const char* sub : {"cur", "new", "tmp"}) {
         fs::create_directories(root / sub);
