@@ -259,13 +259,18 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
 
 HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG ulFlags)
 {
-    if (ulFlags & GENERATE_RECEIPT_ONLY) {
-        return S_OK; // receipts are not sent by this library; flags stay as they are
-    }
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
-    for (const MessageFile& file : files) {
-        complete = SUCCEEDED(setSeenFlag(file, !(ulFlags & CLEAR_READ_FLAG))) && complete;
+    const bool read = !(ulFlags & CLEAR_READ_FLAG);
+    const bool receipts =
+        (ulFlags & GENERATE_RECEIPT_ONLY) || (read && !(ulFlags & SUPPRESS_RECEIPT));
+    for (MessageFile& file : files) {
+        if (receipts) {
+            complete = SUCCEEDED(queueReadReceipt(m_store, &file)) && complete;
+        }
+        if (!(ulFlags & GENERATE_RECEIPT_ONLY)) {
+            complete = SUCCEEDED(setSeenFlag(file, read)) && complete;
+        }
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }

@@ -406,17 +406,24 @@ HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
     return hr;
 }
 
-HRESULT Message::SubmitMessage(ULONG)
-{
-    return MAPI_E_NO_SUPPORT;
-}
-
 HRESULT Message::SetReadFlag(ULONG ulFlags)
 {
-    if (ulFlags & GENERATE_RECEIPT_ONLY) {
-        return S_OK; // receipts are not sent by this library; the flag stays as it is
-    }
     const bool read = !(ulFlags & CLEAR_READ_FLAG);
+    // A receipt goes when asked for alone, or with the read mark unless it is suppressed.
+    const bool receipt =
+        (ulFlags & GENERATE_RECEIPT_ONLY) || (read && !(ulFlags & SUPPRESS_RECEIPT));
+    if (receipt && !m_baseName.empty()) {
+        MessageFile file;
+        if (findMessage(m_store->folderDirectory(m_folder), m_baseName, &file)) {
+            const HRESULT hr = queueReadReceipt(m_store, &file);
+            if (FAILED(hr) || (ulFlags & GENERATE_RECEIPT_ONLY)) {
+                return hr;
+            }
+        }
+    }
+    if (ulFlags & GENERATE_RECEIPT_ONLY) {
+        return S_OK; // the read state stays as it is
+    }
     if (!m_baseName.empty()) {
         MessageFile file;
         if (!findMessage(m_store->folderDirectory(m_folder), m_baseName, &file)) {
