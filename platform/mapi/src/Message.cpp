@@ -7,6 +7,7 @@
 #include "NamedProps.h"
 #include "PropStream.h"
 #include "RtfStream.h"
+#include "SpoolRecord.h"
 #include "StoredProps.h"
 #include "SummaryRow.h"
 #include "Tnef.h"
@@ -140,6 +141,12 @@ HRESULT openMessage(MsgStore* store, const std::string& folder, const std::strin
 {
     Loaded loaded;
     const HRESULT hr = loadMessage(*store, folder, baseName, &loaded);
+    // A message waiting in the send queue is locked for submission until sent or aborted.
+    if (SUCCEEDED(hr) && folder == store->config().outbox && isQueued(store->config(), baseName)) {
+        const Prop* flags = findProp(loaded.props, PR_MESSAGE_FLAGS);
+        putProp(&loaded.props,
+                longProp(PR_MESSAGE_FLAGS, (flags ? flags->number : 0) | MSGFLAG_SUBMIT));
+    }
     if (SUCCEEDED(hr)) {
         *message = new Message(store, folder, baseName, std::move(loaded.props),
                                std::move(loaded.recipients), std::move(loaded.attachments));

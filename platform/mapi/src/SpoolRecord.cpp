@@ -218,6 +218,12 @@ bool decodeRecord(const std::string& text, SpoolRecord* record, std::string* why
     return true;
 }
 
+bool isQueued(const StoreConfig& store, const std::string& baseName)
+{
+    const Spool spool(store);
+    return spool.isValid() && g_file_test(spool.recordPath(baseName).c_str(), G_FILE_TEST_EXISTS);
+}
+
 Spool::Spool(const StoreConfig& store)
 {
     if (!store.outbox.empty()) {
@@ -283,7 +289,8 @@ HRESULT Spool::write(const std::string& id, const SpoolRecord& record, bool dura
     // Progress marks: readers in this and other processes see them at once; after a crash the
     // older durable state is what counts, and it is safe (the message goes again).
     const std::string tmp = recordPath(id) + ".tmp";
-    if (!g_file_set_contents(tmp.c_str(), text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    if (!g_file_set_contents_full(tmp.c_str(), text.data(), static_cast<gssize>(text.size()),
+                                  G_FILE_SET_CONTENTS_NONE, 0600, nullptr)) {
         return MAPI_E_DISK_ERROR;
     }
     return g_rename(tmp.c_str(), recordPath(id).c_str()) == 0 ? S_OK : MAPI_E_DISK_ERROR;

@@ -75,6 +75,9 @@ private:
     std::string m_dir;
 };
 
+// Whether the Outbox message `baseName` waits in the send queue (or is being sent).
+bool isQueued(const StoreConfig& store, const std::string& baseName);
+
 std::string encodeRecord(const SpoolRecord& record);
 // False when the text is not a whole record as written; `why` then says why.
 bool decodeRecord(const std::string& text, SpoolRecord* record, std::string* why);

@@ -7,6 +7,7 @@
 #include "fileio/FileLock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -25,6 +26,7 @@ constexpr std::int64_t kGiveUpAfterSeconds = 5 * 24 * 3600;
 constexpr std::int64_t kLongestWaitMs = 3600 * 1000;
 // Other processes may queue messages too; their queues are looked at this often.
 constexpr std::int64_t kPollMs = 30 * 1000;
+constexpr std::size_t kSenders = 8;
 
 std::mutex g_registryMutex;
 std::vector<Spooler*> g_spoolers;
@@ -82,12 +84,28 @@ public:
 
     std::int64_t run(bool restart)
     {
+        const std::vector<std::string> ids = m_spool.ids();
+        std::atomic<std::size_t> taken{0};
+        std::mutex mutex;
         std::int64_t next = 0;
-        for (const std::string& id : m_spool.ids()) {
-            const std::int64_t due = handle(id, restart);
-            if (due != 0 && (next == 0 || due < next)) {
-                next = due;
+        const auto work = [&] {
+            for (std::size_t i = taken++; i < ids.size(); i = taken++) {
+                const std::int64_t due = handle(ids[i], restart);
+                std::lock_guard lock(mutex);
+                if (due != 0 && (next == 0 || due < next)) {
+                    next = due;
+                }
             }
+        };
+        // A few connections at once: most of a send is waiting for the server and the disk.
+        // Each message is claimed under the queue's lock, so none goes twice.
+        std::vector<std::thread> helpers;
+        for (std::size_t i = 1; i < std::min(ids.size(), kSenders); ++i) {
+            helpers.emplace_back(work);
+        }
+        work();
+        for (std::thread& helper : helpers) {
+            helper.join();
         }
         return next;
     }
@@ -141,6 +159,13 @@ private:
         if (record.state == SpoolRecord::State::Queued && !restart && record.nextTry > now) {
             return record.nextTry;
         }
+        MessageFile file;
+        if (!record.message.empty() && !findMessage(outboxDir(), record.message, &file)) {
+            // Deleted from the Outbox while it waited (taken back), or moved on after a send
+            // whose record a crash kept from being removed: either way it is not to go.
+            m_spool.remove(id);
+            return 0;
+        }
         if (lacksPassword() || !m_store.transport.isUsable()) {
             return now + kPollMs;
         }
@@ -172,8 +197,8 @@ private:
             result = vnt::transport::sendMessage(settingsOf(m_store.transport), envelope,
                                                  QByteArray::fromStdString(bytes));
         }
-        vnt::fileio::FileLock lock;
-        m_spool.lock(&lock); // records are replaced whole; without the lock this is still safe
+        // No lock from here: a record in flight is changed by its owner alone (AbortSubmit
+        // refuses it, other spoolers leave it to a live owner).
         record->attempts++;
         record->lastReply = result.serverReply.toStdString();
         record->lastReason = result.reason.toStdString();
@@ -202,9 +227,12 @@ private:
         if (!record->refused.empty()) {
             record->reportName = newUniqueName();
         }
-        // The answer is on disk before anything follows from it: after a crash the sent
-        // copy and the report are made from here, and the message does not go twice.
-        if (FAILED(m_spool.write(id, *record))) {
+        // A report or a later try to come: the answer is on disk before anything follows from
+        // it, so that after a crash they are made from here. A plain success needs no record:
+        // its move out of the Outbox is on disk, and the queue drops a record whose message
+        // has left.
+        if ((!record->refused.empty() || !record->recipients.empty()) &&
+            FAILED(m_spool.write(id, *record))) {
             return nowMs() + 5000;
         }
         finish(id, record);

@@ -408,17 +408,20 @@ void TestSubmit::abortSubmit()
     QVERIFY(logOn(smtpTransport(m_sink->port()), MAPI_EXTENDED | MAPI_NEW_SESSION | MAPI_NO_MAIL));
     QByteArray waiting;
     QCOMPARE(submit({"-1|1|Ann|ann@example.org"}, &waiting), S_OK);
+    // Locked for submission while it waits, so the program will not open it for editing.
     MapiPtr<IMessage> opened = reopen(m_store.get(), waiting);
     TagArray flagTag{PR_MESSAGE_FLAGS};
     Buffer<SPropValue> flags;
     ULONG count = 0;
+    opened->GetProps(flagTag.get(), 0, &count, flags.put());
+    QCOMPARE(flags.get()->Value.l & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), LONG(MSGFLAG_SUBMIT));
     QCOMPARE(m_store->AbortSubmit(ULONG(waiting.size()), entryPtr(waiting), 0), S_OK);
     // Off the queue and a draft again; aborting twice finds nothing to abort.
     QVERIFY(QDir(spool()).entryList({QStringLiteral("*.rec")}).isEmpty());
     QVERIFY(hasDraftFlag(messagesIn(outbox()).front()));
     opened = reopen(m_store.get(), waiting);
     opened->GetProps(flagTag.get(), 0, &count, flags.put());
-    QVERIFY(flags.get()->Value.l & MSGFLAG_UNSENT);
+    QCOMPARE(flags.get()->Value.l & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), LONG(MSGFLAG_UNSENT));
     QCOMPARE(m_store->AbortSubmit(ULONG(waiting.size()), entryPtr(waiting), 0),
              MAPI_E_NOT_IN_QUEUE);
 
