@@ -22,9 +22,10 @@ inline QString systemPython()
 class SmtpSink
 {
 public:
-    explicit SmtpSink(const QString& script)
+    explicit SmtpSink(const QString& script, const QStringList& extra = {})
     {
-        m_process.start(systemPython(), {script, QStringLiteral("--dir"), m_dir.path()});
+        m_process.start(systemPython(),
+                        QStringList{script, QStringLiteral("--dir"), m_dir.path()} + extra);
         if (m_process.waitForStarted() && m_process.waitForReadyRead(15000)) {
             m_port = m_process.readLine().trimmed().toInt();
         }

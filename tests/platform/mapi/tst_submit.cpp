@@ -4,7 +4,12 @@
 #include "NotifySink.h"
 #include "SubmitFixture.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QDirIterator>
+#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <sys/wait.h>
 
@@ -75,6 +80,8 @@ private Q_SLOTS:
     void refusedRecipients_data();
     void refusedRecipients();
     void droppedConnectionIsRetried();
+    void laterRecipientStaysQueued();
+    void passwordAskedOncePerSession();
     void deleteAfterSubmit();
     void sendmailStandIn();
     void queuedMessageSentByAnotherProcess();
@@ -323,6 +330,63 @@ void TestSubmit::droppedConnectionIsRetried()
     proxy.waitForFinished();
 }
 
+void TestSubmit::laterRecipientStaysQueued()
+{
+    QVERIFY(logOn(smtpTransport(m_sink->port(), 30)));
+    const int before = m_sink->count();
+    QCOMPARE(submit({"-1|1|Ann|ann@example.org", "-1|1|Busy|later.busy@example.org"}), S_OK);
+    // Delivered to the one, copied to Sent Items, and queued for the other; not failed yet.
+    QVERIFY(
+        waitUntil([&] { return m_sink->count() == before + 1 && messagesIn(sent()).size() == 1; }));
+    QVERIFY(waitUntil([&] {
+        const QByteArray record =
+            readFile(spool() + QLatin1Char('/') +
+                     QDir(spool()).entryList({QStringLiteral("*.rec")}).value(0));
+        return record.contains("state=queued") && record.contains("rcpt=later.busy@example.org") &&
+               !record.contains("rcpt=ann@");
+    }));
+    QVERIFY(messagesIn(outbox()).isEmpty());
+    QVERIFY(messagesIn(m_root).isEmpty());
+}
+
+void TestSubmit::passwordAskedOncePerSession()
+{
+    SmtpSink guarded(kSinkScript, {QStringLiteral("--user"), QStringLiteral("agent"),
+                                   QStringLiteral("--password"), QStringLiteral("s3cret")});
+    QVERIFY(guarded.port() > 0);
+    const QByteArray transport = smtpTransport(guarded.port()) + "User=agent\n";
+    // No keyring and no prompt allowed: nothing to log in with, so the message waits; it has
+    // not failed.
+    QVERIFY(logOn(transport));
+    QCOMPARE(submit({"-1|1|Ann|ann@example.org"}), S_OK);
+    QTest::qWait(500);
+    QCOMPARE(guarded.count(), 0);
+    QVERIFY(messagesIn(m_root).isEmpty());
+    // With MAPI_PASSWORD_UI the library asks once, and the answer logs in.
+    int asked = 0;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&asked] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->objectName() == QLatin1String("vntmapiPasswordDialog")) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("password"))
+                ->setText(QStringLiteral("s3cret"));
+            ++asked;
+            dialog->accept();
+        }
+    });
+    answer.start(20);
+    QVERIFY(logOn(transport, MAPI_EXTENDED | MAPI_NEW_SESSION | MAPI_PASSWORD_UI));
+    answer.stop();
+    QCOMPARE(asked, 1);
+    QVERIFY(waitUntil([&] { return guarded.count() == 1; }));
+    // Kept in memory only: no file of the profile, store or queue holds it.
+    QDirIterator files(m_dir->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QVERIFY2(!readFile(path).contains("s3cret"), qPrintable(path));
+    }
+}
+
 void TestSubmit::deleteAfterSubmit()
 {
     QVERIFY(logOn(smtpTransport(m_sink->port())));
@@ -567,7 +631,7 @@ int main(int argc, char** argv)
     if (argc > 1 && qstrcmp(argv[1], "--send-queue") == 0) {
         return sendQueueAndExit(argc, argv);
     }
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv); // the password prompt is a dialog
     TestSubmit test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
