@@ -82,14 +82,14 @@ public:
         , m_spool(store)
     {}
 
-    std::int64_t run(bool restart)
+    std::int64_t run(bool restart, const std::function<bool()>& stopping)
     {
         const std::vector<std::string> ids = m_spool.ids();
         std::atomic<std::size_t> taken{0};
         std::mutex mutex;
         std::int64_t next = 0;
         const auto work = [&] {
-            for (std::size_t i = taken++; i < ids.size(); i = taken++) {
+            for (std::size_t i = taken++; i < ids.size() && !stopping(); i = taken++) {
                 const std::int64_t due = handle(ids[i], restart);
                 std::lock_guard lock(mutex);
                 if (due != 0 && (next == 0 || due < next)) {
@@ -343,9 +343,10 @@ void markUnsent(const MessageFile& file)
     }
 }
 
-std::int64_t runQueue(const StoreConfig& store, bool restart)
+std::int64_t runQueue(const StoreConfig& store, bool restart, const std::function<bool()>& stopping)
 {
-    return QueueRunner(store).run(restart);
+    return QueueRunner(store).run(
+        restart, stopping ? stopping : [] { return false; });
 }
 
 Spooler::Spooler(std::vector<StoreConfig> stores)
@@ -401,7 +402,10 @@ void Spooler::run()
                     return;
                 }
             }
-            const std::int64_t due = runQueue(store, restart);
+            const std::int64_t due = runQueue(store, restart, [this] {
+                std::lock_guard lock(m_mutex);
+                return m_stop;
+            });
             if (due != 0) {
                 next = std::min(next, due);
             }

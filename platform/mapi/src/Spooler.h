@@ -8,6 +8,7 @@
 #include "Profiles.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -39,8 +40,10 @@ private:
 
 // Sends what is due in the queue of `store`; `restart` treats every waiting message as due
 // (a new session is a good moment to try again). Returns when to look again (unix ms), or 0
-// when nothing waits.
-std::int64_t runQueue(const StoreConfig& store, bool restart);
+// when nothing waits. `stopping` is asked between messages: a logoff waits for the sends in
+// flight only.
+std::int64_t runQueue(const StoreConfig& store, bool restart,
+                      const std::function<bool()>& stopping = {});
 
 // Gives a message back its draft state (D) after it left the queue unsent.
 void markUnsent(const MessageFile& file);
