@@ -64,6 +64,7 @@ void resolveSpecialFolders(StoreConfig* config, bool create)
     const bool isNew = folders.empty() && !hasMessages(config->path);
     for (const Role& role : roles()) {
         std::string& folder = config->*role.field;
+        const bool named = !folder.empty(); // by the profile
         if (folder.empty()) {
             for (const char* name : role.names) {
                 folder = findTopLevel(folders, name);
@@ -75,9 +76,9 @@ void resolveSpecialFolders(StoreConfig* config, bool create)
         if (folder.empty() && isNew) {
             folder = "." + encodeFolderName(role.names.front());
         }
-        // Only a new store is given folders: in one another program keeps, an unasked-for
-        // folder would show up in every client.
-        if (create && isNew && !folder.empty() &&
+        // Only a new store is given folders unasked: in one another program keeps, such a
+        // folder would show up in every client. One the profile names is made wherever.
+        if (create && (isNew || named) && !folder.empty() &&
             !isDirectory(folderDirectory(config->path, folder))) {
             makeFolder(config->path, folder);
         }

@@ -61,11 +61,13 @@ private:
 
 // A profile "Desk" whose one store is `root`, sending through `transport` lines (the body of
 // its [Transport Desk] group).
-inline QByteArray sendingProfile(const QString& root, const QByteArray& transport)
+inline QByteArray sendingProfile(const QString& root, const QByteArray& transport,
+                                 const QByteArray& storeLines = {})
 {
     return "[Profile Desk]\nDefault=true\nStores=Mail\nName=Sam Support\n"
            "Address=sam@example.com\n\n[Store Desk/Mail]\nPath=" +
-           QFile::encodeName(root) + "\nDefault=true\n\n[Transport Desk]\n" + transport;
+           QFile::encodeName(root) + "\nDefault=true\n" + storeLines + "\n[Transport Desk]\n" +
+           transport;
 }
 
 inline QByteArray smtpTransport(int port, double retrySeconds = 60)

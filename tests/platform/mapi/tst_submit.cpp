@@ -159,18 +159,26 @@ void TestSubmit::specialFolders_data()
     QTest::addColumn<QStringList>("existing");
     QTest::addColumn<QStringList>("roles"); // outbox, sent, deleted, drafts as their names
     QTest::addColumn<ULONG>("mask");
+    QTest::addColumn<QByteArray>("profile"); // lines of the store's profile group
+    QTest::addColumn<int>("made");           // folders added to the Maildir
 
     const ULONG all = FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_INBOX_VALID | FOLDER_IPM_OUTBOX_VALID |
                       FOLDER_IPM_WASTEBASKET_VALID | FOLDER_IPM_SENTMAIL_VALID;
     QTest::newRow("new store gets all four")
-        << QStringList{} << QStringList{"Outbox", "Sent Items", "Deleted Items", "Drafts"} << all;
+        << QStringList{} << QStringList{"Outbox", "Sent Items", "Deleted Items", "Drafts"} << all
+        << QByteArray() << 4;
     // What Dovecot, mutt and Thunderbird make: used as they are, nothing added beside them.
     QTest::newRow("dovecot names")
         << QStringList{".Sent", ".Trash", ".Drafts"} << QStringList{"", "Sent", "Trash", "Drafts"}
-        << (all & ~FOLDER_IPM_OUTBOX_VALID);
+        << (all & ~FOLDER_IPM_OUTBOX_VALID) << QByteArray() << 0;
     QTest::newRow("apple names, other case")
         << QStringList{".sent messages", ".Deleted Messages", ".Outbox"}
-        << QStringList{"Outbox", "sent messages", "Deleted Messages", ""} << all;
+        << QStringList{"Outbox", "sent messages", "Deleted Messages", ""} << all << QByteArray()
+        << 0;
+    // A folder the profile names is made even in a store other programs keep.
+    QTest::newRow("outbox named by the profile")
+        << QStringList{".Sent", ".Trash"} << QStringList{"Queue", "Sent", "Trash", ""} << all
+        << QByteArray("Outbox=.Queue\n") << 1;
 }
 
 void TestSubmit::specialFolders()
@@ -178,11 +186,19 @@ void TestSubmit::specialFolders()
     QFETCH(QStringList, existing);
     QFETCH(QStringList, roles);
     QFETCH(ULONG, mask);
+    QFETCH(QByteArray, profile);
+    QFETCH(int, made);
     MaildirBuilder builder(m_root);
     for (const QString& folder : existing) {
         builder.addFolder(folder);
     }
-    QVERIFY(logOn(smtpTransport(m_sink->port())));
+    QVERIFY(installProfiles(m_dir->path(),
+                            sendingProfile(m_root, smtpTransport(m_sink->port()), profile)));
+    QCOMPARE(
+        api().MAPILogonEx(0, "Desk", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put()),
+        S_OK);
+    m_store = openStore(m_session.get());
+    QVERIFY(m_store);
     TagArray tags{PR_VALID_FOLDER_MASK};
     Buffer<SPropValue> values;
     ULONG count = 0;
@@ -200,7 +216,7 @@ void TestSubmit::specialFolders()
     // No duplicates: the Maildir holds what was there, plus the roles a new store lacked.
     QStringList folders = QDir(m_root).entryList({QStringLiteral(".*")},
                                                  QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-    QCOMPARE(folders.size(), existing.isEmpty() ? 4 : existing.size());
+    QCOMPARE(folders.size(), existing.size() + made);
 }
 
 void TestSubmit::deliveryWithBccLongLinesAndAttachment()
