@@ -38,10 +38,11 @@ public:
         }
     }
     int port() const { return m_port; }
+    // Messages fully kept: the envelope is written after the message.
     int count() const
     {
         return QDir(m_dir.filePath(QStringLiteral("new")))
-            .entryList({QStringLiteral("*.eml")})
+            .entryList({QStringLiteral("*.json")})
             .size();
     }
     QByteArray message(int n) const { return read(n, ".eml"); }
