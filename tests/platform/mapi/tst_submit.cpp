@@ -495,6 +495,15 @@ void TestSubmit::abortSubmit()
     ULONG count = 0;
     opened->GetProps(flagTag.get(), 0, &count, flags.put());
     QCOMPARE(flags.get()->Value.l & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), LONG(MSGFLAG_SUBMIT));
+    // Neither moved nor deleted while it waits.
+    MapiPtr<IMAPIFolder> outboxFolder = openFolder(m_store.get(), PR_IPM_OUTBOX_ENTRYID);
+    MapiPtr<IMAPIFolder> trash = openFolder(m_store.get(), PR_IPM_WASTEBASKET_ENTRYID);
+    SBinary one{ULONG(waiting.size()), reinterpret_cast<LPBYTE>(waiting.data())};
+    ENTRYLIST list{1, &one};
+    QCOMPARE(outboxFolder->CopyMessages(&list, nullptr, trash.get(), 0, nullptr, MESSAGE_MOVE),
+             MAPI_W_PARTIAL_COMPLETION);
+    QCOMPARE(outboxFolder->DeleteMessages(&list, 0, nullptr, 0), MAPI_W_PARTIAL_COMPLETION);
+    QCOMPARE(messagesIn(outbox()).size(), 1);
     QCOMPARE(m_store->AbortSubmit(ULONG(waiting.size()), entryPtr(waiting), 0), S_OK);
     // Off the queue and a draft again; aborting twice finds nothing to abort.
     QVERIFY(QDir(spool()).entryList({QStringLiteral("*.rec")}).isEmpty());
