@@ -101,7 +101,7 @@ HRESULT MAPIAdminProfiles(ULONG, IProfAdmin** lppProfAdmin)
     return S_OK;
 }
 
-HRESULT MAPILogonEx(ULONG_PTR, const char* lpszProfileName, const char*, ULONG ulFlags,
+HRESULT MAPILogonEx(ULONG_PTR ulUIParam, const char* lpszProfileName, const char*, ULONG ulFlags,
                     IMAPISession** lppSession)
 {
     if (!lppSession) {
@@ -111,13 +111,13 @@ HRESULT MAPILogonEx(ULONG_PTR, const char* lpszProfileName, const char*, ULONG u
     if (!initialized()) {
         return MAPI_E_NOT_INITIALIZED;
     }
-    // Profiles need no password and no dialog, so the UI flags change nothing.
+    // Profiles need no password; the mail server may (MAPI_PASSWORD_UI, see Credentials.h).
     vntmapi::Profile profile;
     const HRESULT hr = vntmapi::findProfile(lpszProfileName, ulFlags, &profile);
     if (FAILED(hr)) {
         return hr;
     }
-    *lppSession = new vntmapi::Session(std::move(profile));
+    *lppSession = new vntmapi::Session(std::move(profile), ulUIParam, ulFlags);
     return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "Message.h"
 #include "MessageWriter.h"
 #include "NamedProps.h"
+#include "SpoolRecord.h"
 #include "StoredProps.h"
 
 #include <glib/gstdio.h>
@@ -179,6 +180,20 @@ bool Folder::messagesOf(LPENTRYLIST list, std::vector<MessageFile>* files) const
     return allFound;
 }
 
+std::size_t Folder::dropQueued(std::vector<MessageFile>* files) const
+{
+    const StoreConfig& config = m_store->config();
+    if (m_folder != config.outbox) {
+        return 0;
+    }
+    const auto queued = std::remove_if(files->begin(), files->end(), [&](const MessageFile& f) {
+        return isQueued(config, f.baseName);
+    });
+    const auto count = static_cast<std::size_t>(files->end() - queued);
+    files->erase(queued, files->end());
+    return count;
+}
+
 HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestFolder, ULONG,
                              IMAPIProgress*, ULONG ulFlags)
 {
@@ -191,6 +206,8 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     }
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
+    const bool move = ulFlags & MESSAGE_MOVE;
+    const std::size_t locked = move ? dropQueued(&files) : 0;
     const std::string destDir = dest->m_store->folderDirectory(dest->m_folder);
     // Named properties kept in the file carry this store's ids; the other store has its own.
     const std::string& from = m_store->config().path;
@@ -210,7 +227,6 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
             return remapPrivateHeaders(std::move(bytes), map);
         };
     }
-    const bool move = ulFlags & MESSAGE_MOVE;
     std::size_t failed = 0;
     HRESULT failure = S_OK;
     int systemError = 0;
@@ -225,9 +241,16 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
             systemError = error;
         }
     }
-    const std::size_t missing = lpMsgList->cValues - files.size();
-    if (failed == 0 && complete) {
+    const std::size_t missing = lpMsgList->cValues - files.size() - locked;
+    if (failed == 0 && complete && locked == 0) {
         return S_OK;
+    }
+    if (locked > 0 && failed == 0 && missing == 0) {
+        setLastError(MAPI_W_PARTIAL_COMPLETION,
+                     std::to_string(locked) + " of " + std::to_string(lpMsgList->cValues) +
+                         " messages wait to be sent and were not moved; abort their submission "
+                         "first.");
+        return MAPI_W_PARTIAL_COMPLETION;
     }
     std::string text = std::string("Could not ") + (move ? "move " : "copy ");
     text += std::to_string(failed + missing) + " of " + std::to_string(lpMsgList->cValues) +
@@ -251,6 +274,7 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
     }
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
+    complete = dropQueued(&files) == 0 && complete;
     for (const MessageFile& file : files) {
         complete = removeMessageFile(file) && complete;
     }
@@ -259,13 +283,18 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
 
 HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG ulFlags)
 {
-    if (ulFlags & GENERATE_RECEIPT_ONLY) {
-        return S_OK; // receipts are not sent by this library; flags stay as they are
-    }
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
-    for (const MessageFile& file : files) {
-        complete = SUCCEEDED(setSeenFlag(file, !(ulFlags & CLEAR_READ_FLAG))) && complete;
+    const bool read = !(ulFlags & CLEAR_READ_FLAG);
+    const bool receipts =
+        (ulFlags & GENERATE_RECEIPT_ONLY) || (read && !(ulFlags & SUPPRESS_RECEIPT));
+    for (MessageFile& file : files) {
+        if (receipts) {
+            complete = SUCCEEDED(queueReadReceipt(m_store, &file)) && complete;
+        }
+        if (!(ulFlags & GENERATE_RECEIPT_ONLY)) {
+            complete = SUCCEEDED(setSeenFlag(file, read)) && complete;
+        }
     }
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }

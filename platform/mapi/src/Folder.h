@@ -42,6 +42,9 @@ private:
     // The message files `list` names (every message of this folder when null); false when an
     // entry is not a message of this store.
     bool messagesOf(LPENTRYLIST list, std::vector<MessageFile>* files) const;
+    // Takes out the messages waiting in the send queue, which stay until sent or aborted;
+    // returns how many.
+    std::size_t dropQueued(std::vector<MessageFile>* files) const;
 
     MsgStore* m_store;
     std::string m_folder;

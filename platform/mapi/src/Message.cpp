@@ -8,6 +8,7 @@
 #include "PropStream.h"
 #include "RtfStream.h"
 #include "RtfSync.h"
+#include "SpoolRecord.h"
 #include "StoredProps.h"
 #include "SummaryRow.h"
 #include "Tnef.h"
@@ -145,6 +146,12 @@ HRESULT openMessage(MsgStore* store, const std::string& folder, const std::strin
 {
     Loaded loaded;
     const HRESULT hr = loadMessage(*store, folder, baseName, &loaded);
+    // A message waiting in the send queue is locked for submission until sent or aborted.
+    if (SUCCEEDED(hr) && folder == store->config().outbox && isQueued(store->config(), baseName)) {
+        const Prop* flags = findProp(loaded.props, PR_MESSAGE_FLAGS);
+        putProp(&loaded.props,
+                longProp(PR_MESSAGE_FLAGS, (flags ? flags->number : 0) | MSGFLAG_SUBMIT));
+    }
     if (SUCCEEDED(hr)) {
         *message = new Message(store, folder, baseName, std::move(loaded.props),
                                std::move(loaded.recipients), std::move(loaded.attachments));
@@ -411,17 +418,24 @@ HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
     return hr;
 }
 
-HRESULT Message::SubmitMessage(ULONG)
-{
-    return MAPI_E_NO_SUPPORT;
-}
-
 HRESULT Message::SetReadFlag(ULONG ulFlags)
 {
-    if (ulFlags & GENERATE_RECEIPT_ONLY) {
-        return S_OK; // receipts are not sent by this library; the flag stays as it is
-    }
     const bool read = !(ulFlags & CLEAR_READ_FLAG);
+    // A receipt goes when asked for alone, or with the read mark unless it is suppressed.
+    const bool receipt =
+        (ulFlags & GENERATE_RECEIPT_ONLY) || (read && !(ulFlags & SUPPRESS_RECEIPT));
+    if (receipt && !m_baseName.empty()) {
+        MessageFile file;
+        if (findMessage(m_store->folderDirectory(m_folder), m_baseName, &file)) {
+            const HRESULT hr = queueReadReceipt(m_store, &file);
+            if (FAILED(hr) || (ulFlags & GENERATE_RECEIPT_ONLY)) {
+                return hr;
+            }
+        }
+    }
+    if (ulFlags & GENERATE_RECEIPT_ONLY) {
+        return S_OK; // the read state stays as it is
+    }
     if (!m_baseName.empty()) {
         MessageFile file;
         if (!findMessage(m_store->folderDirectory(m_folder), m_baseName, &file)) {

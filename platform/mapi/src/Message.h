@@ -16,6 +16,11 @@ HRESULT openMessage(MsgStore* store, const std::string& folder, const std::strin
 // A new, unsaved message of `folder`: SaveChanges gives it a file.
 IMessage* newMessage(MsgStore* store, const std::string& folder);
 
+// Queues a read receipt (RFC 8098) for the message in `file` when it asks for one and none has
+// gone yet (the $MDNSent keyword, which renames the file: `file` follows); S_OK without one
+// when it does not ask.
+HRESULT queueReadReceipt(MsgStore* store, MessageFile* file);
+
 class Message : public PropObject<IMessage>
 {
 public:

@@ -313,9 +313,10 @@ void setBody(GMimeMessage* message, const PropList& props,
     g_object_unref(body);
 }
 
+// `forSending`: without the private headers, which only this library reads back.
 GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& recipients,
                                 const std::vector<AttachmentData>& attachments,
-                                const std::string& oldPath)
+                                const std::string& oldPath, bool forSending = false)
 {
     GPtr<GMimeMessage> message(g_mime_message_new(FALSE));
     if (!oldPath.empty()) {
@@ -325,7 +326,9 @@ GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& reci
     }
     setStandardHeaders(message.get(), props);
     writeRecipients(message.get(), recipients);
-    writePrivateHeaders(GMIME_OBJECT(message.get()), props);
+    if (!forSending) {
+        writePrivateHeaders(GMIME_OBJECT(message.get()), props);
+    }
     setBody(message.get(), props, attachments);
     return message;
 }
@@ -523,6 +526,36 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
     }
     removeCopies(target.old);
     return S_OK;
+}
+
+std::string renderForSending(const PropList& props, const RecipientList& recipients,
+                             const std::vector<AttachmentData>& attachments,
+                             const std::string& savedPath)
+{
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, savedPath, true);
+    GMimeFormatOptions* options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
+    g_mime_format_options_add_hidden_header(options, "Bcc");
+    gchar* text = g_mime_object_to_string(GMIME_OBJECT(message.get()), options);
+    g_mime_format_options_free(options);
+    std::string bytes = text ? text : "";
+    g_free(text);
+    return bytes;
+}
+
+HRESULT deliverMessageBytes(const std::string& folderDir, const std::string& baseName,
+                            const std::string& bytes, const std::string& info)
+{
+    const std::string tmp = tmpPath(folderDir);
+    int failure = 0;
+    const HRESULT hr = writeNewFile(bytes, tmp, &failure);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // Unread mail arrives in new/ as a delivery agent leaves it; flagged mail goes to cur/.
+    const std::string dest =
+        info.empty() ? joinPath(folderDir, "new/" + baseName) : curPath(folderDir, baseName, info);
+    return renameInto(tmp, dest);
 }
 
 HRESULT copyMessageFile(const MessageFile& file, const std::string& destDir,

@@ -32,6 +32,17 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
                         const RecipientList& recipients,
                         const std::vector<AttachmentData>& attachments = {});
 
+// The MIME that goes out for a message saved at `savedPath` (its Message-ID and other headers
+// are kept): CRLF line ends, long lines encoded, no Bcc header and none of the private ones.
+std::string renderForSending(const PropList& props, const RecipientList& recipients,
+                             const std::vector<AttachmentData>& attachments,
+                             const std::string& savedPath);
+
+// Puts `bytes` into `folderDir` as a new message under `baseName`: in new/ when `info` is
+// empty (unread, as delivered mail), else in cur/ with those letters.
+HRESULT deliverMessageBytes(const std::string& folderDir, const std::string& baseName,
+                            const std::string& bytes, const std::string& info);
+
 // Changes a message file's bytes on their way into another folder.
 using FileRewrite = std::function<std::string(std::string)>;
 

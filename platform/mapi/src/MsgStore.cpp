@@ -5,6 +5,9 @@
 #include "Maildir.h"
 #include "Message.h"
 #include "NamedProps.h"
+#include "SpoolRecord.h"
+#include "Spooler.h"
+#include "fileio/FileLock.h"
 
 #include <cstring>
 
@@ -86,7 +89,11 @@ PropList MsgStore::properties() const
     props.push_back(stringProp(PR_DISPLAY_NAME, m_config.name));
     props.push_back(longProp(PR_OBJECT_TYPE, MAPI_STORE));
     props.push_back(boolProp(PR_DEFAULT_STORE, m_config.isDefault));
-    props.push_back(longProp(PR_STORE_SUPPORT_MASK, kSupportMask));
+    // Submitting needs an Outbox to queue in and a way for messages to leave.
+    const bool canSubmit =
+        !m_config.outbox.empty() && folderExists(m_config.outbox) && m_config.transport.isUsable();
+    props.push_back(
+        longProp(PR_STORE_SUPPORT_MASK, kSupportMask | (canSubmit ? STORE_SUBMIT_OK : 0)));
     props.push_back(binaryProp(PR_IPM_SUBTREE_ENTRYID, folderId(kSubtreeFolder)));
     ULONG mask = FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_INBOX_VALID;
     addSpecialFolder(&props, &mask, PR_IPM_OUTBOX_ENTRYID, FOLDER_IPM_OUTBOX_VALID,
@@ -96,6 +103,8 @@ PropList MsgStore::properties() const
     addSpecialFolder(&props, &mask, PR_IPM_SENTMAIL_ENTRYID, FOLDER_IPM_SENTMAIL_VALID,
                      m_config.sentItems);
     props.push_back(longProp(PR_VALID_FOLDER_MASK, mask));
+    ULONG noBit = 0; // Drafts has no bit of its own in the mask
+    addSpecialFolder(&props, &noBit, PR_IPM_DRAFTS_ENTRYID, 0, m_config.drafts);
     return props;
 }
 
@@ -176,6 +185,56 @@ HRESULT MsgStore::GetReceiveFolder(const char*, ULONG, ULONG* lpcbEntryID, LPENT
 
 HRESULT MsgStore::StoreLogoff(ULONG*)
 {
+    return S_OK;
+}
+
+HRESULT MsgStore::AbortSubmit(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG)
+{
+    EntryRef ref;
+    if (!lpEntryID || !decodeEntryId(lpEntryID, cbEntryID, &ref) ||
+        ref.kind != EntryKind::Message) {
+        return MAPI_E_INVALID_ENTRYID;
+    }
+    if (ref.store != m_config.key) {
+        return MAPI_E_UNKNOWN_ENTRYID;
+    }
+    const Spool spool(m_config);
+    if (!spool.isValid() || ref.folder != m_config.outbox) {
+        return MAPI_E_NOT_IN_QUEUE;
+    }
+    vnt::fileio::FileLock lock;
+    if (!spool.lock(&lock)) {
+        return MAPI_E_BUSY;
+    }
+    SpoolRecord record;
+    std::string why;
+    const RecordRead read = spool.read(ref.message, &record, &why);
+    MessageFile file;
+    const bool inOutbox = findMessage(folderDirectory(m_config.outbox), ref.message, &file);
+    if (read == RecordRead::Missing) {
+        // Gone from the Outbox as well: the spooler has dealt with it (sent, most likely).
+        return inOutbox ? MAPI_E_NOT_IN_QUEUE : MAPI_E_UNABLE_TO_ABORT;
+    }
+    if (read == RecordRead::Damaged) {
+        // Not sent and no longer queued: the message stays, unsent, and the record is kept.
+        spool.setAside(ref.message);
+        if (inOutbox) {
+            markUnsent(file);
+        }
+        setLastError(MAPI_E_CORRUPT_DATA,
+                     "The send queue record " + spool.recordPath(ref.message) +
+                         " is damaged: " + why +
+                         ". The message was not sent and stays in the "
+                         "Outbox; the record is kept beside it as \".damaged\".");
+        return MAPI_E_CORRUPT_DATA;
+    }
+    if (record.state != SpoolRecord::State::Queued) {
+        return MAPI_E_UNABLE_TO_ABORT; // handed to the server, or already answered
+    }
+    spool.remove(ref.message);
+    if (inOutbox) {
+        markUnsent(file);
+    }
     return S_OK;
 }
 

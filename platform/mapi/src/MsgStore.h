@@ -43,6 +43,10 @@ public:
     HRESULT GetReceiveFolder(const char* lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID,
                              LPENTRYID* lppEntryID, char** lppszExplicitClass) override;
     HRESULT StoreLogoff(ULONG* lpulFlags) override;
+    HRESULT AbortSubmit(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags) override;
+
+    // Records the reason of a failure for GetLastError, for the store's own objects too.
+    void noteError(HRESULT code, std::string text) { setLastError(code, std::move(text)); }
 
 protected:
     PropList properties() const override;

@@ -77,6 +77,35 @@ StoreConfig readStore(GKeyFile* file, const std::string& profile, const std::str
     return store;
 }
 
+TransportConfig readTransport(GKeyFile* file, const std::string& profile)
+{
+    const std::string group = "Transport " + profile;
+    TransportConfig transport;
+    const std::string kind = readString(file, group, "Kind", "sendmail");
+    transport.kind = g_ascii_strcasecmp(kind.c_str(), "smtp") == 0 ? TransportConfig::Smtp
+                                                                   : TransportConfig::Sendmail;
+    transport.host = readString(file, group, "Host", "");
+    const std::string security = readString(file, group, "Security", "starttls");
+    transport.security =
+        g_ascii_strcasecmp(security.c_str(), "tls") == 0    ? TransportConfig::ImplicitTls
+        : g_ascii_strcasecmp(security.c_str(), "none") == 0 ? TransportConfig::Plain
+                                                            : TransportConfig::StartTls;
+    const int defaultPort = transport.security == TransportConfig::ImplicitTls ? 465 : 587;
+    GError* error = nullptr;
+    const int port = g_key_file_get_integer(file, group.c_str(), "Port", &error);
+    transport.port = error || port <= 0 || port > 65535 ? defaultPort : port;
+    g_clear_error(&error);
+    transport.user = readString(file, group, "User", "");
+    transport.caFile = readString(file, group, "CaFile", "");
+    transport.sendmailPath = readString(file, group, "Sendmail", transport.sendmailPath);
+    const double retry = g_key_file_get_double(file, group.c_str(), "RetrySeconds", &error);
+    if (!error && retry > 0) {
+        transport.retrySeconds = retry;
+    }
+    g_clear_error(&error);
+    return transport;
+}
+
 Profile readProfile(GKeyFile* file, const std::string& group)
 {
     Profile profile;
@@ -92,9 +121,11 @@ Profile readProfile(GKeyFile* file, const std::string& group)
         }
     }
     g_strfreev(names);
+    const TransportConfig transport = readTransport(file, profile.name);
     for (StoreConfig& store : profile.stores) {
-        store.ownerName = profile.identityName;
-        store.ownerAddress = profile.identityAddress;
+        store.identityName = profile.identityName;
+        store.identityAddress = profile.identityAddress;
+        store.transport = transport;
     }
     if (!profile.stores.empty() && std::none_of(profile.stores.begin(), profile.stores.end(),
                                                 [](const StoreConfig& s) { return s.isDefault; })) {
@@ -133,6 +164,15 @@ HRESULT writeDefaultProfile(const std::string& file)
 }
 
 } // namespace
+
+bool TransportConfig::isUsable() const
+{
+    if (kind == Smtp) {
+        return !host.empty();
+    }
+    return g_file_test(sendmailPath.c_str(), G_FILE_TEST_IS_EXECUTABLE) &&
+           !g_file_test(sendmailPath.c_str(), G_FILE_TEST_IS_DIR);
+}
 
 std::string profileFilePath()
 {

@@ -9,8 +9,19 @@
 //   [Store Vantrel/Personal Folders]
 //   Path=/home/me/.local/share/Korvane/Vantrel/Mail
 //   Default=true
-//   Outbox=.Outbox            (optional; also SentItems, DeletedItems, Drafts)
+//   Outbox=.Outbox            (optional; also SentItems, DeletedItems, Drafts; without them
+//                              the folders other mail programs made for these roles are used)
 //   Contacts=/home/me/.local/share/Korvane/Vantrel/Contacts   (optional vCard directory)
+//
+//   [Transport Vantrel]        (optional; without it the system's sendmail)
+//   Kind=smtp                  (or sendmail)
+//   Host=mail.example.com
+//   Port=587
+//   Security=starttls          (or tls, or none)
+//   User=support@example.com   (the password comes from the desktop keyring or a prompt)
+//   CaFile=/etc/ssl/extra.pem  (optional, trusted besides the system's certificates)
+//   Sendmail=/usr/sbin/sendmail
+//   RetrySeconds=60            (first wait after a server said "later"; doubles each time)
 //
 // The file is VANTREL_MAPI_PROFILES, else <config dir>/Korvane/vntmapi-profiles.ini. When it does
 // not exist it is created with one profile whose store is the program directory's Mail/ folder,
@@ -24,20 +35,43 @@
 
 namespace vntmapi {
 
+struct TransportConfig
+{
+    enum Kind { Smtp, Sendmail };
+    enum Security { Plain, StartTls, ImplicitTls };
+
+    Kind kind = Sendmail;
+    std::string host;
+    int port = 587;
+    Security security = StartTls;
+    std::string user;
+    std::string caFile;
+    std::string sendmailPath = "/usr/sbin/sendmail";
+    double retrySeconds = 60;
+    // Known for this session only (keyring or prompt); never read from or written to a file.
+    std::string password;
+
+    // Whether messages can leave at all: an SMTP host, or a sendmail that can be run.
+    bool isUsable() const;
+};
+
 struct StoreConfig
 {
     std::string name;
     std::string path;
     bool isDefault = false;
-    std::string outbox = ".Outbox";
-    std::string sentItems = ".Sent Items";
-    std::string deletedItems = ".Deleted Items";
-    std::string drafts = ".Drafts";
+    // Maildir++ folders of the special roles; empty: none. resolveSpecialFolders fills in
+    // those the profile does not name.
+    std::string outbox;
+    std::string sentItems;
+    std::string deletedItems;
+    std::string drafts;
     std::string contacts; // vCard directory; empty when the store has no contacts folder
-    // The profile's identity: who received what arrives in this store.
-    std::string ownerName;
-    std::string ownerAddress;
     StoreKey key{};
+    // From the profile: whom messages are sent as, and how.
+    std::string identityName;
+    std::string identityAddress;
+    TransportConfig transport;
 };
 
 struct Profile

@@ -1,10 +1,13 @@
 #include "Session.h"
 
 #include "AddressBook.h"
+#include "Credentials.h"
 #include "MailUser.h"
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "MsgStore.h"
+#include "SpecialFolders.h"
+#include "Spooler.h"
 
 namespace vntmapi {
 
@@ -30,9 +33,25 @@ PropList storeRow(const StoreConfig& store)
 
 } // namespace
 
-Session::Session(Profile profile)
+Session::Session(Profile profile, ULONG_PTR uiParam, ULONG logonFlags)
     : m_profile(std::move(profile))
-{}
+{
+    for (StoreConfig& store : m_profile.stores) {
+        resolveSpecialFolders(&store, false);
+    }
+    if (logonFlags & MAPI_NO_MAIL || m_profile.stores.empty()) {
+        return;
+    }
+    // One transport per profile: asked for once, whatever the number of stores.
+    const std::string password =
+        findPassword(m_profile.stores.front().transport, uiParam, logonFlags);
+    for (StoreConfig& store : m_profile.stores) {
+        store.transport.password = password;
+    }
+    m_spooler = std::make_unique<Spooler>(m_profile.stores);
+}
+
+Session::~Session() = default;
 
 const StoreConfig* Session::findStore(const StoreKey& key) const
 {
@@ -87,7 +106,9 @@ HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, L
             removeStaleTemporaries(folderDirectory(store->path, folder));
         }
     }
-    *lppMDB = new MsgStore(*store);
+    StoreConfig config = *store;
+    resolveSpecialFolders(&config, ulFlags & MDB_WRITE);
+    *lppMDB = new MsgStore(std::move(config));
     return S_OK;
 }
 
@@ -164,8 +185,10 @@ HRESULT Session::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG c
 
 HRESULT Session::Logoff(ULONG_PTR, ULONG, ULONG)
 {
-    // Objects already opened stay usable until released; the session itself is done.
+    // Objects already opened stay usable until released; the session itself is done. A message
+    // in flight is let finish; what waits stays queued for the next session.
     m_loggedOff = true;
+    m_spooler.reset();
     return S_OK;
 }
 

@@ -4,12 +4,19 @@
 #include "Profiles.h"
 #include "RefCounted.h"
 
+#include <memory>
+
 namespace vntmapi {
+
+class Spooler;
 
 class Session : public RefCounted<IMAPISession>
 {
 public:
-    explicit Session(Profile profile);
+    // Unless `logonFlags` has MAPI_NO_MAIL, the session sends what is queued in its stores,
+    // with the SMTP password from the keyring or, with MAPI_PASSWORD_UI, asked for.
+    Session(Profile profile, ULONG_PTR uiParam = 0, ULONG logonFlags = MAPI_NO_MAIL);
+    ~Session() override;
 
     HRESULT GetMsgStoresTable(ULONG ulFlags, IMAPITable** lppTable) override;
     HRESULT OpenMsgStore(ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID,
@@ -28,6 +35,7 @@ private:
 
     Profile m_profile;
     bool m_loggedOff = false;
+    std::unique_ptr<Spooler> m_spooler;
 };
 
 class ProfAdmin : public RefCounted<IProfAdmin>

@@ -23,8 +23,8 @@ SummaryRowBuilder::SummaryRowBuilder(const MsgStore& store, const std::string& f
     const StoreConfig& config = store.config();
     // What waits to leave, has left or is being written was not received by anyone.
     if (folder != config.outbox && folder != config.sentItems && folder != config.drafts) {
-        m_ownerName = config.ownerName;
-        m_ownerAddress = config.ownerAddress;
+        m_ownerName = config.identityName;
+        m_ownerAddress = config.identityAddress;
     }
 }
 

@@ -160,6 +160,8 @@ public:
                                      ULONG* lpcbEntryID, LPENTRYID* lppEntryID,
                                      char** lppszExplicitClass) = 0;
     virtual HRESULT StoreLogoff(ULONG* lpulFlags) = 0;
+    // Takes a submitted message off the send queue while it still waits there.
+    virtual HRESULT AbortSubmit(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags) = 0;
 };
 
 // An address: the session's identity, a one-off, or an address book entry (a contact's
