@@ -325,7 +325,7 @@ GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& reci
         }
     }
     setStandardHeaders(message.get(), props);
-    writeRecipients(message.get(), recipients);
+    writeRecipients(message.get(), recipients, !forSending);
     if (!forSending) {
         writePrivateHeaders(GMIME_OBJECT(message.get()), props);
     }

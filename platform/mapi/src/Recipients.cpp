@@ -239,11 +239,12 @@ void readHeaderRecipients(GMimeMessage* message, RecipientList* recipients)
     }
 }
 
-void writeRecipients(GMimeMessage* message, const RecipientList& recipients)
+void writeRecipients(GMimeMessage* message, const RecipientList& recipients, bool keepRows)
 {
     while (g_mime_object_remove_header(GMIME_OBJECT(message), kRowHeader)) {
     }
-    for (const PropList& row : recipients) {
+    // The rows name Bcc recipients too: they stay in the store and never leave it.
+    for (const PropList& row : keepRows ? recipients : RecipientList{}) {
         g_mime_object_append_header(GMIME_OBJECT(message), kRowHeader, encodeRow(row).c_str(),
                                     nullptr);
     }

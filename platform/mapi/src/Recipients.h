@@ -20,7 +20,7 @@ void readRecipients(GMimeMessage* message, RecipientList* recipients);
 // Only what the To, Cc and Bcc headers say.
 void readHeaderRecipients(GMimeMessage* message, RecipientList* recipients);
 // Replaces the To, Cc and Bcc headers of `message`, and the private header of each row.
-void writeRecipients(GMimeMessage* message, const RecipientList& recipients);
+void writeRecipients(GMimeMessage* message, const RecipientList& recipients, bool keepRows = true);
 
 // ModifyRecipients: replace all (no flag), MODRECIP_ADD, MODRECIP_MODIFY or MODRECIP_REMOVE,
 // the last two finding rows by PR_ROWID.

@@ -28,11 +28,6 @@ const std::vector<Role>& roles()
     return all;
 }
 
-bool hasMessages(const std::string& root)
-{
-    return !listMessages(root).empty();
-}
-
 // A top-level folder whose name is `name` in any case.
 std::string findTopLevel(const std::vector<std::string>& folders, const char* name)
 {
@@ -61,10 +56,8 @@ bool makeFolder(const std::string& root, const std::string& folder)
 void resolveSpecialFolders(StoreConfig* config, bool create)
 {
     const std::vector<std::string> folders = listFolders(config->path);
-    const bool isNew = folders.empty() && !hasMessages(config->path);
     for (const Role& role : roles()) {
         std::string& folder = config->*role.field;
-        const bool named = !folder.empty(); // by the profile
         if (folder.empty()) {
             for (const char* name : role.names) {
                 folder = findTopLevel(folders, name);
@@ -73,13 +66,12 @@ void resolveSpecialFolders(StoreConfig* config, bool create)
                 }
             }
         }
-        if (folder.empty() && isNew) {
+        // A role no folder plays yet gets one of its own: without an Outbox nothing can be
+        // sent, without Sent Items no copy kept. Other clients then see it as a folder.
+        if (folder.empty()) {
             folder = "." + encodeFolderName(role.names.front());
         }
-        // Only a new store is given folders unasked: in one another program keeps, such a
-        // folder would show up in every client. One the profile names is made wherever.
-        if (create && (isNew || named) && !folder.empty() &&
-            !isDirectory(folderDirectory(config->path, folder))) {
+        if (create && !isDirectory(folderDirectory(config->path, folder))) {
             makeFolder(config->path, folder);
         }
     }
