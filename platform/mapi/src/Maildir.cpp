@@ -104,17 +104,13 @@ bool looksLikeText(const gchar* bytes, gsize size)
     });
 }
 
-// The whole of a headerless file as its plain body, when it is text at all.
-std::string rawText(const std::string& path)
+// The whole of a headerless message as its plain body, when it is text at all.
+std::string rawText(std::string_view bytes)
 {
-    gchar* bytes = nullptr;
-    gsize size = 0;
-    std::string text;
-    if (g_file_get_contents(path.c_str(), &bytes, &size, nullptr) && looksLikeText(bytes, size)) {
-        text = cleanText(validUtf8(bytes, static_cast<gssize>(size)), true);
+    if (!looksLikeText(bytes.data(), bytes.size())) {
+        return {};
     }
-    g_free(bytes);
-    return text;
+    return cleanText(validUtf8(bytes.data(), static_cast<gssize>(bytes.size())), true);
 }
 
 std::int32_t importanceOf(GMimeObject* message)
@@ -583,6 +579,57 @@ void removeStaleTemporaries(const std::string& folderDir)
     closedir(handle);
 }
 
+namespace {
+
+// Parses a message held in `bytes` (g_malloc'ed, taken over) into `summary`, and `content` when
+// given; `info` are the Maildir flag letters it has, if any.
+void parseMessage(gchar* bytes, gsize length, const std::string& info, MessageSummary* summary,
+                  MessageContent* content)
+{
+    // The stream takes the bytes as they are unless a header block needs its end; the
+    // original bytes stay alive until the end either way, for a message without headers.
+    const std::string repaired = repairedHeaderEnds(std::string_view(bytes, length));
+    const std::string_view original(bytes, length);
+    GByteArray* array = nullptr;
+    if (repaired.empty()) {
+        array = g_byte_array_new_take(reinterpret_cast<guint8*>(bytes), length);
+        bytes = nullptr;
+    } else {
+        array = g_byte_array_sized_new(static_cast<guint>(repaired.size()));
+        g_byte_array_append(array, reinterpret_cast<const guint8*>(repaired.data()),
+                            static_cast<guint>(repaired.size()));
+    }
+    GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_mime_parser_set_persist_stream(parser, FALSE);
+    // Undeclared 8-bit header text is most often Windows-1252 (GMime would assume Latin-1).
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    const char* fallback[] = {"utf-8", "windows-1252", nullptr};
+    g_mime_parser_options_set_fallback_charsets(options, fallback);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, options);
+    constexpr std::int64_t kLargestRawText = 16 * 1024 * 1024;
+    if (content && summary->size <= kLargestRawText && isHeaderless(message)) {
+        content->bodyText = rawText(original);
+    }
+    if (message) {
+        fillFromMessage(message, summary);
+        scanParts(message, content, &summary->hasAttachments);
+        if (content) {
+            readHeaderProperties(message, &content->headerProps);
+            readPrivateHeaders(GMIME_OBJECT(message), &content->stored);
+            readRecipients(message, &content->recipients);
+        }
+        summary->flags = messageFlags(info, summary->hasAttachments);
+        g_object_unref(message);
+    }
+    g_mime_parser_options_free(options);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    g_free(bytes);
+}
+
+} // namespace
+
 bool readMessage(const MessageFile& file, MessageSummary* summary, MessageContent* content)
 {
     GStatBuf info;
@@ -600,44 +647,21 @@ bool readMessage(const MessageFile& file, MessageSummary* summary, MessageConten
     if (!g_file_get_contents(file.path.c_str(), &bytes, &length, nullptr)) {
         return false;
     }
-    // The stream takes the file's bytes as they are unless a header block needs its end.
-    const std::string repaired = repairedHeaderEnds(std::string_view(bytes, length));
-    GByteArray* array = nullptr;
-    if (repaired.empty()) {
-        array = g_byte_array_new_take(reinterpret_cast<guint8*>(bytes), length);
-    } else {
-        g_free(bytes);
-        array = g_byte_array_sized_new(static_cast<guint>(repaired.size()));
-        g_byte_array_append(array, reinterpret_cast<const guint8*>(repaired.data()),
-                            static_cast<guint>(repaired.size()));
-    }
-    GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
-    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    g_mime_parser_set_persist_stream(parser, FALSE);
-    // Undeclared 8-bit header text is most often Windows-1252 (GMime would assume Latin-1).
-    GMimeParserOptions* options = g_mime_parser_options_new();
-    const char* fallback[] = {"utf-8", "windows-1252", nullptr};
-    g_mime_parser_options_set_fallback_charsets(options, fallback);
-    GMimeMessage* message = g_mime_parser_construct_message(parser, options);
-    constexpr std::int64_t kLargestRawText = 16 * 1024 * 1024;
-    if (content && summary->size <= kLargestRawText && isHeaderless(message)) {
-        content->bodyText = rawText(file.path);
-    }
-    if (message) {
-        fillFromMessage(message, summary);
-        scanParts(message, content, &summary->hasAttachments);
-        if (content) {
-            readHeaderProperties(message, &content->headerProps);
-            readPrivateHeaders(GMIME_OBJECT(message), &content->stored);
-            readRecipients(message, &content->recipients);
-        }
-        summary->flags = messageFlags(file.info, summary->hasAttachments);
-        g_object_unref(message);
-    }
-    g_mime_parser_options_free(options);
-    g_object_unref(parser);
-    g_object_unref(stream);
+    parseMessage(bytes, length, file.info, summary, content);
     return true;
+}
+
+void readMessageBytes(const std::vector<std::uint8_t>& bytes, MessageSummary* summary,
+                      MessageContent* content)
+{
+    *summary = MessageSummary{};
+    summary->size = static_cast<std::int64_t>(bytes.size());
+    // A message held inside another one was read when the one holding it was.
+    summary->flags = flagsFromInfo("S");
+    auto* copy = static_cast<gchar*>(g_malloc(bytes.size() + 1));
+    std::copy(bytes.begin(), bytes.end(), copy);
+    copy[bytes.size()] = '\0';
+    parseMessage(copy, bytes.size(), "S", summary, content);
 }
 
 } // namespace vntmapi

@@ -90,4 +90,9 @@ std::uint32_t messageFlags(const std::string& info, bool hasAttachments);
 // false if the file cannot be read. A file that is not a message still gives a summary.
 bool readMessage(const MessageFile& file, MessageSummary* summary, MessageContent* content);
 
+// Parses a message held in memory (an attached message) as readMessage parses a file; it has
+// no flag letters and counts as read.
+void readMessageBytes(const std::vector<std::uint8_t>& bytes, MessageSummary* summary,
+                      MessageContent* content);
+
 } // namespace vntmapi
