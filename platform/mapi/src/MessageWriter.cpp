@@ -231,20 +231,24 @@ std::string attachmentName(const PropList& props, bool embedded)
     return {};
 }
 
-// An attached message goes back as message/rfc822 when its bytes parse as one.
-GMimeObject* embeddedPart(const std::vector<BYTE>& data)
+GPtr<GMimeMessage> parseBytes(const std::vector<BYTE>& data)
 {
     GMimeStream* stream = memoryStream(data.data(), data.size());
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser, nullptr));
     g_object_unref(parser);
     g_object_unref(stream);
+    return message;
+}
+
+// An attached message goes back as message/rfc822 when its bytes parse as one.
+GMimeObject* embeddedPart(const std::vector<BYTE>& data)
+{
+    GPtr<GMimeMessage> message = parseBytes(data);
     if (!message) {
         return nullptr;
     }
-    GMimeMessagePart* part = g_mime_message_part_new_with_message("rfc822", message);
-    g_object_unref(message);
-    return GMIME_OBJECT(part);
+    return GMIME_OBJECT(g_mime_message_part_new_with_message("rfc822", message.get()));
 }
 
 GMimeObject* filePart(const PropList& props, const std::vector<BYTE>& data)
@@ -313,16 +317,15 @@ void setBody(GMimeMessage* message, const PropList& props,
     g_object_unref(body);
 }
 
+// The headers of `old`, if any, that this library does not manage are carried over.
 // `forSending`: without the private headers, which only this library reads back.
 GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& recipients,
-                                const std::vector<AttachmentData>& attachments,
-                                const std::string& oldPath, bool forSending = false)
+                                const std::vector<AttachmentData>& attachments, GMimeMessage* old,
+                                bool forSending = false)
 {
     GPtr<GMimeMessage> message(g_mime_message_new(FALSE));
-    if (!oldPath.empty()) {
-        if (GPtr<GMimeMessage> old = parseFile(oldPath)) {
-            copyOldHeaders(GMIME_OBJECT(old.get()), GMIME_OBJECT(message.get()));
-        }
+    if (old) {
+        copyOldHeaders(GMIME_OBJECT(old), GMIME_OBJECT(message.get()));
     }
     setStandardHeaders(message.get(), props);
     writeRecipients(message.get(), recipients, !forSending);
@@ -497,7 +500,8 @@ HRESULT saveMessageFile(const SaveTarget& target, const PropList& props,
                         const RecipientList& recipients,
                         const std::vector<AttachmentData>& attachments)
 {
-    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, target.old.path);
+    GPtr<GMimeMessage> old = target.old.path.empty() ? nullptr : parseFile(target.old.path);
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, old.get());
     const std::string tmp = tmpPath(target.folderDir);
     HRESULT hr = writeNewFile(message.get(), tmp);
     if (FAILED(hr)) {
@@ -532,7 +536,8 @@ std::string renderForSending(const PropList& props, const RecipientList& recipie
                              const std::vector<AttachmentData>& attachments,
                              const std::string& savedPath)
 {
-    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, savedPath, true);
+    GPtr<GMimeMessage> saved = savedPath.empty() ? nullptr : parseFile(savedPath);
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, saved.get(), true);
     GMimeFormatOptions* options = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
     g_mime_format_options_add_hidden_header(options, "Bcc");
@@ -540,6 +545,20 @@ std::string renderForSending(const PropList& props, const RecipientList& recipie
     g_mime_format_options_free(options);
     std::string bytes = text ? text : "";
     g_free(text);
+    return bytes;
+}
+
+std::vector<BYTE> renderMessageBytes(const PropList& props, const RecipientList& recipients,
+                                     const std::vector<AttachmentData>& attachments,
+                                     const std::vector<BYTE>& oldBytes)
+{
+    GPtr<GMimeMessage> old = oldBytes.empty() ? nullptr : parseBytes(oldBytes);
+    GPtr<GMimeMessage> message = buildMessage(props, recipients, attachments, old.get());
+    GMimeStream* stream = g_mime_stream_mem_new();
+    g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), nullptr, stream);
+    GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    std::vector<BYTE> bytes(array->data, array->data + array->len);
+    g_object_unref(stream);
     return bytes;
 }
 

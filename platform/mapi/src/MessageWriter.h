@@ -38,6 +38,12 @@ std::string renderForSending(const PropList& props, const RecipientList& recipie
                              const std::vector<AttachmentData>& attachments,
                              const std::string& savedPath);
 
+// The message as saveMessageFile would write it, into memory: the bytes of an attached
+// message. The headers of `oldBytes` that this library does not manage are carried over.
+std::vector<BYTE> renderMessageBytes(const PropList& props, const RecipientList& recipients,
+                                     const std::vector<AttachmentData>& attachments,
+                                     const std::vector<BYTE>& oldBytes);
+
 // Puts `bytes` into `folderDir` as a new message under `baseName`: in new/ when `info` is
 // empty (unread, as delivered mail), else in cur/ with those letters.
 HRESULT deliverMessageBytes(const std::string& folderDir, const std::string& baseName,

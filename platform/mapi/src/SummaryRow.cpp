@@ -56,29 +56,64 @@ PropList SummaryRowBuilder::operator()(const MessageFile& file, MessageSummary s
     row.reserve(22);
     row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
     row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(m_ref)));
-    row.push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
-    addText(&row, PR_SENT_REPRESENTING_NAME, std::move(s.fromName));
-    row.push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
-    row.push_back(longProp(PR_IMPORTANCE, s.importance));
-    row.push_back(boolProp(PR_HASATTACH, s.hasAttachments));
-    row.push_back(longProp(PR_MESSAGE_SIZE, s.size));
+    addListColumns(s, &row);
     row.push_back(m_parentId);
-    row.push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    row.push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
-    addText(&row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
-    addText(&row, PR_SENDER_NAME, std::move(s.senderName));
-    addText(&row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));
-    row.push_back(stringProp(PR_DISPLAY_TO, std::move(s.displayTo)));
-    row.push_back(stringProp(PR_DISPLAY_CC, std::move(s.displayCc)));
+    addOtherColumns(s, &row);
+    addReceivedBy(s, sentByOwner, &row);
+    return row;
+}
+
+void SummaryRowBuilder::addListColumns(MessageSummary& s, PropList* row)
+{
+    row->push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
+    addText(row, PR_SENT_REPRESENTING_NAME, std::move(s.fromName));
+    row->push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
+    row->push_back(longProp(PR_IMPORTANCE, s.importance));
+    row->push_back(boolProp(PR_HASATTACH, s.hasAttachments));
+    row->push_back(longProp(PR_MESSAGE_SIZE, s.size));
+}
+
+void SummaryRowBuilder::addOtherColumns(MessageSummary& s, PropList* row)
+{
+    row->push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    row->push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
+    addText(row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
+    addText(row, PR_SENDER_NAME, std::move(s.senderName));
+    addText(row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));
+    row->push_back(stringProp(PR_DISPLAY_TO, std::move(s.displayTo)));
+    row->push_back(stringProp(PR_DISPLAY_CC, std::move(s.displayCc)));
     if (s.submitTime != 0) {
-        row.push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
+        row->push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
     }
     // Always present, so that filtering on "normal" or "no receipt" finds them.
-    row.push_back(longProp(PR_SENSITIVITY, s.sensitivity));
-    row.push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
-    row.push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
-    addText(&row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
-    addReceivedBy(s, sentByOwner, &row);
+    row->push_back(longProp(PR_SENSITIVITY, s.sensitivity));
+    row->push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
+    row->push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
+    addText(row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
+}
+
+PropList SummaryRowBuilder::attachedMessage(MessageSummary s)
+{
+    // No file, no folder, no owner: its times are those it was sent at, its receiver the one
+    // its own headers name.
+    s.deliveryTime = s.submitTime;
+    PropList row;
+    if (s.deliveryTime != 0) {
+        row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
+    }
+    addListColumns(s, &row);
+    addOtherColumns(s, &row);
+    if (s.deliveryTime == 0) {
+        removeProp(&row, PR_CREATION_TIME);
+    }
+    if (!s.receivedByAddress.empty()) {
+        const std::string name =
+            s.receivedByName.empty() ? s.receivedByAddress : std::move(s.receivedByName);
+        row.push_back(stringProp(PR_RECEIVED_BY_NAME, name));
+        row.push_back(stringProp(PR_RECEIVED_BY_EMAIL_ADDRESS, s.receivedByAddress));
+        row.push_back(stringProp(PR_RCVD_REPRESENTING_NAME, name));
+        row.push_back(stringProp(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, s.receivedByAddress));
+    }
     return row;
 }
 

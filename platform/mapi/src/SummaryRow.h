@@ -16,7 +16,12 @@ public:
 
     PropList operator()(const MessageFile& file, MessageSummary summary);
 
+    // The properties of a message attached to another one: those of a row without ids.
+    static PropList attachedMessage(MessageSummary summary);
+
 private:
+    static void addListColumns(MessageSummary& summary, PropList* row);
+    static void addOtherColumns(MessageSummary& summary, PropList* row);
     void addReceivedBy(MessageSummary& summary, bool sentByOwner, PropList* row) const;
 
     EntryRef m_ref;
