@@ -93,15 +93,36 @@ void addTnefBodies(const std::vector<AttachmentData>& attachments, PropList* pro
 
 namespace {
 
-struct Loaded
+// Adds to `props`, which the message's summary gives, what its content holds.
+void takeContent(PropList props, MessageContent content, MessageParts* parts)
 {
-    PropList props;
-    RecipientList recipients;
-    std::vector<AttachmentData> attachments;
-};
+    addText(&props, PR_BODY, content.bodyText);
+    addText(&props, PR_BODY_HTML, content.bodyHtml);
+    addText(&props, PR_TRANSPORT_MESSAGE_HEADERS, content.headers);
+    if (!content.bodyRtf.empty()) {
+        const std::string compressed = encodeCompressedRtf(content.bodyRtf);
+        if (!compressed.empty()) {
+            props.push_back(binaryProp(PR_RTF_COMPRESSED, {compressed.begin(), compressed.end()}));
+        }
+    }
+    for (Prop& fromHeaders : content.headerProps) {
+        putProp(&props, std::move(fromHeaders));
+    }
+    for (Prop& stored : content.stored) {
+        putProp(&props, std::move(stored));
+    }
+    addTnefBodies(content.attachments, &props);
+    // Readers decide on this whether to show the rich text; a file keeps no such flag.
+    if (findProp(props, PR_RTF_COMPRESSED) && !findProp(props, PR_RTF_IN_SYNC)) {
+        props.push_back(boolProp(PR_RTF_IN_SYNC, rtfBodiesAgree(props)));
+    }
+    parts->props = std::move(props);
+    parts->recipients = std::move(content.recipients);
+    parts->attachments = std::move(content.attachments);
+}
 
 HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std::string& baseName,
-                    Loaded* loaded)
+                    MessageParts* loaded)
 {
     MessageFile file;
     if (!findMessage(store.folderDirectory(folder), baseName, &file)) {
@@ -112,39 +133,26 @@ HRESULT loadMessage(const MsgStore& store, const std::string& folder, const std:
     if (!readMessage(file, &summary, &content)) {
         return MAPI_E_NOT_FOUND; // renamed or removed since it was listed
     }
-    PropList* props = &loaded->props;
-    *props = messageProperties(store, folder, file, summary);
-    addText(props, PR_BODY, content.bodyText);
-    addText(props, PR_BODY_HTML, content.bodyHtml);
-    addText(props, PR_TRANSPORT_MESSAGE_HEADERS, content.headers);
-    if (!content.bodyRtf.empty()) {
-        const std::string compressed = encodeCompressedRtf(content.bodyRtf);
-        if (!compressed.empty()) {
-            props->push_back(binaryProp(PR_RTF_COMPRESSED, {compressed.begin(), compressed.end()}));
-        }
-    }
-    for (Prop& fromHeaders : content.headerProps) {
-        putProp(props, std::move(fromHeaders));
-    }
-    for (Prop& stored : content.stored) {
-        putProp(props, std::move(stored));
-    }
-    loaded->recipients = std::move(content.recipients);
-    addTnefBodies(content.attachments, props);
-    // Readers decide on this whether to show the rich text; a file keeps no such flag.
-    if (findProp(*props, PR_RTF_COMPRESSED) && !findProp(*props, PR_RTF_IN_SYNC)) {
-        props->push_back(boolProp(PR_RTF_IN_SYNC, rtfBodiesAgree(*props)));
-    }
-    loaded->attachments = std::move(content.attachments);
+    takeContent(messageProperties(store, folder, file, summary), std::move(content), loaded);
     return S_OK;
 }
 
 } // namespace
 
+MessageParts readAttachedMessage(const std::vector<BYTE>& bytes)
+{
+    MessageSummary summary;
+    MessageContent content;
+    readMessageBytes(bytes, &summary, &content);
+    MessageParts parts;
+    takeContent(SummaryRowBuilder::attachedMessage(std::move(summary)), std::move(content), &parts);
+    return parts;
+}
+
 HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
                     IMessage** message)
 {
-    Loaded loaded;
+    MessageParts loaded;
     const HRESULT hr = loadMessage(*store, folder, baseName, &loaded);
     // A message waiting in the send queue is locked for submission until sent or aborted.
     if (SUCCEEDED(hr) && folder == store->config().outbox && isQueued(store->config(), baseName)) {
@@ -193,6 +201,9 @@ HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProble
     if (cValues != 0 && !lpPropArray) {
         return MAPI_E_INVALID_PARAMETER;
     }
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     if (lppProblems) {
         *lppProblems = nullptr;
     }
@@ -222,6 +233,9 @@ HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray
     if (!lpPropTagArray) {
         return MAPI_E_INVALID_PARAMETER;
     }
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     if (lppProblems) {
         *lppProblems = nullptr;
     }
@@ -241,23 +255,33 @@ HRESULT Message::SaveChanges(ULONG)
     if (!m_baseName.empty() && !findMessage(target.folderDir, m_baseName, &target.old)) {
         return MAPI_E_OBJECT_DELETED;
     }
-    std::vector<AttachmentData> attachments;
-    for (const NumberedAttachment& attachment : m_attachments) {
-        attachments.push_back(attachment.data);
-    }
-    const HRESULT hr = saveMessageFile(target, m_props, m_recipients, attachments);
+    const HRESULT hr = saveMessageFile(target, m_props, m_recipients, parts().attachments);
     if (FAILED(hr)) {
         return hr;
     }
     m_baseName = target.baseName;
     // Ids, size and flags as the saved file gives them; the object stays usable either way.
-    // The attachments stay as they are, so that their numbers do not change.
-    Loaded saved;
+    MessageParts saved;
     if (SUCCEEDED(loadMessage(*m_store, m_folder, m_baseName, &saved))) {
-        m_props = std::move(saved.props);
-        m_recipients = std::move(saved.recipients);
+        replaceContent(std::move(saved.props), std::move(saved.recipients));
     }
     return S_OK;
+}
+
+MessageParts Message::parts() const
+{
+    MessageParts parts{m_props, m_recipients, {}};
+    for (const NumberedAttachment& attachment : m_attachments) {
+        parts.attachments.push_back(attachment.data);
+    }
+    return parts;
+}
+
+// The attachments stay as they are, so that their numbers do not change.
+void Message::replaceContent(PropList props, RecipientList recipients)
+{
+    m_props = std::move(props);
+    m_recipients = std::move(recipients);
 }
 
 HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlags,
@@ -277,6 +301,9 @@ HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulFlag
     const ULONG tag = rtf ? ulPropTag : CHANGE_PROP_TYPE(ulPropTag, PT_STRING8);
     const Prop* current = findProp(m_props, tag);
     const bool create = ulFlags & MAPI_CREATE;
+    if (m_readOnly && (ulFlags & (MAPI_MODIFY | MAPI_CREATE))) {
+        return MAPI_E_NO_ACCESS;
+    }
     if (!current && !create) {
         return MAPI_E_NOT_FOUND;
     }
@@ -320,6 +347,9 @@ Message::NumberedAttachment* Message::findAttachment(ULONG number)
 
 HRESULT Message::storeAttachment(ULONG number, AttachmentData attachment)
 {
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     if (NumberedAttachment* old = findAttachment(number)) {
         old->data = std::move(attachment);
         return S_OK;
@@ -372,6 +402,9 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttachmentNu
     if (lpInterface && !(*lpInterface == IID_IAttachment)) {
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
     }
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     // The number is taken now, so two attachments created side by side never share one.
     *lpulAttachmentNum = m_nextAttachment++;
     m_createdAttachments.push_back(*lpulAttachmentNum);
@@ -381,6 +414,9 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG, ULONG* lpulAttachmentNu
 
 HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG, IMAPIProgress*, ULONG)
 {
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     const auto found =
         std::find_if(m_attachments.begin(), m_attachments.end(),
                      [&](const NumberedAttachment& a) { return a.number == ulAttachmentNum; });
@@ -409,6 +445,9 @@ HRESULT Message::GetRecipientTable(ULONG, IMAPITable** lppTable)
 
 HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 {
+    if (m_readOnly) {
+        return MAPI_E_NO_ACCESS;
+    }
     // Changed on a copy, so a failing entry leaves the recipients as they were.
     RecipientList changed = m_recipients;
     const HRESULT hr = modifyRecipients(&changed, ulFlags, lpMods);

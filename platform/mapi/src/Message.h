@@ -9,6 +9,18 @@
 
 namespace vntmapi {
 
+// What a message is made of besides its place: read from a file, or from the bytes of an
+// attached message.
+struct MessageParts
+{
+    PropList props;
+    RecipientList recipients;
+    std::vector<AttachmentData> attachments;
+};
+
+// Reads an attached message as a message file is read; it has no ids of its own.
+MessageParts readAttachedMessage(const std::vector<BYTE>& bytes);
+
 // Opens the message `baseName` of `folder`, whatever its current flags.
 HRESULT openMessage(MsgStore* store, const std::string& folder, const std::string& baseName,
                     IMessage** message);
@@ -62,8 +74,19 @@ public:
     // created and not yet saved. MAPI_E_OBJECT_DELETED once it has been deleted.
     HRESULT storeAttachment(ULONG number, AttachmentData attachment);
 
+    MsgStore* store() const { return m_store; }
+    bool isReadOnly() const { return m_readOnly; }
+
 protected:
     PropList properties() const override;
+
+    // From now on every change is refused with MAPI_E_NO_ACCESS: the message was opened
+    // without MAPI_MODIFY.
+    void setReadOnly() { m_readOnly = true; }
+
+    // What SaveChanges writes, and what it reads back after writing.
+    MessageParts parts() const;
+    void replaceContent(PropList props, RecipientList recipients);
 
 private:
     struct NumberedAttachment
@@ -96,6 +119,7 @@ private:
     std::vector<NumberedAttachment> m_attachments;
     std::vector<ULONG> m_createdAttachments; // numbers handed out by CreateAttach, not saved
     ULONG m_nextAttachment = 0;
+    bool m_readOnly = false;
 };
 
 } // namespace vntmapi

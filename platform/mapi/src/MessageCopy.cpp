@@ -35,7 +35,7 @@ HRESULT Message::checkCopyTarget(LPCIID lpInterface, IMAPIProp* lpDestObj, ULONG
     if (!(*lpInterface == IID_IMessage) || !*dest) {
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
     }
-    return *dest == this ? MAPI_E_NO_ACCESS : S_OK;
+    return *dest == this || (*dest)->m_readOnly ? MAPI_E_NO_ACCESS : S_OK;
 }
 
 HRESULT Message::returnProblems(const std::vector<CopyProblem>& problems,
