@@ -1,5 +1,6 @@
 #include "Attachment.h"
 
+#include "EmbeddedMessage.h"
 #include "Message.h"
 #include "PropStream.h"
 #include "StoredProps.h"
@@ -133,6 +134,9 @@ HRESULT Attachment::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulF
     if (!lpiid || !lppUnk) {
         return MAPI_E_INVALID_PARAMETER;
     }
+    if (ulPropTag == PR_ATTACH_DATA_OBJ) {
+        return openAttachedMessage(*lpiid, ulFlags, lppUnk);
+    }
     if (ulPropTag != PR_ATTACH_DATA_BIN) {
         return MAPI_E_NO_SUPPORT;
     }
@@ -147,6 +151,48 @@ HRESULT Attachment::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG, ULONG ulF
     *lppUnk = new PropStream(this, PR_ATTACH_DATA_BIN, std::move(data),
                              ulFlags & (MAPI_MODIFY | MAPI_CREATE));
     return S_OK;
+}
+
+HRESULT Attachment::openAttachedMessage(const IID& iid, ULONG flags, LPUNKNOWN* message)
+{
+    if (!(iid == IID_IMessage)) {
+        return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    }
+    const Prop* method = findProp(m_data.props, PR_ATTACH_METHOD);
+    const bool embedded = method && method->number == ATTACH_EMBEDDED_MSG;
+    const bool create = flags & MAPI_CREATE;
+    // An attachment without data yet becomes an attached message by creating one in it; one
+    // that holds a file has no message to open.
+    if (create ? (m_hasData && !embedded) : (!embedded || !m_hasData)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    // Nothing opened from a read-only message can change it; the best access it gives is
+    // reading.
+    const bool readOnlyParent = m_message->isReadOnly();
+    if (readOnlyParent && (flags & (MAPI_MODIFY | MAPI_CREATE))) {
+        return MAPI_E_NO_ACCESS;
+    }
+    if (create) {
+        putProp(&m_data.props, longProp(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG));
+    }
+    const bool writable =
+        !readOnlyParent && (flags & (MAPI_MODIFY | MAPI_CREATE | MAPI_BEST_ACCESS));
+    *message = EmbeddedMessage::open(this, m_message->store(),
+                                     create ? std::vector<BYTE>() : m_data.data, writable);
+    return S_OK;
+}
+
+void Attachment::takeAttachedMessage(const std::vector<BYTE>& bytes, const PropList& props)
+{
+    m_data.data = bytes;
+    m_hasData = true;
+    putProp(&m_data.props, longProp(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG));
+    putProp(&m_data.props, stringProp(PR_ATTACH_MIME_TAG, "message/rfc822"));
+    // Named after its subject as a received one is, unless the caller named it.
+    const Prop* subject = findProp(props, PR_SUBJECT);
+    if (!findProp(m_data.props, PR_DISPLAY_NAME) && subject && !subject->text().empty()) {
+        m_data.props.push_back(stringProp(PR_DISPLAY_NAME, subject->text()));
+    }
 }
 
 } // namespace vntmapi

@@ -23,10 +23,16 @@ public:
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN* lppUnk) override;
 
+    // The SaveChanges of the message opened from PR_ATTACH_DATA_OBJ: `bytes` are now this
+    // attachment's data, an attached message whose properties are `props`.
+    void takeAttachedMessage(const std::vector<BYTE>& bytes, const PropList& props);
+
 protected:
     PropList properties() const override;
 
 private:
+    HRESULT openAttachedMessage(const IID& iid, ULONG flags, LPUNKNOWN* message);
+
     Message* m_message;
     ULONG m_number;
     AttachmentData m_data;
