@@ -241,12 +241,41 @@ GPtr<GMimeMessage> parseBytes(const std::vector<BYTE>& data)
     return message;
 }
 
+// Removes this library's private headers from `object` and every message inside it: they
+// keep what only the store needs (recipient rows name Bcc recipients) and never leave it.
+void removePrivateHeaders(GMimeObject* object)
+{
+    GMimeHeaderList* headers = g_mime_object_get_header_list(object);
+    for (int i = g_mime_header_list_get_count(headers) - 1; i >= 0; --i) {
+        if (isPrivateHeader(g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i)))) {
+            g_mime_header_list_remove_at(headers, i);
+        }
+    }
+    if (GMIME_IS_MESSAGE(object)) {
+        if (GMimeObject* body = g_mime_message_get_mime_part(GMIME_MESSAGE(object))) {
+            removePrivateHeaders(body);
+        }
+    } else if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            removePrivateHeaders(g_mime_multipart_get_part(multipart, i));
+        }
+    } else if (GMIME_IS_MESSAGE_PART(object)) {
+        if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object))) {
+            removePrivateHeaders(GMIME_OBJECT(inner));
+        }
+    }
+}
+
 // An attached message goes back as message/rfc822 when its bytes parse as one.
-GMimeObject* embeddedPart(const std::vector<BYTE>& data)
+GMimeObject* embeddedPart(const std::vector<BYTE>& data, bool forSending)
 {
     GPtr<GMimeMessage> message = parseBytes(data);
     if (!message) {
         return nullptr;
+    }
+    if (forSending) {
+        removePrivateHeaders(GMIME_OBJECT(message.get()));
     }
     return GMIME_OBJECT(g_mime_message_part_new_with_message("rfc822", message.get()));
 }
@@ -271,14 +300,14 @@ GMimeObject* filePart(const PropList& props, const std::vector<BYTE>& data)
     return GMIME_OBJECT(part);
 }
 
-GMimeObject* attachmentPart(const AttachmentData& attachment)
+GMimeObject* attachmentPart(const AttachmentData& attachment, bool forSending)
 {
     const PropList& props = attachment.props;
     const Prop* method = findProp(props, PR_ATTACH_METHOD);
     GMimeObject* part = nullptr;
     const bool embedded = method && method->number == ATTACH_EMBEDDED_MSG;
     if (embedded) {
-        part = embeddedPart(attachment.data);
+        part = embeddedPart(attachment.data, forSending);
     }
     if (!part) {
         part = filePart(props, attachment.data);
@@ -299,7 +328,7 @@ GMimeObject* attachmentPart(const AttachmentData& attachment)
 }
 
 void setBody(GMimeMessage* message, const PropList& props,
-             const std::vector<AttachmentData>& attachments)
+             const std::vector<AttachmentData>& attachments, bool forSending)
 {
     GMimeObject* body = buildBody(props);
     if (!attachments.empty()) {
@@ -307,7 +336,7 @@ void setBody(GMimeMessage* message, const PropList& props,
         g_mime_multipart_add(mixed, body);
         g_object_unref(body);
         for (const AttachmentData& attachment : attachments) {
-            GMimeObject* part = attachmentPart(attachment);
+            GMimeObject* part = attachmentPart(attachment, forSending);
             g_mime_multipart_add(mixed, part);
             g_object_unref(part);
         }
@@ -332,7 +361,7 @@ GPtr<GMimeMessage> buildMessage(const PropList& props, const RecipientList& reci
     if (!forSending) {
         writePrivateHeaders(GMIME_OBJECT(message.get()), props);
     }
-    setBody(message.get(), props, attachments);
+    setBody(message.get(), props, attachments, forSending);
     return message;
 }
 

@@ -249,6 +249,17 @@ void TestSubmit::deliveryWithBccLongLinesAndAttachment()
         .bytes(PR_ATTACH_DATA_BIN, data);
     QCOMPARE(attachValues.applyTo(attach.get()), S_OK);
     QCOMPARE(attach->SaveChanges(0), S_OK);
+    // A forwarded message saved by this library carries its private headers (a recipient
+    // row naming its Bcc recipient among them): they stay behind too.
+    MapiPtr<IAttach> forwarded;
+    QCOMPARE(message->CreateAttach(nullptr, 0, &number, forwarded.put()), S_OK);
+    Values forwardedValues;
+    forwardedValues.number(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG)
+        .bytes(PR_ATTACH_DATA_BIN, "From: Ann <ann@example.org>\r\nSubject: Earlier\r\n"
+                                   "X-Vantrel-Prop-Recipient: 3|Secret|secret@example.org\r\n"
+                                   "\r\nThe earlier message.\r\n");
+    QCOMPARE(forwardedValues.applyTo(forwarded.get()), S_OK);
+    QCOMPARE(forwarded->SaveChanges(0), S_OK);
     QCOMPARE(message->SubmitMessage(FORCE_SUBMIT), S_OK);
 
     QVERIFY(waitUntil([&] { return m_sink->count() == before + 1; }));
@@ -260,6 +271,8 @@ void TestSubmit::deliveryWithBccLongLinesAndAttachment()
     QVERIFY(envelope.contains("sam@example.com"));
     QVERIFY(!wire.contains("cy@example.com")); // Bcc only in the envelope
     QVERIFY(!wire.contains("X-Vantrel"));      // nor the library's private headers
+    QVERIFY(!wire.contains("secret@example.org"));
+    QVERIFY(wire.contains("Subject: Earlier"));
     QVERIFY(wire.contains("From: Sam Support <sam@example.com>"));
     QVERIFY(wire.contains("filename=log.bin"));
     for (const QByteArray& line : wire.split('\n')) {
