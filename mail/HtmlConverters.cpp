@@ -388,7 +388,8 @@ private:
         if (c == u'&') {
             const HtmlReferenceDecoder::Reference reference = m_references.decode(m_position);
             if (reference.length > 0) {
-                m_out.put(reference.character);
+                for (qsizetype i = 0; i < reference.unitCount; ++i)
+                    m_out.put(reference.units[i]);
                 m_position += reference.length;
                 return;
             }

@@ -2,81 +2,121 @@
 
 #include "codepage/Windows1252.h"
 #include "mail/HtmlConverters.h"
+#include "mail/HtmlEntityTable.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
-struct NamedReference
+struct LegacyReference
 {
-    const char* name;
+    std::string_view name;
     char16_t character;
 };
 
-// Characters of the Windows Latin-1 code page; from 160 up it agrees with Unicode.
-constexpr std::array<NamedReference, 25> kNamedReferences = {{
+// The names mail clients have always written, read with case ignored. They come before
+// the HTML5 names, so "&nbsp;" stays a plain space. Windows Latin-1 code page characters;
+// from 160 up it agrees with Unicode.
+constexpr std::array<LegacyReference, 25> kLegacyReferences = {{
     {"nbsp", u' '},  {"quot", u'"'},  {"amp", u'&'},   {"cent", 162},  {"pound", 163},
     {"brvbar", 166}, {"brkbar", 166}, {"copy", 169},   {"reg", 174},   {"curren", 164},
     {"yen", 165},    {"shy", 173},    {"sup2", 178},   {"sup3", 179},  {"micro", 181},
     {"para", 182},   {"middot", 183}, {"cedil", 184},  {"sup1", 185},  {"laquo", 171},
     {"raquo", 187},  {"deg", 176},    {"plusmn", 177}, {"iexcl", 161}, {"iquest", 191},
 }};
-constexpr qsizetype kLongestName = 6;
+constexpr qsizetype kLongestLegacyName = 6;
+
+constexpr char32_t kBeyondUnicode = 0x110000;
 
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
 }
 
-char16_t numericCharacter(int value)
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+bool isNameCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+// Adds a digit to a value that stops growing once it is past the last character, so
+// that a long run of digits cannot overflow it.
+char32_t appendDigit(char32_t value, int base, int digit)
+{
+    if (value >= kBeyondUnicode)
+        return kBeyondUnicode;
+    return std::min<char32_t>(value * char32_t(base) + char32_t(digit), kBeyondUnicode);
+}
+
+HtmlReferenceDecoder::Reference singleUnit(char16_t unit, qsizetype length)
+{
+    HtmlReferenceDecoder::Reference reference;
+    reference.units[0] = unit;
+    reference.unitCount = 1;
+    reference.length = length;
+    return reference;
+}
+
+// The text of a numeric reference of `length` characters. Values below 256 go through the
+// converter's table, a few punctuation marks become plain ones, and every other value
+// is its Unicode character.
+HtmlReferenceDecoder::Reference numericCharacter(char32_t value, qsizetype length)
 {
     switch (value) {
     case 8211:
-        return u'-';
+        return singleUnit(u'-', length);
     case 8226:
-        return htmlReferenceCharacter(149);
+        return singleUnit(htmlReferenceCharacter(149), length);
     case 8217:
-        return htmlReferenceCharacter(146);
+        return singleUnit(htmlReferenceCharacter(146), length);
     case 8242:
-        return u'\'';
+        return singleUnit(u'\'', length);
     case 8260:
-        return u'/';
+        return singleUnit(u'/', length);
     default:
         break;
     }
-    if (value < 256)
-        return htmlReferenceCharacter(value);
-    // Four digits reach no surrogate, so every larger value is a character.
-    return char16_t(value);
-}
-
-// Copies the name between "&" and ";" to `name` in lower case; returns its length, or 0
-// when no ";" follows within the longest name.
-qsizetype foldName(QStringView text, qsizetype from, char* name)
-{
-    qsizetype length = 0;
-    for (qsizetype i = from; i < text.size() && length <= kLongestName; ++i, ++length) {
-        const char16_t c = text[i].unicode();
-        if (c == u';')
-            return length;
-        if (c > 0x7F)
-            return 0;
-        name[length] = char(c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c);
+    if (value < 256) {
+        const char16_t character = htmlReferenceCharacter(int(value));
+        return character == 0 ? HtmlReferenceDecoder::Reference{} : singleUnit(character, length);
     }
-    return 0;
+    if (value >= kBeyondUnicode || QChar::isSurrogate(value))
+        return {};
+    if (!QChar::requiresSurrogates(value))
+        return singleUnit(char16_t(value), length);
+    HtmlReferenceDecoder::Reference reference;
+    reference.units[0] = QChar::highSurrogate(value);
+    reference.units[1] = QChar::lowSurrogate(value);
+    reference.unitCount = 2;
+    reference.length = length;
+    return reference;
 }
 
-bool sameName(const char* folded, qsizetype length, const char* name)
+const HtmlNamedEntity* findHtmlEntity(std::string_view name)
 {
-    return std::strlen(name) == size_t(length) && std::memcmp(folded, name, size_t(length)) == 0;
-}
-
-bool startsWithGreaterThanEntity(QStringView text, qsizetype at)
-{
-    return at + 4 <= text.size() && (text[at + 1] == u'g' || text[at + 1] == u'G') &&
-           (text[at + 2] == u't' || text[at + 2] == u'T') && text[at + 3] == u';';
+    const auto found = std::lower_bound(
+        kHtmlNamedEntities.begin(), kHtmlNamedEntities.end(), name,
+        [](const HtmlNamedEntity& entity, std::string_view key) { return entity.name < key; });
+    return found != kHtmlNamedEntities.end() && found->name == name ? &*found : nullptr;
 }
 
 } // namespace
@@ -97,164 +137,100 @@ HtmlReferenceDecoder::HtmlReferenceDecoder(QStringView text)
     : m_text(text)
 {}
 
-HtmlReferenceDecoder::Reference HtmlReferenceDecoder::decode(qsizetype position)
+HtmlReferenceDecoder::Reference HtmlReferenceDecoder::decode(qsizetype position) const
 {
     if (position + 1 >= m_text.size())
         return {};
     if (m_text[position + 1] == u'#')
         return numeric(position);
-    char name[kLongestName + 1];
-    const qsizetype length = foldName(m_text, position + 1, name);
-    if (sameName(name, length, "lt"))
-        return lessThanRun(position);
-    return named(name, length);
+    return named(position);
 }
 
-// "&#" and two to four digits; two or three need a ";", after four one is assumed.
 HtmlReferenceDecoder::Reference HtmlReferenceDecoder::numeric(qsizetype position) const
 {
+    const qsizetype marker = position + 2;
+    if (marker < m_text.size() && (m_text[marker] == u'x' || m_text[marker] == u'X'))
+        return hexadecimal(position);
+    return decimal(position);
+}
+
+// "&#" and two to four digits; two or three need a ";", after four one is assumed. Five
+// or more digits are read whole, as HTML does, and take a ";" that follows.
+HtmlReferenceDecoder::Reference HtmlReferenceDecoder::decimal(qsizetype position) const
+{
     const qsizetype first = position + 2;
-    int value = 0;
+    char32_t value = 0;
     qsizetype digits = 0;
-    while (digits < 4 && first + digits < m_text.size() && isDigit(m_text[first + digits])) {
-        value = value * 10 + (m_text[first + digits].unicode() - u'0');
+    while (first + digits < m_text.size() && isDigit(m_text[first + digits])) {
+        value = appendDigit(value, 10, m_text[first + digits].unicode() - u'0');
         ++digits;
     }
-    if (digits < 2)
+    const qsizetype end = first + digits;
+    if (digits >= 5) {
+        const bool semicolon = end < m_text.size() && m_text[end] == u';';
+        return numericCharacter(value, end + (semicolon ? 1 : 0) - position);
+    }
+    if (digits < 2 || end >= m_text.size())
         return {};
-    const qsizetype length = 2 + digits + 1;
-    if (position + length > m_text.size())
+    if (digits < 4 && m_text[end] != u';')
         return {};
-    if (digits < 4 && m_text[first + digits] != u';')
-        return {};
-    const char16_t character = numericCharacter(value);
-    if (character == 0)
-        return {};
-    return {character, length};
+    return numericCharacter(value, end + 1 - position);
 }
 
-// "&", a name and ";".
-HtmlReferenceDecoder::Reference HtmlReferenceDecoder::named(const char* name, qsizetype length)
+// "&#x" and hexadecimal digits, with a ";" taken when one follows.
+HtmlReferenceDecoder::Reference HtmlReferenceDecoder::hexadecimal(qsizetype position) const
 {
-    if (length == 0)
+    const qsizetype first = position + 3;
+    char32_t value = 0;
+    qsizetype end = first;
+    for (int digit = 0; end < m_text.size() && (digit = hexDigitValue(m_text[end])) >= 0; ++end)
+        value = appendDigit(value, 16, digit);
+    if (end == first)
         return {};
-    for (const NamedReference& reference : kNamedReferences) {
-        if (sameName(name, length, reference.name))
-            return {reference.character, length + 2};
+    const bool semicolon = end < m_text.size() && m_text[end] == u';';
+    return numericCharacter(value, end + (semicolon ? 1 : 0) - position);
+}
+
+// "&", a name and ";". The old names and "lt" and "gt" are looked up with case ignored,
+// then the HTML5 names as written. "&Lt;" and "&Gt;" are HTML5 names of their own (much
+// less and much greater than), so those two spellings are not angle brackets.
+HtmlReferenceDecoder::Reference HtmlReferenceDecoder::named(qsizetype position) const
+{
+    const qsizetype first = position + 1;
+    const qsizetype limit = std::min(m_text.size(), first + qsizetype(kLongestHtmlEntityName) + 1);
+    qsizetype end = first;
+    while (end < limit && isNameCharacter(m_text[end]))
+        ++end;
+    const qsizetype length = end - first;
+    if (length == 0 || length > qsizetype(kLongestHtmlEntityName) || end >= m_text.size() ||
+        m_text[end] != u';')
+        return {};
+    char name[kLongestHtmlEntityName];
+    for (qsizetype i = 0; i < length; ++i)
+        name[i] = char(m_text[first + i].unicode());
+    const qsizetype referenceLength = length + 2;
+
+    if (length <= kLongestLegacyName) {
+        char folded[kLongestLegacyName];
+        for (qsizetype i = 0; i < length; ++i)
+            folded[i] = lowerAscii(name[i]);
+        const std::string_view foldedName(folded, size_t(length));
+        for (const LegacyReference& reference : kLegacyReferences) {
+            if (foldedName == reference.name)
+                return singleUnit(reference.character, referenceLength);
+        }
+        // "Lt" and "Gt" are left to the HTML5 names.
+        const bool angle = foldedName == "lt" || foldedName == "gt";
+        if (angle && !(name[0] >= 'A' && name[0] <= 'Z' && name[1] >= 'a' && name[1] <= 'z'))
+            return singleUnit(folded[0] == 'l' ? u'<' : u'>', referenceLength);
+    }
+    if (const HtmlNamedEntity* entity = findHtmlEntity(std::string_view(name, size_t(length)))) {
+        Reference reference;
+        reference.units[0] = entity->units[0];
+        reference.units[1] = entity->units[1];
+        reference.unitCount = entity->units[1] == 0 ? 1 : 2;
+        reference.length = referenceLength;
+        return reference;
     }
     return {};
-}
-
-// "&lt;" opens a run that ends just after the first "&gt;" or just before a ">" that
-// closes the level it started at; the run becomes one space. A run that reaches the end
-// of the text does not decode.
-//
-// Finding the end is a forward search. When it succeeds, the caller moves past the run,
-// so the searched text is read once. When there is no "&gt;" ahead the search may fail
-// again and again; the ">" characters of that tail are then indexed once, and each run
-// is answered from the index.
-HtmlReferenceDecoder::Reference HtmlReferenceDecoder::lessThanRun(qsizetype position)
-{
-    const qsizetype from = position + 1;
-    const qsizetype gt = nextGreaterThanEntity(from);
-    if (gt < 0) {
-        const qsizetype end = closingAngleAtLevelZero(from);
-        if (end < 0)
-            return {};
-        return {u' ', end - position};
-    }
-    qsizetype level = 0;
-    for (qsizetype i = from; i < gt; ++i) {
-        const QChar c = m_text[i];
-        if (c == u'<') {
-            ++level;
-        } else if (c == u'>') {
-            if (level == 0)
-                return {u' ', i - position};
-            --level;
-        }
-    }
-    return {u' ', gt + 4 - position};
-}
-
-qsizetype HtmlReferenceDecoder::nextGreaterThanEntity(qsizetype from)
-{
-    if (m_gtSearchedFrom >= 0 && m_gtSearchedFrom <= from && (m_nextGt < 0 || m_nextGt >= from))
-        return m_nextGt;
-    m_gtSearchedFrom = from;
-    m_nextGt = -1;
-    for (qsizetype at = m_text.indexOf(QChar(u'&'), from); at >= 0;
-         at = m_text.indexOf(QChar(u'&'), at + 1)) {
-        if (startsWithGreaterThanEntity(m_text, at)) {
-            m_nextGt = at;
-            break;
-        }
-    }
-    return m_nextGt;
-}
-
-qsizetype HtmlReferenceDecoder::closingAngleAtLevelZero(qsizetype from)
-{
-    if (!m_tailIndexed)
-        indexClosingAngles(from);
-    for (; m_levelPosition < from; ++m_levelPosition) {
-        const QChar c = m_text[m_levelPosition];
-        m_level += c == u'<' ? 1 : c == u'>' ? -1 : 0;
-    }
-    const qsizetype level = m_level - m_lowestLevel;
-    if (level < 0 || level + 1 >= qsizetype(m_levelStarts.size()))
-        return -1;
-    qsizetype& cursor = m_levelCursors[size_t(level)];
-    const qsizetype end = m_levelStarts[size_t(level) + 1];
-    while (cursor < end && m_angles[size_t(cursor)] < from)
-        ++cursor;
-    return cursor < end ? m_angles[size_t(cursor)] : -1;
-}
-
-void HtmlReferenceDecoder::indexClosingAngles(qsizetype from)
-{
-    m_tailIndexed = true;
-    m_levelPosition = from;
-    m_level = 0;
-    qsizetype level = 0;
-    qsizetype lowest = 0;
-    qsizetype highest = 0;
-    bool any = false;
-    for (qsizetype i = from; i < m_text.size(); ++i) {
-        const QChar c = m_text[i];
-        if (c == u'<') {
-            ++level;
-        } else if (c == u'>') {
-            lowest = any ? std::min(lowest, level) : level;
-            highest = any ? std::max(highest, level) : level;
-            any = true;
-            --level;
-        }
-    }
-    if (!any)
-        return;
-    m_lowestLevel = lowest;
-    std::vector<qsizetype> counts(size_t(highest - lowest + 1), 0);
-    level = 0;
-    for (qsizetype i = from; i < m_text.size(); ++i) {
-        const QChar c = m_text[i];
-        if (c == u'<')
-            ++level;
-        else if (c == u'>')
-            ++counts[size_t(level-- - lowest)];
-    }
-    m_levelStarts.assign(counts.size() + 1, 0);
-    for (size_t i = 0; i < counts.size(); ++i)
-        m_levelStarts[i + 1] = m_levelStarts[i] + counts[i];
-    m_levelCursors.assign(m_levelStarts.begin(), m_levelStarts.end() - 1);
-    m_angles.resize(size_t(m_levelStarts.back()));
-    std::vector<qsizetype> fill(m_levelCursors);
-    level = 0;
-    for (qsizetype i = from; i < m_text.size(); ++i) {
-        const QChar c = m_text[i];
-        if (c == u'<')
-            ++level;
-        else if (c == u'>')
-            m_angles[size_t(fill[size_t(level-- - lowest)]++)] = i;
-    }
 }
