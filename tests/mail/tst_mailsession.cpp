@@ -1,0 +1,237 @@
+// Logon and logoff against the real mail library, a registry file and a profile file: which
+// client is chosen, which library loads, and what the user is told on every way it fails.
+#include "ScriptedPrompter.h"
+#include "mail/MailSession.h"
+#include "registry/RegistryKey.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace vantrel::mail;
+
+namespace {
+
+const QByteArray kClientsRoot = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n";
+const QByteArray kMessaging = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows Messaging "
+                              "Subsystem]\n";
+const QByteArray kMapiApps = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows Messaging "
+                             "Subsystem\\MSMapiApps]\n";
+
+QByteArray client(const QByteArray& name, const QByteArray& library = {})
+{
+    QByteArray text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\" + name + "]\n";
+    if (!library.isNull())
+        text += "\"DLLPathEx\"=\"" + library + "\"\n";
+    return text;
+}
+
+const QByteArray kOneStore = "[Profile Test]\nDefault=true\nStores=Mail\n"
+                             "[Store Test/Mail]\nPath=@ROOT@/store0\n";
+
+QByteArray manyStores(int count)
+{
+    QByteArray text = "[Profile Test]\nDefault=true\nStores=";
+    QByteArray sections;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = "S" + QByteArray::number(i);
+        text += (i ? ";" : "") + name;
+        sections += "[Store Test/" + name + "]\nPath=@ROOT@/store" + QByteArray::number(i) + "\n";
+        if (i == 0)
+            sections += "Default=true\n";
+    }
+    return text + "\n" + sections;
+}
+
+QString warning(const QString& text)
+{
+    return u"Warning!: "_s + text;
+}
+
+QString information(const QString& text)
+{
+    return u"Information: "_s + text;
+}
+
+const QString kOpenKeyFailed = warning(u"Failed to open outlook registry key"_s);
+const QString kNoClient = information(u"Sorry!  Outlook does not appear to be on your computer"_s);
+const QString kLibraryFailed =
+    warning(u"Failed to Initialize the message API - cannot not use mail program"_s);
+const QString kNoProfile = information(u"Unable to find profile(s)"_s);
+
+} // namespace
+
+class TestMailSession : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void logon_data();
+    void logon();
+    void desktopClientGetsThisProgramRegistered();
+    void secondLogonKeepsTheLibrary();
+
+private:
+    void install(QByteArray registry, QByteArray profiles);
+    QStringList noticesOf(const ScriptedPrompter& prompter) const;
+
+    QTemporaryDir m_dir;
+};
+
+void TestMailSession::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_dir.filePath(u"cache"_s)));
+    for (int i = 0; i < 25; ++i) {
+        for (const char* sub : {"cur", "new", "tmp"})
+            QVERIFY(
+                QDir().mkpath(m_dir.filePath(u"store%1/%2"_s.arg(i).arg(QLatin1StringView(sub)))));
+    }
+}
+
+void TestMailSession::install(QByteArray registry, QByteArray profiles)
+{
+    registry.replace("@LIB@", VNTMAPI_LIBRARY_PATH).replace("@UI@", VNTMAPIUI_LIBRARY_PATH);
+    profiles.replace("@ROOT@", QFile::encodeName(m_dir.path()));
+    const QString registryPath = m_dir.filePath(u"registry.ini"_s);
+    const QString profilesPath = m_dir.filePath(u"profiles.ini"_s);
+    for (const auto& [path, text] : {std::pair{registryPath, registry}, {profilesPath, profiles}}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(text), text.size());
+    }
+    qputenv("VANTREL_REGISTRY", QFile::encodeName(registryPath));
+    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(profilesPath));
+}
+
+QStringList TestMailSession::noticesOf(const ScriptedPrompter& prompter) const
+{
+    QStringList notices;
+    for (const ScriptedPrompter::Notice& notice : prompter.notices())
+        notices.append(notice.title + u": "_s + notice.text);
+    return notices;
+}
+
+void TestMailSession::logon_data()
+{
+    QTest::addColumn<QByteArray>("registry");
+    QTest::addColumn<QByteArray>("profiles");
+    QTest::addColumn<QStringList>("notices");
+    QTest::addColumn<int>("stores");
+    QTest::addColumn<QString>("loadedPath");
+
+    const QByteArray registered =
+        kClientsRoot + "@=\"Vantrel Mail\"\n" + client("Vantrel Mail", "@LIB@");
+    const QString lib = QStringLiteral(VNTMAPI_LIBRARY_PATH);
+
+    QTest::newRow("registered client") << registered << kOneStore << QStringList() << 1 << lib;
+    QTest::newRow("default client chosen over the first listed")
+        << kClientsRoot + "@=\"Zeta\"\n" + client("Alpha", "@LIB@") +
+               client("Zeta", "/nonexistent/libmail.so")
+        << kOneStore << QStringList{kLibraryFailed} << 0 << QString();
+    QTest::newRow("client without a library")
+        << kClientsRoot + "@=\"Vantrel Mail\"\n" + client("Vantrel Mail") + kMessaging +
+               "\"MAPIX\"=\"1\"\n"
+        << kOneStore << QStringList{kNoClient} << 0 << QString();
+    QTest::newRow("no clients key, MAPIX set")
+        << kMessaging + "\"MAPIX\"=\"1\"\n"
+        << kOneStore << QStringList() << 1 << u"mapi32.dll"_s;
+    QTest::newRow("no clients key, MAPIX clear")
+        << kMessaging + "\"MAPIX\"=\"0\"\n"
+        << kOneStore << QStringList{kNoClient} << 0 << QString();
+    QTest::newRow("nothing registered")
+        << QByteArray() << kOneStore << QStringList{kOpenKeyFailed, kNoClient} << 0 << QString();
+    QTest::newRow("desktop client without library, no MSMapiApps key")
+        << kClientsRoot + client("Microsoft Outlook") << kOneStore
+        << QStringList{kOpenKeyFailed, kNoClient} << 0 << QString();
+    QTest::newRow("library without the entry points")
+        << kClientsRoot + client("Vantrel Mail", "@UI@") << kOneStore << QStringList{kLibraryFailed}
+        << 0 << QString();
+    QTest::newRow("no profile") << registered << QByteArray() << QStringList{kNoProfile, kNoProfile}
+                                << 0 << QString();
+    QTest::newRow("profile without stores")
+        << registered << QByteArray("[Profile Test]\nDefault=true\nStores=\n")
+        << QStringList{information(u"No message stores under this profile"_s)} << 0 << QString();
+    QTest::newRow("25 stores") << registered << manyStores(25)
+                               << QStringList{information(
+                                      u"Can only handle 20 stores per profile"_s)}
+                               << 20 << lib;
+}
+
+void TestMailSession::logon()
+{
+    QFETCH(QByteArray, registry);
+    QFETCH(QByteArray, profiles);
+    QFETCH(QStringList, notices);
+    QFETCH(int, stores);
+    QFETCH(QString, loadedPath);
+    install(registry, profiles);
+
+    ScriptedPrompter prompter;
+    MailSession session(nullptr, QCoreApplication::applicationFilePath());
+    QCOMPARE(session.logon(), stores > 0);
+    QCOMPARE(noticesOf(prompter), notices);
+    QCOMPARE(session.isLoggedOn(), stores > 0);
+    QCOMPARE(session.storeCount(), stores);
+    for (int slot = 0; slot < MailSession::kMaxStores; ++slot)
+        QCOMPARE(session.store(slot) != nullptr, slot < stores);
+    if (stores == 0)
+        return;
+    QCOMPARE(session.loadedPath(), loadedPath);
+    // Slot 0 holds the default store, and the rows say which slot each store went to.
+    const auto& rows = session.profileStores();
+    const auto defaultRow = std::find_if(rows.cbegin(), rows.cend(),
+                                         [](const auto& row) { return row.storeSlot == 1; });
+    QVERIFY(defaultRow != rows.cend());
+    QVERIFY(defaultRow->storeName == u"Mail"_s || defaultRow->storeName == u"S0"_s);
+    QCOMPARE(std::count_if(rows.cbegin(), rows.cend(), [](const auto& row) { return row.opened; }),
+             stores);
+    QVERIFY(session.capabilities().richText || session.capabilities().html);
+
+    prompter.clear();
+    QVERIFY(session.logoff());
+    QVERIFY(prompter.notices().isEmpty());
+    QVERIFY(!session.isLoggedOn());
+    QVERIFY(!session.store(0));
+    QVERIFY(session.profileStores().isEmpty());
+}
+
+void TestMailSession::desktopClientGetsThisProgramRegistered()
+{
+    install(kClientsRoot + client("Microsoft Outlook") + kMapiApps, kOneStore);
+    ScriptedPrompter prompter;
+    MailSession session(nullptr, u"C:\\Program Files\\Vantrel/bin:vantrel.exe"_s);
+    QVERIFY(session.logon());
+    QVERIFY(prompter.notices().isEmpty());
+    QCOMPARE(session.clients(),
+             (QList<MailClientEntry>{{u"Microsoft Outlook"_s, u"mapi32.dll"_s}}));
+
+    vnt::registry::RegistryKey apps;
+    QCOMPARE(apps.open(vnt::registry::HKEY_LOCAL_MACHINE,
+                       u"SOFTWARE\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps"_s,
+                       vnt::registry::KEY_READ),
+             vnt::registry::ERROR_SUCCESS);
+    vnt::registry::RegistryValue value;
+    QCOMPARE(apps.queryValue(u"vantrel.exe"_s, &value), vnt::registry::ERROR_SUCCESS);
+    QCOMPARE(value.toString(), u"Microsoft Outlook"_s);
+}
+
+void TestMailSession::secondLogonKeepsTheLibrary()
+{
+    install(kClientsRoot + client("Vantrel Mail", "@LIB@"), kOneStore);
+    ScriptedPrompter prompter;
+    MailSession session(nullptr, QCoreApplication::applicationFilePath());
+    QVERIFY(session.logon());
+    QVERIFY(session.logoff());
+    QVERIFY(session.logon());
+    QCOMPARE(session.libraryLoads(), 1);
+    QVERIFY(session.store(0));
+    QVERIFY(prompter.notices().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestMailSession)
+#include "tst_mailsession.moc"
