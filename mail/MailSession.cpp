@@ -1,6 +1,8 @@
 #include "mail/MailSession.h"
 
 #include "core/MessageHelpers.h"
+#include "core/Prompter.h"
+#include "mail/ChooseProfileDialog.h"
 
 #include <QWidget>
 #include <vector>
@@ -159,7 +161,7 @@ void MailSession::unloadLibrary()
     m_library.unload();
 }
 
-bool MailSession::logon()
+bool MailSession::logon(bool askProfile)
 {
     if (!m_clientsDiscovered) {
         m_clients = DiscoverMailClients(m_view, m_executablePath);
@@ -181,9 +183,13 @@ bool MailSession::logon()
         fullReset();
         return false;
     }
-    for (ProfileStoreEntry& entry : m_profileStores) {
-        entry.opened = false;
-        entry.storeSlot = 0;
+    if (askProfile) {
+        askForProfile();
+    } else {
+        for (ProfileStoreEntry& entry : m_profileStores) {
+            entry.opened = false;
+            entry.storeSlot = 0;
+        }
     }
 
     QString profileName;
@@ -297,6 +303,33 @@ bool MailSession::enumerateProfiles()
         m_profileStores.prepend(row);
     }
     return true;
+}
+
+void MailSession::askForProfile()
+{
+    QStringList profiles;
+    int selected = -1;
+    for (const ProfileStoreEntry& entry : std::as_const(m_profileStores)) {
+        if (entry.kind != ProfileStoreKind::OpenableProfile)
+            continue;
+        if (entry.inUse && selected < 0)
+            selected = static_cast<int>(profiles.size());
+        profiles.append(entry.profileName);
+    }
+    ChooseProfileDialog dialog(profiles, selected < 0 ? 0 : selected, m_view);
+    if (Prompter::current().runDialog(dialog) != QDialog::Accepted)
+        return;
+    const int row = dialog.selectedRow();
+    if (row < 0)
+        return;
+    const QString chosen = profiles.at(row);
+    for (ProfileStoreEntry& entry : m_profileStores) {
+        entry.opened = false;
+        entry.storeSlot = 0;
+        entry.inUse =
+            entry.profileName == chosen && (entry.kind == ProfileStoreKind::OpenableProfile ||
+                                            entry.kind == ProfileStoreKind::MessageStore);
+    }
 }
 
 bool MailSession::chooseProfile(QString* profileName)

@@ -57,8 +57,9 @@ public:
 
     // Finds the client, loads its library when it is not the one loaded, enumerates the
     // profiles, logs on to the profile in use and opens its stores. Every failure has been
-    // told to the user and leaves the session logged off.
-    bool logon();
+    // told to the user and leaves the session logged off. With `askProfile` the user picks
+    // the profile in "Choose Profile" first.
+    bool logon(bool askProfile = false);
     // Releases the stores and logs the session off; false when the platform refused (told
     // to the user; the session counts as logged off all the same).
     bool logoff();
@@ -85,6 +86,7 @@ private:
     bool loadLibrary(const QString& path);
     void unloadLibrary();
     bool enumerateProfiles();
+    void askForProfile();
     bool chooseProfile(QString* profileName);
     bool openStores();
     void readCapabilities();

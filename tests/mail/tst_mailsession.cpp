@@ -1,12 +1,14 @@
 // Logon and logoff against the real mail library, a registry file and a profile file: which
 // client is chosen, which library loads, and what the user is told on every way it fails.
 #include "ScriptedPrompter.h"
+#include "mail/ChooseProfileDialog.h"
 #include "mail/MailSession.h"
 #include "registry/RegistryKey.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +74,8 @@ private Q_SLOTS:
     void initTestCase();
     void logon_data();
     void logon();
+    void chooseProfile_data();
+    void chooseProfile();
     void desktopClientGetsThisProgramRegistered();
     void secondLogonKeepsTheLibrary();
 
@@ -200,6 +204,55 @@ void TestMailSession::logon()
     QVERIFY(session.profileStores().isEmpty());
 }
 
+void TestMailSession::chooseProfile_data()
+{
+    QTest::addColumn<QString>("pick"); // empty: no selection
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("openedStore");
+
+    QTest::newRow("OK on the other profile") << u"B"_s << int(QDialog::Accepted) << u"Work"_s;
+    QTest::newRow("OK on the profile in use") << u"A"_s << int(QDialog::Accepted) << u"Mail"_s;
+    QTest::newRow("OK without a selection") << QString() << int(QDialog::Accepted) << u"Mail"_s;
+    QTest::newRow("Cancel") << u"B"_s << int(QDialog::Rejected) << u"Mail"_s;
+}
+
+void TestMailSession::chooseProfile()
+{
+    QFETCH(QString, pick);
+    QFETCH(int, result);
+    QFETCH(QString, openedStore);
+    install(kClientsRoot + client("Vantrel Mail", "@LIB@"),
+            "[Profile A]\nDefault=true\nStores=Mail\n[Store A/Mail]\nPath=@ROOT@/store0\n"
+            "[Profile B]\nStores=Work\n[Store B/Work]\nPath=@ROOT@/store1\n");
+    ScriptedPrompter prompter;
+    QStringList shown;
+    QString selectedAtFirst;
+    prompter.dialogScript([&](QDialog& dialog) {
+        auto* list = static_cast<ChooseProfileDialog&>(dialog).profileList();
+        for (int i = 0; i < list->count(); ++i)
+            shown.append(list->item(i)->text());
+        selectedAtFirst = list->currentItem() ? list->currentItem()->text() : QString();
+        list->clearSelection();
+        const auto items = list->findItems(pick, Qt::MatchExactly);
+        if (!pick.isEmpty() && !items.isEmpty())
+            items.constFirst()->setSelected(true);
+        return result;
+    });
+    MailSession session(nullptr, QCoreApplication::applicationFilePath());
+    QVERIFY(session.logon(true));
+    QCOMPARE(prompter.notices().size(), 1);
+    QCOMPARE(prompter.notices().constFirst().title, u"Choose Profile"_s);
+    // Profile rows are listed as the enumeration left them: the default profile last.
+    QCOMPARE(shown, (QStringList{u"B"_s, u"A"_s}));
+    QCOMPARE(selectedAtFirst, u"A"_s);
+    QCOMPARE(session.storeCount(), 1);
+    const auto& rows = session.profileStores();
+    const auto opened = std::find_if(rows.cbegin(), rows.cend(),
+                                     [](const auto& row) { return row.storeSlot == 1; });
+    QVERIFY(opened != rows.cend());
+    QCOMPARE(opened->storeName, openedStore);
+}
+
 void TestMailSession::desktopClientGetsThisProgramRegistered()
 {
     install(kClientsRoot + client("Microsoft Outlook") + kMapiApps, kOneStore);
@@ -233,5 +286,5 @@ void TestMailSession::secondLogonKeepsTheLibrary()
     QVERIFY(prompter.notices().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestMailSession)
+QTEST_MAIN(TestMailSession)
 #include "tst_mailsession.moc"
