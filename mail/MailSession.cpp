@@ -2,8 +2,10 @@
 
 #include "core/MessageHelpers.h"
 #include "core/Prompter.h"
+#include "mail/AddinWarningDialog.h"
 #include "mail/ChooseProfileDialog.h"
 
+#include <QCheckBox>
 #include <QWidget>
 #include <vector>
 
@@ -161,7 +163,7 @@ void MailSession::unloadLibrary()
     m_library.unload();
 }
 
-bool MailSession::logon(bool askProfile)
+bool MailSession::logon(LogonSettings& settings)
 {
     if (!m_clientsDiscovered) {
         m_clients = DiscoverMailClients(m_view, m_executablePath);
@@ -183,7 +185,7 @@ bool MailSession::logon(bool askProfile)
         fullReset();
         return false;
     }
-    if (askProfile) {
+    if (settings.askProfile) {
         askForProfile();
     } else {
         for (ProfileStoreEntry& entry : m_profileStores) {
@@ -225,6 +227,12 @@ bool MailSession::logon(bool askProfile)
         ShowViewMessage(m_view, kMsgInboxFailed, TitleInformation);
         logoff();
         return false;
+    }
+
+    if (m_addinStore && settings.addinWarning == 1) {
+        AddinWarningDialog warning(m_view);
+        if (Prompter::current().runDialog(warning) == QDialog::Accepted)
+            settings.addinWarning = warning.doNotShowAgain()->isChecked() ? 0 : 1;
     }
     return true;
 }

@@ -43,6 +43,13 @@ struct StoreCapabilities
     bool notifications = false;
 };
 
+// The settings logon reads, and "Addin Warning" which it may change.
+struct LogonSettings
+{
+    bool askProfile = false; // "Profile Option" is 1
+    int addinWarning = 1;    // "Addin Warning"
+};
+
 class MailSession
 {
 public:
@@ -58,8 +65,9 @@ public:
     // Finds the client, loads its library when it is not the one loaded, enumerates the
     // profiles, logs on to the profile in use and opens its stores. Every failure has been
     // told to the user and leaves the session logged off. With `askProfile` the user picks
-    // the profile in "Choose Profile" first.
-    bool logon(bool askProfile = false);
+    // the profile in "Choose Profile" first; a profile holding the add-in's store brings up
+    // its warning while `addinWarning` is 1, and the user's answer is written back there.
+    bool logon(LogonSettings& settings);
     // Releases the stores and logs the session off; false when the platform refused (told
     // to the user; the session counts as logged off all the same).
     bool logoff();

@@ -1,10 +1,12 @@
 // Logon and logoff against the real mail library, a registry file and a profile file: which
 // client is chosen, which library loads, and what the user is told on every way it fails.
 #include "ScriptedPrompter.h"
+#include "mail/AddinWarningDialog.h"
 #include "mail/ChooseProfileDialog.h"
 #include "mail/MailSession.h"
 #include "registry/RegistryKey.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -76,6 +78,8 @@ private Q_SLOTS:
     void logon();
     void chooseProfile_data();
     void chooseProfile();
+    void addinWarning_data();
+    void addinWarning();
     void desktopClientGetsThisProgramRegistered();
     void secondLogonKeepsTheLibrary();
 
@@ -177,7 +181,8 @@ void TestMailSession::logon()
 
     ScriptedPrompter prompter;
     MailSession session(nullptr, QCoreApplication::applicationFilePath());
-    QCOMPARE(session.logon(), stores > 0);
+    LogonSettings settings;
+    QCOMPARE(session.logon(settings), stores > 0);
     QCOMPARE(noticesOf(prompter), notices);
     QCOMPARE(session.isLoggedOn(), stores > 0);
     QCOMPARE(session.storeCount(), stores);
@@ -239,7 +244,8 @@ void TestMailSession::chooseProfile()
         return result;
     });
     MailSession session(nullptr, QCoreApplication::applicationFilePath());
-    QVERIFY(session.logon(true));
+    LogonSettings settings{true, 1};
+    QVERIFY(session.logon(settings));
     QCOMPARE(prompter.notices().size(), 1);
     QCOMPARE(prompter.notices().constFirst().title, u"Choose Profile"_s);
     // Profile rows are listed as the enumeration left them: the default profile last.
@@ -253,12 +259,55 @@ void TestMailSession::chooseProfile()
     QCOMPARE(opened->storeName, openedStore);
 }
 
+void TestMailSession::addinWarning_data()
+{
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<int>("dialogs");
+    QTest::addColumn<int>("settingAfter");
+
+    QTest::newRow("ticked stops the warning") << 1 << true << 1 << 0;
+    QTest::newRow("unticked keeps it") << 1 << false << 1 << 1;
+    QTest::newRow("already stopped") << 0 << true << 0 << 0;
+}
+
+void TestMailSession::addinWarning()
+{
+    QFETCH(int, setting);
+    QFETCH(bool, tick);
+    QFETCH(int, dialogs);
+    QFETCH(int, settingAfter);
+    install(kClientsRoot + client("Vantrel Mail", "@LIB@"),
+            "[Profile Test]\nDefault=true\nStores=Mail;Business Contact Manager\n"
+            "[Store Test/Mail]\nPath=@ROOT@/store0\nDefault=true\n"
+            "[Store Test/Business Contact Manager]\nPath=@ROOT@/store1\n");
+    ScriptedPrompter prompter;
+    bool startedUnticked = false;
+    prompter.dialogScript([&](QDialog& dialog) {
+        QCheckBox* box = static_cast<AddinWarningDialog&>(dialog).doNotShowAgain();
+        startedUnticked = !box->isChecked();
+        box->setChecked(tick);
+        return int(QDialog::Accepted);
+    });
+    MailSession session(nullptr, QCoreApplication::applicationFilePath());
+    LogonSettings settings{false, setting};
+    QVERIFY(session.logon(settings));
+    QVERIFY(session.hasAddinStore());
+    QCOMPARE(prompter.notices().size(), dialogs);
+    QCOMPARE(startedUnticked, dialogs == 1);
+    QCOMPARE(settings.addinWarning, settingAfter);
+    // The add-in's store is never opened as a mail store.
+    QCOMPARE(session.storeCount(), 1);
+    QVERIFY(!session.store(1));
+}
+
 void TestMailSession::desktopClientGetsThisProgramRegistered()
 {
     install(kClientsRoot + client("Microsoft Outlook") + kMapiApps, kOneStore);
     ScriptedPrompter prompter;
     MailSession session(nullptr, u"C:\\Program Files\\Vantrel/bin:vantrel.exe"_s);
-    QVERIFY(session.logon());
+    LogonSettings settings;
+    QVERIFY(session.logon(settings));
     QVERIFY(prompter.notices().isEmpty());
     QCOMPARE(session.clients(),
              (QList<MailClientEntry>{{u"Microsoft Outlook"_s, u"mapi32.dll"_s}}));
@@ -278,9 +327,10 @@ void TestMailSession::secondLogonKeepsTheLibrary()
     install(kClientsRoot + client("Vantrel Mail", "@LIB@"), kOneStore);
     ScriptedPrompter prompter;
     MailSession session(nullptr, QCoreApplication::applicationFilePath());
-    QVERIFY(session.logon());
+    LogonSettings settings;
+    QVERIFY(session.logon(settings));
     QVERIFY(session.logoff());
-    QVERIFY(session.logon());
+    QVERIFY(session.logon(settings));
     QCOMPARE(session.libraryLoads(), 1);
     QVERIFY(session.store(0));
     QVERIFY(prompter.notices().isEmpty());
