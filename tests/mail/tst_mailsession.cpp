@@ -3,6 +3,7 @@
 #include "ScriptedPrompter.h"
 #include "mail/AddinWarningDialog.h"
 #include "mail/ChooseProfileDialog.h"
+#include "mail/DesktopClient.h"
 #include "mail/MailSession.h"
 #include "registry/RegistryKey.h"
 
@@ -80,6 +81,8 @@ private Q_SLOTS:
     void chooseProfile();
     void addinWarning_data();
     void addinWarning();
+    void openDesktopClient_data();
+    void openDesktopClient();
     void desktopClientGetsThisProgramRegistered();
     void secondLogonKeepsTheLibrary();
 
@@ -299,6 +302,43 @@ void TestMailSession::addinWarning()
     // The add-in's store is never opened as a mail store.
     QCOMPARE(session.storeCount(), 1);
     QVERIFY(!session.store(1));
+}
+
+void TestMailSession::openDesktopClient_data()
+{
+    QTest::addColumn<QByteArray>("appPath");
+    QTest::addColumn<QString>("problem"); // empty: started
+
+    QTest::newRow("started") << QByteArray("@=\"/bin/true\"") << QString();
+    QTest::newRow("no such program")
+        << QByteArray("@=\"@ROOT@/outlook\"") << u"Outlook not found."_s;
+    QTest::newRow("no such folder") << QByteArray("@=\"@ROOT@/missing/outlook\"")
+                                    << u"Outlook's program  path was not found."_s;
+    QTest::newRow("no handler for the type")
+        << QByteArray("\"MimeType\"=\"x-scheme-handler/x-vantrel-none\"")
+        << u"This file does not have a program associated with it "_s;
+}
+
+void TestMailSession::openDesktopClient()
+{
+    QFETCH(QByteArray, appPath);
+    QFETCH(QString, problem);
+    // No desktop handlers but those of an empty folder.
+    const QByteArray empty = QFile::encodeName(m_dir.filePath(u"xdg"_s));
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"xdg"_s)));
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+        qputenv(name, empty);
+    appPath.replace("@ROOT@", QFile::encodeName(m_dir.path()));
+    install("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+            "Paths\\outlook.exe]\n" +
+                appPath + "\n",
+            kOneStore);
+    ScriptedPrompter prompter;
+    QCOMPARE(OpenDesktopClient(nullptr), problem.isEmpty());
+    QCOMPARE(noticesOf(prompter), problem.isEmpty()
+                                      ? QStringList()
+                                      : QStringList{u"Problem finding Outlook: "_s + problem});
 }
 
 void TestMailSession::desktopClientGetsThisProgramRegistered()
