@@ -60,7 +60,7 @@ struct StoreConfig
     std::string name;
     std::string path;
     bool isDefault = false;
-    // Maildir++ folders of the special roles; empty: none. resolveSpecialFolders fills in
+    // Maildir++ folders of the special roles; empty: none. resolveFolderRoles fills in
     // those the profile does not name.
     std::string outbox;
     std::string sentItems;

@@ -6,7 +6,7 @@
 #include "Maildir.h"
 #include "MemoryTable.h"
 #include "MsgStore.h"
-#include "SpecialFolders.h"
+#include "FolderRoles.h"
 #include "Spooler.h"
 
 namespace vntmapi {
@@ -37,7 +37,7 @@ Session::Session(Profile profile, ULONG_PTR uiParam, ULONG logonFlags)
     : m_profile(std::move(profile))
 {
     for (StoreConfig& store : m_profile.stores) {
-        resolveSpecialFolders(&store, false);
+        resolveFolderRoles(&store, false);
     }
     if (logonFlags & MAPI_NO_MAIL || m_profile.stores.empty()) {
         return;
@@ -107,7 +107,7 @@ HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, L
         }
     }
     StoreConfig config = *store;
-    resolveSpecialFolders(&config, ulFlags & MDB_WRITE);
+    resolveFolderRoles(&config, ulFlags & MDB_WRITE);
     *lppMDB = new MsgStore(std::move(config));
     return S_OK;
 }

@@ -74,8 +74,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void specialFolders_data();
-    void specialFolders();
+    void folderRoles_data();
+    void folderRoles();
     void deliveryWithBccLongLinesAndAttachment();
     void refusedRecipients_data();
     void refusedRecipients();
@@ -154,7 +154,7 @@ HRESULT TestSubmit::submit(const QStringList& recipients, QByteArray* id, const 
     return hr;
 }
 
-void TestSubmit::specialFolders_data()
+void TestSubmit::folderRoles_data()
 {
     QTest::addColumn<QStringList>("existing");
     QTest::addColumn<QStringList>("roles"); // outbox, sent, deleted, drafts as their names
@@ -181,7 +181,7 @@ void TestSubmit::specialFolders_data()
         << QByteArray("Outbox=.Queue\n") << 2;
 }
 
-void TestSubmit::specialFolders()
+void TestSubmit::folderRoles()
 {
     QFETCH(QStringList, existing);
     QFETCH(QStringList, roles);

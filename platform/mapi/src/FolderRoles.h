@@ -9,6 +9,6 @@ namespace vntmapi {
 // them ("Sent", "Trash", "Sent Messages", ...), so that no duplicate is added beside them. A
 // new store (no folders and no messages yet) gets the four folders made when `create` is set,
 // as does any store the folders its profile names.
-void resolveSpecialFolders(StoreConfig* config, bool create);
+void resolveFolderRoles(StoreConfig* config, bool create);
 
 } // namespace vntmapi

@@ -1,4 +1,4 @@
-#include "SpecialFolders.h"
+#include "FolderRoles.h"
 
 #include "Maildir.h"
 
@@ -53,7 +53,7 @@ bool makeFolder(const std::string& root, const std::string& folder)
 
 } // namespace
 
-void resolveSpecialFolders(StoreConfig* config, bool create)
+void resolveFolderRoles(StoreConfig* config, bool create)
 {
     const std::vector<std::string> folders = listFolders(config->path);
     for (const Role& role : roles()) {
