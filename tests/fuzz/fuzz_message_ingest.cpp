@@ -6,8 +6,7 @@
 // Fast enough for millions of runs: inputs are bounded, and the Maildir and the summary index
 // live in memory (a tmpfs, where the writes' flushes cost nothing) when one is at hand.
 
-#include "FuzzScratch.h"
-#include "vntmapi/MapiLoader.h"
+#include "FuzzMailStore.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,16 +20,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Never destroyed: unloading the library at exit, before LeakSanitizer looks, would make every
-// block the library still holds look leaked.
-vntmapi::MapiLibrary& g_library = *new vntmapi::MapiLibrary;
 const vntmapi::EntryPoints* g_api = nullptr;
 // Larger inputs add parse time, not new paths: headers, parts and encodings all fit.
 constexpr std::size_t kMaxInput = 64 * 1024;
 IMAPISession* g_session = nullptr;
 IMsgStore* g_store = nullptr;
 IMAPIFolder* g_inbox = nullptr;
-fs::path g_scratch;  // everything a run writes, removed at exit
 fs::path g_inboxDir; // the Inbox folder: cur/ and new/ below it
 
 SPropValue* findValue(LPSPropValue values, ULONG count, ULONG tag)
@@ -45,13 +40,7 @@ SPropValue* findValue(LPSPropValue values, ULONG count, ULONG tag)
 
 void freeRows(LPSRowSet rows)
 {
-    if (!rows) {
-        return;
-    }
-    for (ULONG i = 0; i < rows->cRows; ++i) {
-        g_api->MAPIFreeBuffer(rows->aRow[i].lpProps);
-    }
-    g_api->MAPIFreeBuffer(rows);
+    fuzz::freeRows(*g_api, rows);
 }
 
 void drainTable(IMAPITable* table)
@@ -137,48 +126,21 @@ IMessage* openFirstMessage()
 
 bool setUp()
 {
-    const fs::path& dir = fuzz::scratchFolder("fuzz-message");
-    if (dir.empty() || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
+    fuzz::MailStore mail;
+    if (!fuzz::openMailStore("fuzz-message", nullptr, &mail)) {
         return false;
     }
-    g_scratch = dir;
-    const fs::path root = g_scratch / "Maildir";
-    for (const char* sub : {"cur", "new", "tmp"}) {
-        fs::create_directories(root / sub);
-    }
-    g_inboxDir = root;
-    const fs::path profiles = fs::path(dir) / "profiles.ini";
-    std::ofstream(profiles) << "[Profile Fuzz]\nStores=Mail\n[Store Fuzz/Mail]\nPath="
-                            << root.string() << "\n";
-    setenv("VANTREL_MAPI_PROFILES", profiles.c_str(), 1);
-    setenv("VANTREL_MAPI_CACHE", (fs::path(dir) / "cache").c_str(), 1);
-    g_api = &g_library.api();
-    if (FAILED(g_api->MAPIInitialize(nullptr)) ||
-        FAILED(
-            g_api->MAPILogonEx(0, "Fuzz", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, &g_session))) {
-        return false;
-    }
+    g_api = mail.api;
+    g_session = mail.session;
+    g_store = mail.store;
+    g_inboxDir = mail.maildir;
     ULONG size = 0;
-    LPENTRYID storeId = nullptr;
-    IMAPITable* stores = nullptr;
-    ULONG columns[] = {1, PR_ENTRYID};
-    LPSRowSet rows = nullptr;
-    bool ok = SUCCEEDED(g_session->GetMsgStoresTable(0, &stores)) &&
-              SUCCEEDED(stores->SetColumns(reinterpret_cast<LPSPropTagArray>(columns), 0)) &&
-              SUCCEEDED(stores->QueryRows(1, 0, &rows)) && rows->cRows == 1;
-    ok = ok && SUCCEEDED(g_session->OpenMsgStore(
-                   0, rows->aRow[0].lpProps[0].Value.bin.cb,
-                   reinterpret_cast<LPENTRYID>(rows->aRow[0].lpProps[0].Value.bin.lpb), nullptr,
-                   MDB_WRITE, &g_store));
-    freeRows(rows);
-    if (stores) {
-        stores->Release();
-    }
-    ok = ok && SUCCEEDED(g_store->GetReceiveFolder("IPM.Note", 0, &size, &storeId, nullptr));
+    LPENTRYID inboxId = nullptr;
     ULONG type = 0;
-    ok = ok && SUCCEEDED(g_store->OpenEntry(size, storeId, nullptr, MAPI_BEST_ACCESS, &type,
+    bool ok = SUCCEEDED(g_store->GetReceiveFolder("IPM.Note", 0, &size, &inboxId, nullptr));
+    ok = ok && SUCCEEDED(g_store->OpenEntry(size, inboxId, nullptr, MAPI_BEST_ACCESS, &type,
                                             reinterpret_cast<IUnknown**>(&g_inbox)));
-    g_api->MAPIFreeBuffer(storeId);
+    g_api->MAPIFreeBuffer(inboxId);
     return ok;
 }
 

@@ -3,8 +3,7 @@
 // the address book's entries and name resolution. Then it edits the contact, which writes the
 // card again keeping the lines it does not read, and reads that back.
 
-#include "FuzzScratch.h"
-#include "vntmapi/MapiLoader.h"
+#include "FuzzMailStore.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,26 +18,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Never destroyed, so that LeakSanitizer sees the library's blocks still referenced.
-vntmapi::MapiLibrary& g_library = *new vntmapi::MapiLibrary;
 const vntmapi::EntryPoints* g_api = nullptr;
 constexpr std::size_t kMaxInput = 32 * 1024;
 IMAPISession* g_session = nullptr;
 IMsgStore* g_store = nullptr;
 IAddrBook* g_book = nullptr;
-fs::path g_scratch;
 fs::path g_vdir;
 std::string g_contactsId;
 
 void freeRows(LPSRowSet rows)
 {
-    if (!rows) {
-        return;
-    }
-    for (ULONG i = 0; i < rows->cRows; ++i) {
-        g_api->MAPIFreeBuffer(rows->aRow[i].lpProps);
-    }
-    g_api->MAPIFreeBuffer(rows);
+    fuzz::freeRows(*g_api, rows);
 }
 
 // Every row of a table restricted on PR_ANR with `typed` (none: all rows).
@@ -87,44 +77,15 @@ void resolve(const char* name)
 
 bool setUp()
 {
-    const fs::path& dir = fuzz::scratchFolder("fuzz-vcard");
-    if (dir.empty() || !g_library.load(VNTMAPI_LIBRARY_PATH)) {
+    fuzz::MailStore mail;
+    if (!fuzz::openMailStore("fuzz-vcard", "contacts", &mail)) {
         return false;
     }
-    g_scratch = dir;
-    const fs::path root = g_scratch / "Maildir";
-    for (const char* sub : {"cur", "new", "tmp"}) {
-        fs::create_directories(root / sub);
-    }
-    g_vdir = g_scratch / "contacts";
-    fs::create_directories(g_vdir);
-    const fs::path profiles = g_scratch / "profiles.ini";
-    std::ofstream(profiles) << "[Profile Fuzz]\nStores=Mail\n[Store Fuzz/Mail]\nPath="
-                            << root.string() << "\nContacts=" << g_vdir.string() << "\n";
-    setenv("VANTREL_MAPI_PROFILES", profiles.c_str(), 1);
-    setenv("VANTREL_MAPI_CACHE", (g_scratch / "cache").c_str(), 1);
-    g_api = &g_library.api();
-    if (FAILED(g_api->MAPIInitialize(nullptr)) ||
-        FAILED(
-            g_api->MAPILogonEx(0, "Fuzz", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, &g_session)) ||
-        FAILED(g_session->OpenAddressBook(0, nullptr, 0, &g_book))) {
-        return false;
-    }
-    IMAPITable* stores = nullptr;
-    ULONG columns[] = {1, PR_ENTRYID};
-    LPSRowSet rows = nullptr;
-    bool ok = SUCCEEDED(g_session->GetMsgStoresTable(0, &stores)) &&
-              SUCCEEDED(stores->SetColumns(reinterpret_cast<LPSPropTagArray>(columns), 0)) &&
-              SUCCEEDED(stores->QueryRows(1, 0, &rows)) && rows->cRows == 1;
-    ok = ok && SUCCEEDED(g_session->OpenMsgStore(
-                   0, rows->aRow[0].lpProps[0].Value.bin.cb,
-                   reinterpret_cast<LPENTRYID>(rows->aRow[0].lpProps[0].Value.bin.lpb), nullptr,
-                   MDB_WRITE, &g_store));
-    freeRows(rows);
-    if (stores) {
-        stores->Release();
-    }
-    return ok;
+    g_api = mail.api;
+    g_session = mail.session;
+    g_store = mail.store;
+    g_vdir = mail.scratch / "contacts";
+    return SUCCEEDED(g_session->OpenAddressBook(0, nullptr, 0, &g_book));
 }
 
 IMAPIFolder* openContacts()
