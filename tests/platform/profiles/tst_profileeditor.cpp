@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <cstdio>
+#include <memory>
 
 using namespace mapitest;
 using namespace vntprofiles;
@@ -58,6 +59,23 @@ const QByteArray kOneProfile = "[Profile Work]\n"
                                "Address=help@example.com\n"
                                "[Store Work/Mail]\n"
                                "Path=@ROOT@/mail1\n";
+
+// The window over the profile file at `path`, shown, its questions answered by `script`.
+struct OpenEditor
+{
+    explicit OpenEditor(const QString& path)
+        : loaded(file.load(path))
+        , editor(std::make_unique<ProfileEditor>(&file))
+    {
+        editor->setPrompts(script.prompts());
+        editor->show();
+    }
+
+    ProfileFile file;
+    bool loaded;
+    ScriptedPrompts script;
+    std::unique_ptr<ProfileEditor> editor;
+};
 
 template<typename T>
 T* child(QWidget* window, const char* name)
@@ -386,12 +404,10 @@ void TestProfileEditor::validation()
 
 void TestProfileEditor::windowManagesProfiles()
 {
-    ProfileFile file;
-    QVERIFY(file.load(path()));
-    ProfileEditor editor(&file);
-    ScriptedPrompts script;
-    editor.setPrompts(script.prompts());
-    editor.show();
+    OpenEditor open(path());
+    QVERIFY(open.loaded);
+    ProfileEditor& editor = *open.editor;
+    ScriptedPrompts& script = open.script;
     auto* list = child<QListWidget>(&editor, "profileList");
     auto* storePath = child<QLineEdit>(&editor, "storePath");
 
@@ -437,12 +453,10 @@ void TestProfileEditor::windowManagesProfiles()
 void TestProfileEditor::windowEditsTransport()
 {
     writeProfiles(kOneProfile);
-    ProfileFile file;
-    QVERIFY(file.load(path()));
-    ProfileEditor editor(&file);
-    ScriptedPrompts script;
-    editor.setPrompts(script.prompts());
-    editor.show();
+    OpenEditor open(path());
+    QVERIFY(open.loaded);
+    ProfileEditor& editor = *open.editor;
+    ScriptedPrompts& script = open.script;
     auto* host = child<QLineEdit>(&editor, "host");
     auto* port = child<QLineEdit>(&editor, "port");
     QVERIFY(!host->isEnabled()); // sendmail: no server to name
@@ -503,12 +517,10 @@ void TestProfileEditor::windowReportsBadInput()
     QFETCH(QString, problem);
     writeProfiles(kOneProfile);
     const QByteArray before = fileContent(path());
-    ProfileFile file;
-    QVERIFY(file.load(path()));
-    ProfileEditor editor(&file);
-    ScriptedPrompts script;
-    editor.setPrompts(script.prompts());
-    editor.show();
+    OpenEditor open(path());
+    QVERIFY(open.loaded);
+    ProfileEditor& editor = *open.editor;
+    ScriptedPrompts& script = open.script;
 
     const QString verb = action.section(QLatin1Char(':'), 0, 0);
     const QString value = action.section(QLatin1Char(':'), 1);
@@ -539,10 +551,9 @@ void TestProfileEditor::windowReportsBadInput()
 void TestProfileEditor::windowMnemonicsAreUniquePerTab()
 {
     writeProfiles(kOneProfile);
-    ProfileFile file;
-    QVERIFY(file.load(path()));
-    ProfileEditor editor(&file);
-    editor.show();
+    OpenEditor open(path());
+    QVERIFY(open.loaded);
+    ProfileEditor& editor = *open.editor;
     auto* tabs = editor.findChild<QTabWidget*>();
     const auto mnemonic = [](const QString& text) {
         const int at = text.indexOf(QLatin1Char('&'));
