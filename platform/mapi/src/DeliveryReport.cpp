@@ -74,9 +74,9 @@ GMimeObject* originalPart(const std::string& bytes)
     return GMIME_OBJECT(part);
 }
 
-Ref<GMimeMessage> newReport(const char* fromName, const std::string& fromAddress,
-                            const std::string& to, const std::string& subject,
-                            const char* reportType)
+// A message from `fromName` <`fromAddress`> to `to` (none when empty), dated now, with an id.
+Ref<GMimeMessage> newMessage(const char* fromName, const std::string& fromAddress,
+                             const std::string& to, const std::string& subject)
 {
     Ref<GMimeMessage> message(g_mime_message_new(TRUE));
     g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, fromName,
@@ -91,6 +91,14 @@ Ref<GMimeMessage> newReport(const char* fromName, const std::string& fromAddress
     gchar* id = g_mime_utils_generate_message_id(hostName().c_str());
     g_mime_message_set_message_id(message.get(), id);
     g_free(id);
+    return message;
+}
+
+Ref<GMimeMessage> newReport(const char* fromName, const std::string& fromAddress,
+                            const std::string& to, const std::string& subject,
+                            const char* reportType)
+{
+    Ref<GMimeMessage> message = newMessage(fromName, fromAddress, to, subject);
     GMimeMultipart* report = g_mime_multipart_new_with_subtype("report");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(report), "report-type", reportType);
     g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(report));
@@ -166,16 +174,7 @@ std::string buildFailureReport(const FailureReport& report)
 
 std::string buildNotice(const std::string& to, const std::string& subject, const std::string& text)
 {
-    Ref<GMimeMessage> message(g_mime_message_new(TRUE));
-    g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, "Mail Delivery System",
-                               systemAddress().c_str());
-    if (!to.empty()) {
-        g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, "", to.c_str());
-    }
-    g_mime_message_set_subject(message.get(), subject.c_str(), "utf-8");
-    GDateTime* now = g_date_time_new_now_local();
-    g_mime_message_set_date(message.get(), now);
-    g_date_time_unref(now);
+    Ref<GMimeMessage> message = newMessage("Mail Delivery System", systemAddress(), to, subject);
     GMimeObject* body = textPart(text);
     g_mime_message_set_mime_part(message.get(), body);
     g_object_unref(body);

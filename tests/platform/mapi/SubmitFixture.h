@@ -2,6 +2,7 @@
 // own process, profiles with a transport, and messages built and submitted as the program does.
 #pragma once
 
+#include "LocalServers.h"
 #include "PropValues.h"
 
 #include <QCoreApplication>
@@ -18,47 +19,6 @@ inline QString systemPython()
 {
     return QStringLiteral("/usr/bin/python3");
 }
-
-class SmtpSink
-{
-public:
-    explicit SmtpSink(const QString& script, const QStringList& extra = {})
-    {
-        m_process.start(systemPython(),
-                        QStringList{script, QStringLiteral("--dir"), m_dir.path()} + extra);
-        if (m_process.waitForStarted() && m_process.waitForReadyRead(15000)) {
-            m_port = m_process.readLine().trimmed().toInt();
-        }
-    }
-    ~SmtpSink()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-        }
-    }
-    int port() const { return m_port; }
-    // Messages fully kept: the envelope is written after the message.
-    int count() const
-    {
-        return QDir(m_dir.filePath(QStringLiteral("new")))
-            .entryList({QStringLiteral("*.json")})
-            .size();
-    }
-    QByteArray message(int n) const { return read(n, ".eml"); }
-    QByteArray envelope(int n) const { return read(n, ".json"); }
-
-private:
-    QByteArray read(int n, const char* ending) const
-    {
-        QFile file(m_dir.filePath(QStringLiteral("new/%1%2").arg(n).arg(QLatin1String(ending))));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
-};
 
 // A profile "Desk" whose one store is `root`, sending through `transport` lines (the body of
 // its [Transport Desk] group).

@@ -1,5 +1,6 @@
 // Another server's view of the same Maildir: what Dovecot takes in over IMAP the library
 // reads, and what the library writes Dovecot serves, with the same folders and flags.
+#include "LocalServers.h"
 #include "MapiFixture.h"
 
 #include <QJsonArray>
@@ -14,23 +15,7 @@
 
 using namespace mapitest;
 
-namespace {
-
-// A port that was free a moment ago.
-int freePort()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool ok = ::bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-                    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    ::close(probe);
-    return ok ? ntohs(address.sin_port) : 0;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestDovecot : public QObject
 {
@@ -105,7 +90,7 @@ private Q_SLOTS:
             QStringLiteral("dovecot"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
         if (dovecot.isEmpty())
             QSKIP("Dovecot is not installed");
-        m_port = freePort();
+        m_port = freeLocalPort();
         QVERIFY(m_port > 0);
         MaildirBuilder(path("Maildir"));
         for (const char* sub : {"run", "state", "home"})

@@ -1,3 +1,4 @@
+#include "LocalServers.h"
 #include "Transport.h"
 
 #include <QDir>
@@ -17,46 +18,12 @@ using namespace vnt::transport;
 
 namespace {
 
-// The SMTP sink of tests/support, on its own port with its own folder.
-class SmtpSink
+const QString kSinkScript = QStringLiteral(VANTREL_TEST_SUPPORT "/smtp_sink.py");
+
+QJsonObject envelopeOf(const SmtpSink& sink, int n)
 {
-public:
-    explicit SmtpSink(const QStringList& extra = {})
-    {
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        QStringList{QStringLiteral(VANTREL_TEST_SUPPORT "/smtp_sink.py"),
-                                    QStringLiteral("--dir"), m_dir.path()} +
-                            extra);
-        if (m_process.waitForStarted() && m_process.waitForReadyRead(15000))
-            m_port = m_process.readLine().trimmed().toInt();
-    }
-    ~SmtpSink()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-    int port() const { return m_port; }
-    QByteArray message(int n) const { return read(n, ".eml"); }
-    QJsonObject envelope(int n) const { return QJsonDocument::fromJson(read(n, ".json")).object(); }
-    int count() const
-    {
-        return QDir(m_dir.filePath(QStringLiteral("new")))
-            .entryList({QStringLiteral("*.eml")})
-            .size();
-    }
-
-private:
-    QByteArray read(int n, const char* ending) const
-    {
-        QFile file(m_dir.filePath(QStringLiteral("new/%1%2").arg(n).arg(QLatin1String(ending))));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
-};
+    return QJsonDocument::fromJson(sink.envelope(n)).object();
+}
 
 TransportSettings plainSmtp(int port)
 {
@@ -97,7 +64,7 @@ class TestTransport : public QObject
 private Q_SLOTS:
     void deliversTheMessageToEveryEnvelopeRecipient()
     {
-        SmtpSink sink;
+        SmtpSink sink(kSinkScript);
         QVERIFY(sink.port() > 0);
         const Envelope envelope{"help@example.com",
                                 {"ann@example.org", "bob@example.org", "hidden@example.net"}};
@@ -107,8 +74,8 @@ private Q_SLOTS:
         QVERIFY(result.refused.isEmpty());
         // Byte for byte, dots and 8-bit text included; the Bcc address only in the envelope.
         QCOMPARE(sink.message(1), kMessage);
-        QCOMPARE(addresses(sink.envelope(1).value(QStringLiteral("to"))), envelope.recipients);
-        QCOMPARE(sink.envelope(1).value(QStringLiteral("from")).toString(),
+        QCOMPARE(addresses(envelopeOf(sink, 1).value(QStringLiteral("to"))), envelope.recipients);
+        QCOMPARE(envelopeOf(sink, 1).value(QStringLiteral("from")).toString(),
                  QStringLiteral("help@example.com"));
     }
 
@@ -142,7 +109,7 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, refused);
         QFETCH(QString, reply);
         QFETCH(int, delivered);
-        SmtpSink sink;
+        SmtpSink sink(kSinkScript);
         const SendResult result =
             sendMessage(plainSmtp(sink.port()), {"help@example.com", recipients}, kMessage);
         QCOMPARE(int(result.outcome), outcome);
@@ -158,16 +125,7 @@ private Q_SLOTS:
 
     void unreachableServerIsTriedAgainLater()
     {
-        // A port that was free a moment ago: nothing listens there.
-        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        QVERIFY(::bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0);
-        QVERIFY(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0);
-        ::close(probe);
-        const int port = ntohs(address.sin_port);
+        const int port = freeLocalPort(); // nothing listens there
         const SendResult result = sendMessage(plainSmtp(port), {"a@b.c", {"d@e.f"}}, kMessage);
         QCOMPARE(result.outcome, SendResult::Deferred);
         QCOMPARE(result.reason, QStringLiteral("the mail server could not be reached"));
@@ -175,8 +133,8 @@ private Q_SLOTS:
 
     void loginAndSecurityFailuresAreNotRetried()
     {
-        SmtpSink sink({QStringLiteral("--user"), QStringLiteral("agent"),
-                       QStringLiteral("--password"), QStringLiteral("s3cret")});
+        SmtpSink sink(kSinkScript, {QStringLiteral("--user"), QStringLiteral("agent"),
+                                    QStringLiteral("--password"), QStringLiteral("s3cret")});
         TransportSettings settings = plainSmtp(sink.port());
         settings.user = QStringLiteral("agent");
         settings.password = QStringLiteral("wrong");
