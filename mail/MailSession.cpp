@@ -4,6 +4,7 @@
 #include "core/Prompter.h"
 #include "mail/AddinWarningDialog.h"
 #include "mail/ChooseProfileDialog.h"
+#include "mail/MapiRows.h"
 
 #include <QCheckBox>
 #include <QWidget>
@@ -27,91 +28,6 @@ constexpr int kMsgInboxFailed = 20033;
 constexpr int kMsgStoreDenied = 20073;
 constexpr int kMsgStoreFailed = 20074;
 constexpr int kMsgLogoffFailed = 20137;
-
-constexpr LONG kAllRows = 0x0FFFFFFF;
-constexpr ULONG kBusyWaitMs = 1000;
-
-// A row set of the platform, freed row by row and then as a whole.
-class Rows
-{
-public:
-    explicit Rows(const vntmapi::EntryPoints& api)
-        : m_api(api)
-    {}
-    Rows(const Rows&) = delete;
-    Rows& operator=(const Rows&) = delete;
-    ~Rows() { reset(); }
-
-    void reset()
-    {
-        if (!m_rows)
-            return;
-        for (ULONG i = 0; i < m_rows->cRows; ++i)
-            m_api.MAPIFreeBuffer(m_rows->aRow[i].lpProps);
-        m_api.MAPIFreeBuffer(m_rows);
-        m_rows = nullptr;
-    }
-    LPSRowSet* put()
-    {
-        reset();
-        return &m_rows;
-    }
-    ULONG count() const { return m_rows ? m_rows->cRows : 0; }
-    const SRow& operator[](ULONG i) const { return m_rows->aRow[i]; }
-
-private:
-    const vntmapi::EntryPoints& m_api;
-    LPSRowSet m_rows = nullptr;
-};
-
-// Sets the columns and reads every row, waiting while the table is still busy.
-HRESULT queryAllRows(IMAPITable* table, std::initializer_list<ULONG> columns, Rows* rows)
-{
-    std::vector<ULONG> tags{static_cast<ULONG>(columns.size())};
-    tags.insert(tags.end(), columns.begin(), columns.end());
-    HRESULT hr = table->SetColumns(reinterpret_cast<LPSPropTagArray>(tags.data()), 0);
-    if (FAILED(hr))
-        return hr;
-    for (;;) {
-        hr = table->QueryRows(kAllRows, TBL_NOADVANCE, rows->put());
-        if (hr != MAPI_E_BUSY)
-            return hr;
-        ULONG status = 0;
-        const HRESULT waited = table->WaitForCompletion(0, kBusyWaitMs, &status);
-        if (waited == MAPI_E_NO_SUPPORT)
-            return waited;
-    }
-}
-
-const SPropValue* findValue(const SRow& row, ULONG tag)
-{
-    for (ULONG i = 0; i < row.cValues; ++i) {
-        if (row.lpProps[i].ulPropTag == tag)
-            return &row.lpProps[i];
-    }
-    return nullptr;
-}
-
-bool textOf(const SRow& row, ULONG tag, QString* text)
-{
-    const SPropValue* value = findValue(row, tag);
-    if (!value || !value->Value.lpszA)
-        return false;
-    *text = QString::fromUtf8(value->Value.lpszA);
-    return true;
-}
-
-bool flagOf(const SRow& row, ULONG tag)
-{
-    const SPropValue* value = findValue(row, tag);
-    return value && value->Value.b;
-}
-
-ULONG numberOf(const SRow& row, ULONG tag)
-{
-    const SPropValue* value = findValue(row, tag);
-    return value ? value->Value.l : 0;
-}
 
 } // namespace
 
@@ -250,7 +166,7 @@ bool MailSession::enumerateProfiles()
         return false;
     Rows profileRows(api);
     if (FAILED(
-            queryAllRows(profileTable.get(), {PR_DISPLAY_NAME, PR_DEFAULT_PROFILE}, &profileRows)))
+            QueryAllRows(profileTable.get(), {PR_DISPLAY_NAME, PR_DEFAULT_PROFILE}, &profileRows)))
         return false;
 
     struct Profile
@@ -260,8 +176,8 @@ bool MailSession::enumerateProfiles()
     };
     QList<Profile> profiles;
     for (ULONG i = 0; i < profileRows.count(); ++i) {
-        Profile profile{{}, flagOf(profileRows[i], PR_DEFAULT_PROFILE)};
-        if (!textOf(profileRows[i], PR_DISPLAY_NAME, &profile.name))
+        Profile profile{{}, FlagOf(profileRows[i], PR_DEFAULT_PROFILE)};
+        if (!TextOf(profileRows[i], PR_DISPLAY_NAME, &profile.name))
             return false;
         if (profile.isDefault)
             profiles.prepend(profile);
@@ -280,14 +196,14 @@ bool MailSession::enumerateProfiles()
             if (FAILED(probe->GetMsgStoresTable(0, storesTable.put())))
                 return false;
             Rows storeRows(api);
-            if (FAILED(queryAllRows(storesTable.get(),
+            if (FAILED(QueryAllRows(storesTable.get(),
                                     {PR_RESOURCE_FLAGS, PR_DISPLAY_NAME, PR_PROVIDER_DISPLAY,
                                      PR_RESOURCE_TYPE, PR_OBJECT_TYPE},
                                     &storeRows)))
                 return false;
             for (ULONG i = 0; i < storeRows.count(); ++i) {
                 ProfileStoreEntry entry;
-                if (!textOf(storeRows[i], PR_DISPLAY_NAME, &entry.storeName))
+                if (!TextOf(storeRows[i], PR_DISPLAY_NAME, &entry.storeName))
                     return false;
                 entry.profileName = profile.name;
                 entry.inUse = profile.isDefault;
@@ -296,8 +212,8 @@ bool MailSession::enumerateProfiles()
                     entry.kind = ProfileStoreKind::AddinStore;
                     m_addinStore = true;
                 }
-                entry.objectType = numberOf(storeRows[i], PR_OBJECT_TYPE);
-                entry.resourceType = numberOf(storeRows[i], PR_RESOURCE_TYPE);
+                entry.objectType = NumberOf(storeRows[i], PR_OBJECT_TYPE);
+                entry.resourceType = NumberOf(storeRows[i], PR_RESOURCE_TYPE);
                 m_profileStores.append(entry);
             }
             storesTable.reset();
@@ -367,7 +283,7 @@ bool MailSession::openStores()
     if (FAILED(m_session->GetMsgStoresTable(0, table.put())))
         return false;
     Rows rows(api);
-    if (FAILED(queryAllRows(
+    if (FAILED(QueryAllRows(
             table.get(),
             {PR_ENTRYID, PR_DISPLAY_NAME, PR_DEFAULT_STORE, PR_OBJECT_TYPE, PR_RESOURCE_TYPE},
             &rows)))
@@ -377,7 +293,7 @@ bool MailSession::openStores()
     int opened = 0;
     const auto openRow = [&](const SRow& row) {
         QString name;
-        textOf(row, PR_DISPLAY_NAME, &name);
+        TextOf(row, PR_DISPLAY_NAME, &name);
         auto entry = std::find_if(m_profileStores.begin(), m_profileStores.end(),
                                   [&](const ProfileStoreEntry& candidate) {
                                       return candidate.kind == ProfileStoreKind::MessageStore &&
@@ -386,7 +302,7 @@ bool MailSession::openStores()
                                   });
         if (entry == m_profileStores.end())
             return Outcome::NoMatch;
-        const SPropValue* id = findValue(row, PR_ENTRYID);
+        const SPropValue* id = FindValue(row, PR_ENTRYID);
         const HRESULT hr =
             id ? m_session->OpenMsgStore(windowParam(), id->Value.bin.cb,
                                          reinterpret_cast<LPENTRYID>(id->Value.bin.lpb), nullptr,
@@ -413,8 +329,8 @@ bool MailSession::openStores()
 
     for (ULONG i = 0; i < rows.count(); ++i) {
         QString name;
-        textOf(rows[i], PR_DISPLAY_NAME, &name);
-        if (name == kAddinStoreName || !flagOf(rows[i], PR_DEFAULT_STORE))
+        TextOf(rows[i], PR_DISPLAY_NAME, &name);
+        if (name == kAddinStoreName || !FlagOf(rows[i], PR_DEFAULT_STORE))
             continue;
         if (!handle(openRow(rows[i])))
             return false;
@@ -423,8 +339,8 @@ bool MailSession::openStores()
     if (rows.count() > 1) {
         for (ULONG i = 0; i < rows.count() && !ended && opened < kMaxStores; ++i) {
             QString name;
-            textOf(rows[i], PR_DISPLAY_NAME, &name);
-            if (name == kAddinStoreName || flagOf(rows[i], PR_DEFAULT_STORE))
+            TextOf(rows[i], PR_DISPLAY_NAME, &name);
+            if (name == kAddinStoreName || FlagOf(rows[i], PR_DEFAULT_STORE))
                 continue;
             if (!handle(openRow(rows[i])))
                 return false;
