@@ -48,6 +48,15 @@ IMsgStore* MailSession::store(int slot) const
     return slot >= 0 && slot < kMaxStores ? m_stores[slot].get() : nullptr;
 }
 
+QString MailSession::storeName(int slot) const
+{
+    for (const ProfileStoreEntry& entry : m_profileStores) {
+        if (entry.opened && entry.storeSlot == slot + 1)
+            return entry.storeName;
+    }
+    return {};
+}
+
 ULONG_PTR MailSession::windowParam() const
 {
     return m_view ? static_cast<ULONG_PTR>(m_view->effectiveWinId()) : 0;
@@ -79,7 +88,7 @@ void MailSession::unloadLibrary()
     m_library.unload();
 }
 
-bool MailSession::logon(LogonSettings& settings)
+bool MailSession::logon(const LogonSettings& settings)
 {
     if (!m_clientsDiscovered) {
         m_clients = DiscoverMailClients(m_view, m_executablePath);
@@ -145,12 +154,16 @@ bool MailSession::logon(LogonSettings& settings)
         return false;
     }
 
-    if (m_addinStore && settings.addinWarning == 1) {
-        AddinWarningDialog warning(m_view);
-        if (Prompter::current().runDialog(warning) == QDialog::Accepted)
-            settings.addinWarning = warning.doNotShowAgain()->isChecked() ? 0 : 1;
-    }
     return true;
+}
+
+void MailSession::warnAboutAddin(LogonSettings& settings)
+{
+    if (!m_addinStore || settings.addinWarning != 1)
+        return;
+    AddinWarningDialog warning(m_view);
+    if (Prompter::current().runDialog(warning) == QDialog::Accepted)
+        settings.addinWarning = warning.doNotShowAgain()->isChecked() ? 0 : 1;
 }
 
 bool MailSession::enumerateProfiles()

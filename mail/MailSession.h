@@ -65,15 +65,20 @@ public:
     // Finds the client, loads its library when it is not the one loaded, enumerates the
     // profiles, logs on to the profile in use and opens its stores. Every failure has been
     // told to the user and leaves the session logged off. With `askProfile` the user picks
-    // the profile in "Choose Profile" first; a profile holding the add-in's store brings up
-    // its warning while `addinWarning` is 1, and the user's answer is written back there.
-    bool logon(LogonSettings& settings);
+    // the profile in "Choose Profile" first.
+    bool logon(const LogonSettings& settings);
+    // Once the folders are open: a profile holding the add-in's store brings up its warning
+    // while `addinWarning` is 1, and the user's answer is written back there.
+    void warnAboutAddin(LogonSettings& settings);
     // Releases the stores and logs the session off; false when the platform refused (told
     // to the user; the session counts as logged off all the same).
     bool logoff();
     // Drops every store, the profile list and the session, and forgets the loaded library's
     // path so that the next logon loads the library again.
     bool fullReset();
+
+    // Uninitialises the mail platform and unloads its library (at program exit).
+    void unload() { unloadLibrary(); }
 
     bool isLoggedOn() const { return m_loggedOn; }
     bool isInitialised() const { return m_initialised; }
@@ -83,6 +88,8 @@ public:
     // Stores in use at this logon; slot 0 is the default store.
     int storeCount() const { return m_storeCount; }
     IMsgStore* store(int slot) const;
+    // The name of the store opened into `slot`, from the profile and store list.
+    QString storeName(int slot) const;
     IMAPISession* session() const { return m_session.get(); }
     const vntmapi::EntryPoints& api() const { return m_library.api(); }
     bool hasAddinStore() const { return m_addinStore; }

@@ -296,6 +296,7 @@ void TestMailSession::addinWarning()
     LogonSettings settings{false, setting};
     QVERIFY(session.logon(settings));
     QVERIFY(session.hasAddinStore());
+    session.warnAboutAddin(settings);
     QCOMPARE(prompter.notices().size(), dialogs);
     QCOMPARE(startedUnticked, dialogs == 1);
     QCOMPARE(settings.addinWarning, settingAfter);
