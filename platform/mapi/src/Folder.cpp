@@ -10,6 +10,8 @@
 #include "SpoolRecord.h"
 #include "StoredProps.h"
 
+#include <algorithm>
+#include <glib.h>
 #include <glib/gstdio.h>
 #include <map>
 
@@ -19,6 +21,33 @@ namespace {
 
 const std::vector<ULONG> kHierarchyColumns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_SUBFOLDERS,
                                               PR_PARENT_ENTRYID, PR_CONTAINER_CLASS};
+
+// Maildir++ keeps no kind of folder. A Maildir++ folder that holds calendar items, tasks or
+// notes says so in a file of its own whose first line is its container class
+// ("IPF.Appointment"); without one (or with anything but a short printable line) it is mail.
+const char kClassFile[] = "vntmapi-folder-class";
+constexpr std::size_t kMaxClassLength = 255;
+
+std::string containerClassOf(const MsgStore& store, const std::string& folder)
+{
+    if (folder == kContactsFolder) {
+        return "IPF.Contact";
+    }
+    const std::string fallback = "IPF.Note";
+    gchar* contents = nullptr;
+    gsize size = 0;
+    if (folder == kSubtreeFolder || folder == kInboxFolder ||
+        !g_file_get_contents(joinPath(store.folderDirectory(folder), kClassFile).c_str(), &contents,
+                             &size, nullptr)) {
+        return fallback;
+    }
+    std::string line(contents, size);
+    g_free(contents);
+    line = line.substr(0, line.find_first_of("\r\n"));
+    const bool printable = std::all_of(line.begin(), line.end(),
+                                       [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+    return !line.empty() && line.size() <= kMaxClassLength && printable ? line : fallback;
+}
 
 HRESULT newTable(std::vector<PropList> rows, const std::vector<ULONG>& columns, IMAPITable** table)
 {
@@ -48,7 +77,7 @@ PropList folderProperties(const MsgStore& store, const std::string& folder)
     props.push_back(longProp(PR_OBJECT_TYPE, MAPI_FOLDER));
     props.push_back(longProp(PR_DISPLAY_TYPE, DT_FOLDER));
     const bool contacts = folder == kContactsFolder;
-    props.push_back(stringProp(PR_CONTAINER_CLASS, contacts ? "IPF.Contact" : "IPF.Note"));
+    props.push_back(stringProp(PR_CONTAINER_CLASS, containerClassOf(store, folder)));
     props.push_back(boolProp(PR_SUBFOLDERS, !store.childFolders(folder).empty()));
     if (folder == kInboxFolder && hasContactsFolder(store.config())) {
         props.push_back(binaryProp(PR_IPM_CONTACT_ENTRYID, store.folderId(kContactsFolder)));

@@ -89,6 +89,8 @@ private Q_SLOTS:
     void hierarchyWalk();
     void folderProperties_data();
     void folderProperties();
+    void containerClassFile_data();
+    void containerClassFile();
     void contentsColumns_data();
     void contentsColumns();
     void missingValuesAreErrors();
@@ -312,6 +314,40 @@ void TestMaildirStore::folderProperties()
     QCOMPARE(v[4]->ulPropTag, CHANGE_PROP_TYPE(PR_DISPLAY_NAME, PT_UNICODE));
     QCOMPARE(text(v[4]), path.section(QLatin1Char('/'), -1));
     QCOMPARE(ULONG(v[5]->Value.l), MAPI_FOLDER);
+}
+
+void TestMaildirStore::containerClassFile_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("containerClass");
+    QTest::newRow("first line") << QByteArray("IPF.Appointment\r\nmore") << "IPF.Appointment";
+    QTest::newRow("no line end") << QByteArray("IPF.Task") << "IPF.Task";
+    QTest::newRow("empty") << QByteArray() << "IPF.Note";
+    QTest::newRow("control characters") << QByteArray("IPF.\x01Task") << "IPF.Note";
+    QTest::newRow("too long") << QByteArray(256, 'x') << "IPF.Note";
+}
+
+// A Maildir++ folder tells its kind in a file of its own; the Inbox keeps "IPF.Note".
+void TestMaildirStore::containerClassFile()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, containerClass);
+    const QStringList files{m_root + QStringLiteral("/.Odd/vntmapi-folder-class"),
+                            m_root + QStringLiteral("/vntmapi-folder-class")};
+    for (const QString& path : files) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(contents), contents.size());
+    }
+    MapiPtr<IMAPIFolder> odd = openFolder(QStringLiteral("Odd"));
+    MapiPtr<IMAPIFolder> inbox = openFolder(QStringLiteral("Inbox"));
+    const QString oddClass = odd ? text(Props(odd.get(), {PR_CONTAINER_CLASS})[0]) : QString();
+    const QString inboxClass =
+        inbox ? text(Props(inbox.get(), {PR_CONTAINER_CLASS})[0]) : QString();
+    for (const QString& path : files)
+        QFile::remove(path);
+    QCOMPARE(oddClass, containerClass);
+    QCOMPARE(inboxClass, QStringLiteral("IPF.Note"));
 }
 
 void TestMaildirStore::contentsColumns_data()
