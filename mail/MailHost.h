@@ -22,8 +22,11 @@ public:
     virtual bool gridOn() const = 0;
     // An outgoing message is open.
     virtual bool composing() const = 0;
-    // Replaces the whole content of the read box (1002), as rich text or plain text.
-    virtual void showReadText(const QString& text, bool rich) = 0;
+    // Replaces the whole content of the read box (1002), as rich text or plain text. Rich
+    // text is RTF whose characters are its bytes one for one (Latin-1): loaded as 8-bit RTF,
+    // bytes above 127 are read by the document's code page. False when the box could not
+    // load the text (no box, or rich text that is not RTF); the caller tells the user.
+    virtual bool showReadText(const QString& text, bool rich) = 0;
     // The selected e-mail name and address boxes (1004, 1005).
     virtual void setSenderFields(const QString& name, const QString& address) = 0;
     // The mark-as-read wait (timer 2761, 12 000 ms): restarted after a read, stopped before
