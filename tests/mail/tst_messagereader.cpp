@@ -10,7 +10,6 @@
 #include "mail/MessageReader.h"
 #include "rtf/RtfReader.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -36,7 +35,7 @@ public:
     bool composing() const override { return false; }
     bool showReadText(const QString& text, bool rich) override
     {
-        loads.append(rich);
+        loads += rich ? u'R' : u'P';
         if (rich)
             return !refuseRich && vnt::rtf::readRtf(text.toLatin1(), box.document());
         box.setPlainText(QString(text).replace(u"\r\n"_s, u"\n"_s));
@@ -51,11 +50,14 @@ public:
     void openPreferences(int) override {}
 
     QTextEdit box;
-    QList<bool> loads; // one entry a load: rich or not
+    QString loads;
     QStringList sender;
     int timerRestarts = 0;
     bool refuseRich = false;
 };
+
+enum Flags { RawHtml = 1, Alt = 2, RefuseRich = 4, Contact = 8 };
+enum After { Nothing, Timer, Drag }; // the read timer restarted, or the drag state cleared
 
 const QDateTime kSent(QDate(2024, 1, 2), QTime(10, 30), Qt::UTC);
 const QDateTime kDelivered(QDate(2024, 1, 3), QTime(8, 0), Qt::UTC);
@@ -112,26 +114,32 @@ class TestMessageReader : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
-    void readMessage_data();
-    void readMessage();
+    void readItem_data();
+    void readItem();
     void readState_data();
     void readState();
-    void refusedRichTextGivesWayToThePlainBody();
     void failures_data();
     void failures();
-    void contactDetails_data();
-    void contactDetails();
 
 private:
-    // One read of `target` with a fresh read box.
+    // One read with a fresh read box.
     struct Reading
     {
-        Reading(TestMessageReader& test, bool alt = false)
+        Reading(TestMessageReader& test, int flags = 0)
             : reader(*test.m_session, *test.m_doc, host)
             , dragCleared(&reader, &MessageReader::dragStateCleared)
         {
-            reader.setModifierSource([alt] { return alt ? Qt::AltModifier : Qt::NoModifier; });
+            test.m_doc->setIntSetting(ReadHtmlCode, flags & RawHtml ? 1 : 0);
+            host.refuseRich = flags & RefuseRich;
+            reader.setModifierSource(
+                [flags] { return flags & Alt ? Qt::AltModifier : Qt::NoModifier; });
+        }
+        QStringList notices() const
+        {
+            QStringList all;
+            for (const ScriptedPrompter::Notice& notice : prompter.notices())
+                all.append(notice.title + u": "_s + notice.text);
+            return all;
         }
         ScriptedPrompter prompter;
         ReadBoxHost host;
@@ -139,13 +147,9 @@ private:
         QSignalSpy dragCleared;
     };
 
-    void writeMessage(const QString& name, const QByteArray& content);
-    ReadTarget target(IMAPITable* table, ULONG column, const QString& value);
-    ReadTarget selected(const QString& subject)
-    {
-        return target(m_messages.get(), PR_SUBJECT, subject);
-    }
-    QStringList noticesOf(const ScriptedPrompter& prompter) const;
+    MapiPtr<IMAPIFolder> openFolder(const QByteArray& id);
+    // The row of the message with subject `key`, or with `Contact` of the contact named `key`.
+    ReadTarget target(const QString& key, int flags = 0);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_settings;
@@ -155,196 +159,184 @@ private:
     MapiPtr<IMAPITable> m_contacts;
 };
 
-void TestMessageReader::writeMessage(const QString& name, const QByteArray& content)
-{
-    const QString path = m_dir.filePath(u"Maildir/cur/"_s + name);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-    file.close();
-    const utimbuf times{kDelivered.toSecsSinceEpoch(), kDelivered.toSecsSinceEpoch()};
-    QCOMPARE(utime(QFile::encodeName(path).constData(), &times), 0);
-}
-
 void TestMessageReader::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_dir.filePath(u"cache"_s)));
-    for (const char* sub : {"cur", "new", "tmp"})
-        QVERIFY(QDir().mkpath(m_dir.filePath(u"Maildir/"_s + QLatin1StringView(sub))));
-    QVERIFY(QDir().mkpath(m_dir.filePath(u"contacts"_s)));
-
-    writeMessage(u"1.r:2,S"_s, mailFile("Plain", "text/plain; charset=utf-8",
-                                        "Gr\xC3\xBC\xC3\x9F"
-                                        "e aus K\xC3\xB6ln\r\nZweite Zeile\r\n"));
-    writeMessage(u"2.r:2,S"_s, mailFile("HTML only", "text/html; charset=utf-8", kHtml));
-    writeMessage(u"3.r:2,S"_s, multipart("Alternative", "alternative",
-                                         part("text/plain; charset=utf-8", "Plain part\r\n") +
-                                             part("text/html", "<p>HTML part</p>")));
-    writeMessage(u"4.r:2,S"_s, multipart("Rich", "mixed", part("text/rtf", kRtf)));
-    writeMessage(u"5.r:2,S"_s, multipart("Encapsulated", "mixed", part("text/rtf", kEncapsulated)));
-    writeMessage(u"6.r:2,S"_s,
-                 multipart("Out of sync", "alternative",
-                           part("text/plain", "Fresh plain words\r\n") +
-                               part("text/rtf", "{\\rtf1\\ansi Stale rich words\\par}")));
-    writeMessage(u"7.r:2,S"_s, multipart("Same words", "alternative",
-                                         part("text/plain", "Same words\r\n") +
-                                             part("text/rtf", "{\\rtf1\\ansi Same words\\par}")));
-    writeMessage(u"8.r:2,S"_s,
-                 multipart("Attachment only", "mixed",
-                           "--b\r\nContent-Type: application/octet-stream\r\n"
-                           "Content-Disposition: attachment; filename=data.bin\r\n\r\nxyz\r\n"));
-    writeMessage(u"9.r:2,S"_s, mailFile(kLong.toUtf8(), "text/plain", "Long.\r\n"));
-    writeMessage(u"10.r:2,S"_s, mailFile("=?utf-8?b?" + kEmojiAtCut.toUtf8().toBase64() + "?=",
-                                         "text/plain", "Emoji.\r\n"));
-    writeMessage(u"11.r:2,DS"_s, "\r\nJust a body\r\n"); // a draft without any header
-    writeMessage(u"12.r:2,S"_s, mailFile("Doomed", "text/plain", "Gone soon.\r\n"));
-    for (const auto& [name, card] : {std::pair{"bea", kBea}, {"team", kTeam}}) {
-        QFile file(m_dir.filePath(u"contacts/%1.vcf"_s.arg(QLatin1StringView(name))));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(card), card.size());
-    }
-
-    const QByteArray registry = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n"
-                                "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n";
     const QByteArray root = QFile::encodeName(m_dir.path());
-    const QByteArray profiles = "[Profile Test]\nDefault=true\nStores=Mail\n[Store Test/Mail]\n"
-                                "Path=" +
-                                root + "/Maildir\nContacts=" + root + "/contacts\n";
-    for (const auto& [name, text] :
-         {std::pair{"registry.ini", registry}, {"profiles.ini", profiles}}) {
+    qputenv("VANTREL_MAPI_CACHE", root + "/cache");
+    qputenv("VANTREL_REGISTRY", root + "/registry.ini");
+    qputenv("VANTREL_MAPI_PROFILES", root + "/profiles.ini");
+    for (const char* sub : {"Maildir/cur", "Maildir/new", "Maildir/tmp", "contacts"})
+        QVERIFY(QDir().mkpath(m_dir.filePath(QLatin1StringView(sub))));
+    const QList<std::pair<const char*, QByteArray>> files = {
+        {"registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
+                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n"
+                         "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n"},
+        {"profiles.ini", "[Profile Test]\nDefault=true\nStores=Mail\n[Store Test/Mail]\nPath=" +
+                             root + "/Maildir\nContacts=" + root + "/contacts\n"},
+        {"contacts/bea.vcf", kBea},
+        {"contacts/team.vcf", kTeam},
+        {"Maildir/cur/1:2,S", mailFile("Plain", "text/plain; charset=utf-8",
+                                       "Gr\xC3\xBC\xC3\x9F"
+                                       "e aus K\xC3\xB6ln\r\nZweite Zeile\r\n")},
+        {"Maildir/cur/2:2,S", mailFile("HTML only", "text/html; charset=utf-8", kHtml)},
+        {"Maildir/cur/3:2,S", multipart("Alternative", "alternative",
+                                        part("text/plain; charset=utf-8", "Plain part\r\n") +
+                                            part("text/html", "<p>HTML part</p>"))},
+        {"Maildir/cur/4:2,S", multipart("Rich", "mixed", part("text/rtf", kRtf))},
+        {"Maildir/cur/5:2,S", multipart("Encapsulated", "mixed", part("text/rtf", kEncapsulated))},
+        {"Maildir/cur/6:2,S",
+         multipart("Out of sync", "alternative",
+                   part("text/plain", "Fresh plain words\r\n") +
+                       part("text/rtf", "{\\rtf1\\ansi Stale rich words\\par}"))},
+        {"Maildir/cur/7:2,S", multipart("Same words", "alternative",
+                                        part("text/plain", "Same words\r\n") +
+                                            part("text/rtf", "{\\rtf1\\ansi Same words\\par}"))},
+        {"Maildir/cur/8:2,S",
+         multipart("Attachment only", "mixed",
+                   "--b\r\nContent-Type: application/octet-stream\r\n"
+                   "Content-Disposition: attachment; filename=data.bin\r\n\r\nxyz\r\n")},
+        {"Maildir/cur/9:2,S", mailFile(kLong.toUtf8(), "text/plain", "Long.\r\n")},
+        {"Maildir/cur/10:2,S", mailFile("=?utf-8?b?" + kEmojiAtCut.toUtf8().toBase64() + "?=",
+                                        "text/plain", "Emoji.\r\n")},
+        {"Maildir/cur/11:2,DS", "\r\nJust a body\r\n"}, // a draft without any header
+        {"Maildir/cur/12:2,S", mailFile("Doomed", "text/plain", "Gone soon.\r\n")},
+    };
+    const utimbuf delivered{kDelivered.toSecsSinceEpoch(), kDelivered.toSecsSinceEpoch()};
+    for (const auto& [name, content] : files) {
         QFile file(m_dir.filePath(QLatin1StringView(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(text), text.size());
+        QCOMPARE(file.write(content), content.size());
+        file.close();
+        QCOMPARE(utime(QFile::encodeName(file.fileName()).constData(), &delivered), 0);
     }
-    qputenv("VANTREL_REGISTRY", QFile::encodeName(m_dir.filePath(u"registry.ini"_s)));
-    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(m_dir.filePath(u"profiles.ini"_s)));
 
     m_settings = std::make_unique<SettingsStore>(m_dir.filePath(u"settings.ini"_s));
     m_doc = std::make_unique<CSupportDoc>(*m_settings, m_dir.path() + u"/"_s);
     m_doc->LoadSettings();
-    m_session = std::make_unique<MailSession>(nullptr, QCoreApplication::applicationFilePath());
+    m_session = std::make_unique<MailSession>(nullptr, u"tst_messagereader"_s);
     LogonSettings settings;
     QVERIFY(m_session->logon(settings));
-
     IMsgStore* store = m_session->store(0);
-    const vntmapi::EntryPoints& api = m_session->api();
-    MapiBuffer<SPropValue> ids(api);
-    ULONG count = 0;
-    TagArray tags{PR_IPM_SUBTREE_ENTRYID};
-    QCOMPARE(store->GetProps(tags.get(), 0, &count, ids.put()), S_OK);
-    const QByteArray subtreeId = BinaryOf(&ids.get()[0]);
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> subtree;
-    QCOMPARE(store->OpenEntry(EntryIdSize(subtreeId), EntryIdData(subtreeId), nullptr,
-                              MAPI_BEST_ACCESS, &type, subtree.putUnknown()),
-             S_OK);
-    MapiPtr<IMAPITable> hierarchy;
-    QCOMPARE(subtree->GetHierarchyTable(0, hierarchy.put()), S_OK);
-    Rows folders(api);
-    QCOMPARE(QueryAllRows(hierarchy.get(), {PR_DISPLAY_NAME, PR_ENTRYID}, &folders), S_OK);
-    for (ULONG i = 0; i < folders.count(); ++i) {
-        QString name;
-        TextOf(folders[i], PR_DISPLAY_NAME, &name);
-        if (name != u"Inbox"_s && name != u"Contacts"_s)
-            continue;
-        const QByteArray id = BinaryOf(folders[i], PR_ENTRYID);
-        MapiPtr<IMAPIFolder> folder;
-        QCOMPARE(store->OpenEntry(EntryIdSize(id), EntryIdData(id), nullptr, MAPI_BEST_ACCESS,
-                                  &type, folder.putUnknown()),
-                 S_OK);
-        auto& table = name == u"Inbox"_s ? m_messages : m_contacts;
-        QCOMPARE(folder->GetContentsTable(0, table.put()), S_OK);
+    ULONG size = 0;
+    MapiBuffer<ENTRYID> inboxId(m_session->api());
+    QCOMPARE(store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr), S_OK);
+    MapiPtr<IMAPIFolder> inbox =
+        openFolder(QByteArray(reinterpret_cast<char*>(inboxId.get()), size));
+    QVERIFY(inbox);
+    // The Inbox names the contacts folder.
+    TagArray tags{PR_IPM_CONTACT_ENTRYID};
+    MapiBuffer<SPropValue> contactsId(m_session->api());
+    QCOMPARE(inbox->GetProps(tags.get(), 0, &size, contactsId.put()), S_OK);
+    MapiPtr<IMAPIFolder> contacts = openFolder(BinaryOf(contactsId.get()));
+    QVERIFY(contacts);
+    for (auto [folder, table] : {std::pair{&inbox, &m_messages}, {&contacts, &m_contacts}}) {
+        QCOMPARE((*folder)->GetContentsTable(0, table->put()), S_OK);
         TagArray columns{PR_ENTRYID, PR_SUBJECT, PR_DISPLAY_NAME};
-        QCOMPARE(table->SetColumns(columns.get(), 0), S_OK);
+        QCOMPARE((*table)->SetColumns(columns.get(), 0), S_OK);
     }
-    QVERIFY(m_messages && m_contacts);
 }
 
-void TestMessageReader::cleanupTestCase()
+MapiPtr<IMAPIFolder> TestMessageReader::openFolder(const QByteArray& id)
 {
-    m_messages.reset();
-    m_contacts.reset();
-    m_session.reset();
+    MapiPtr<IMAPIFolder> folder;
+    ULONG type = 0;
+    m_session->store(0)->OpenEntry(EntryIdSize(id), EntryIdData(id), nullptr, MAPI_BEST_ACCESS,
+                                   &type, folder.putUnknown());
+    return folder;
 }
 
-ReadTarget TestMessageReader::target(IMAPITable* table, ULONG column, const QString& value)
+ReadTarget TestMessageReader::target(const QString& key, int flags)
 {
+    const bool contact = flags & Contact;
+    IMAPITable* table = contact ? m_contacts.get() : m_messages.get();
     Rows rows(m_session->api());
-    if (FAILED(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)) ||
-        FAILED(QueryAllRows(table, nullptr, nullptr, nullptr, 0, &rows)))
-        return {};
-    for (ULONG i = 0; i < rows.count(); ++i) {
+    table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr);
+    QueryAllRows(table, nullptr, nullptr, nullptr, 0, &rows);
+    int row = -1;
+    for (ULONG i = 0; i < rows.count() && row < 0; ++i) {
         QString text;
-        if (TextOf(rows[i], column, &text) && text == value)
-            return {m_session->store(0), table, int(i), table == m_contacts.get()};
+        if (TextOf(rows[i], contact ? PR_DISPLAY_NAME : PR_SUBJECT, &text) && text == key)
+            row = int(i);
     }
-    return {m_session->store(0), table, -1, false};
+    return {m_session->store(0), table, row, contact};
 }
 
-QStringList TestMessageReader::noticesOf(const ScriptedPrompter& prompter) const
+void TestMessageReader::readItem_data()
 {
-    QStringList notices;
-    for (const ScriptedPrompter::Notice& notice : prompter.notices())
-        notices.append(notice.title + u": "_s + notice.text);
-    return notices;
-}
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("shown");  // the read box's text afterwards
+    QTest::addColumn<QString>("loads");  // R rich, P plain, one letter a load
+    QTest::addColumn<QString>("notice"); // empty for none
+    QTest::addColumn<int>("after");
 
-void TestMessageReader::readMessage_data()
-{
-    QTest::addColumn<QString>("subject");
-    QTest::addColumn<bool>("rawHtml");
-    QTest::addColumn<bool>("alt");
-    QTest::addColumn<QString>("shown"); // the read box's text afterwards
-    QTest::addColumn<bool>("rich");
-    QTest::addColumn<bool>("read"); // a body was shown
-
-    const QString html = QString::fromLatin1(kHtml);
-    QTest::newRow("plain") << u"Plain"_s << false << false << u"Grüße aus Köln\nZweite Zeile\n"_s
-                           << false << true;
-    QTest::newRow("HTML only, as text") << u"HTML only"_s << false << false
-                                        << u"\nHello & welcomeLine\ntwo © 2024"_s << false << true;
-    QTest::newRow("HTML only, raw") << u"HTML only"_s << true << false << html << false << true;
+    const QString none;
+    QTest::newRow("plain") << u"Plain"_s << 0 << u"Grüße aus Köln\nZweite Zeile\n"_s << u"P"_s
+                           << none << int(Timer);
+    QTest::newRow("HTML only, as text")
+        << u"HTML only"_s << 0 << u"\nHello & welcomeLine\ntwo © 2024"_s << u"P"_s << none
+        << int(Timer);
+    QTest::newRow("HTML only, raw") << u"HTML only"_s << int(RawHtml) << QString::fromLatin1(kHtml)
+                                    << u"P"_s << none << int(Timer);
     QTest::newRow("alternative: plain first")
-        << u"Alternative"_s << true << false << u"Plain part\n"_s << false << true;
+        << u"Alternative"_s << int(RawHtml) << u"Plain part\n"_s << u"P"_s << none << int(Timer);
     QTest::newRow("rich text, 8-bit and escaped")
-        << u"Rich"_s << false << false << u"Café bold\nnaïve"_s << true << true;
+        << u"Rich"_s << 0 << u"Café bold\nnaïve"_s << u"R"_s << none << int(Timer);
     QTest::newRow("encapsulated HTML, as text")
-        << u"Encapsulated"_s << false << false << u"\nGrüße aus Wien"_s << false << true;
+        << u"Encapsulated"_s << 0 << u"\nGrüße aus Wien"_s << u"P"_s << none << int(Timer);
     QTest::newRow("encapsulated HTML, raw")
-        << u"Encapsulated"_s << true << false
-        << u"<html><body><p>Grüße aus <b>Wien</b></p></body></html>"_s << false << true;
+        << u"Encapsulated"_s << int(RawHtml)
+        << u"<html><body><p>Grüße aus <b>Wien</b></p></body></html>"_s << u"P"_s << none
+        << int(Timer);
     QTest::newRow("out of sync: rich text rebuilt from the plain body")
-        << u"Out of sync"_s << false << false << u"Fresh plain words"_s << true << true;
-    QTest::newRow("no body") << u"Attachment only"_s << false << false << u"Unable to read text!"_s
-                             << false << false;
-    QTest::newRow("Alt: headers") << u"Plain"_s << false << true
+        << u"Out of sync"_s << 0 << u"Fresh plain words"_s << u"R"_s << none << int(Timer);
+    QTest::newRow("refused rich text gives way to the plain body")
+        << u"Same words"_s << int(RefuseRich) << u"Same words\n"_s << u"RP"_s
+        << u"Warning!: Error  reading stream"_s << int(Timer);
+    QTest::newRow("no body") << u"Attachment only"_s << 0 << u"Unable to read text!"_s << u"P"_s
+                             << none << int(Drag);
+    QTest::newRow("Alt: headers") << u"Plain"_s << int(Alt)
                                   << u"From: =?utf-8?q?J=C3=BCrgen_Wei=C3=9F?= <jw@example.de>\n"
                                      u"To: me@example.com\nSubject: Plain\n"
                                      u"Date: Tue, 02 Jan 2024 10:30:00 +0000\nMIME-Version: 1.0\n"
                                      u"Content-Type: text/plain; charset=utf-8\n"_s
-                                  << false << true;
-    QTest::newRow("Alt: no headers") << QString() << false << true << u"Empty"_s << false << true;
+                                  << u"P"_s << none << int(Nothing);
+    QTest::newRow("Alt: no headers")
+        << QString() << int(Alt) << u"Empty"_s << u"P"_s << none << int(Nothing);
+    QTest::newRow("contact with only the second e-mail entry, Alt held")
+        << u"Bea Second"_s << int(Contact | Alt)
+        << u"Selected contact details for  Bea Second\n"
+           u"Display Name 2:\t\t\tBea Second (bea@example.org) \n"
+           u"Email Address 2:\t\t\tbea@example.org \nAddress 2 type:\t\t\tSMTP \n\n"
+           u"Contact information:\nMobile telephone: +49 170 0000000\n"
+           u"Company and address information:\nJob title: Buyer\n"
+           u"Company name :  Acme GmbH\nDepartment:  Sales\n\n\n\n"
+           u"Home information:\nAddress:\nHauptstr. 1\nBerlin 10115\nGermany\n\n"_s
+        << u"P"_s << none << int(Nothing);
+    QTest::newRow("distribution list")
+        << u"Support Team"_s << int(Contact) << u"This item is a distribution list"_s << u"P"_s
+        << none << int(Nothing);
 }
 
-void TestMessageReader::readMessage()
+void TestMessageReader::readItem()
 {
-    QFETCH(QString, subject);
-    QFETCH(bool, rawHtml);
-    QFETCH(bool, alt);
+    QFETCH(QString, key);
+    QFETCH(int, flags);
     QFETCH(QString, shown);
-    QFETCH(bool, rich);
-    QFETCH(bool, read);
-    m_doc->setIntSetting(ReadHtmlCode, rawHtml ? 1 : 0);
-    Reading reading(*this, alt);
+    QFETCH(QString, loads);
+    QFETCH(QString, notice);
+    QFETCH(int, after);
+    Reading reading(*this, flags);
+    const ReadTarget where = target(key, flags);
+    QVERIFY(where.row >= 0);
 
-    reading.reader.readSelected(selected(subject));
+    reading.reader.readSelected(where);
     QCOMPARE(reading.host.box.toPlainText(), shown);
-    QCOMPARE(reading.host.loads, QList<bool>{rich});
-    QCOMPARE(noticesOf(reading.prompter), QStringList());
-    QCOMPARE(reading.host.timerRestarts, read && !alt ? 1 : 0);
-    QCOMPARE(reading.dragCleared.count(), read ? 0 : 1);
+    QCOMPARE(reading.host.loads, loads);
+    QCOMPARE(reading.notices(), notice.isEmpty() ? QStringList() : QStringList{notice});
+    QCOMPARE(reading.host.timerRestarts, after == Timer ? 1 : 0);
+    QCOMPARE(reading.dragCleared.count(), after == Drag ? 1 : 0);
 }
 
 void TestMessageReader::readState_data()
@@ -374,7 +366,7 @@ void TestMessageReader::readState()
     QFETCH(std::uint64_t, submitTime);
     Reading reading(*this);
 
-    reading.reader.readSelected(selected(subject));
+    reading.reader.readSelected(target(subject));
     const ReadState& state = reading.reader.state();
     QCOMPARE(state.subject, kept);
     QCOMPARE(reading.host.sender, sender);
@@ -382,17 +374,6 @@ void TestMessageReader::readState()
     QCOMPARE(state.submitTime, submitTime);
     QCOMPARE(state.deliveryTime, fileTimeOf(kDelivered));
     QCOMPARE(state.creationTime, fileTimeOf(kDelivered));
-}
-
-void TestMessageReader::refusedRichTextGivesWayToThePlainBody()
-{
-    Reading reading(*this);
-    reading.host.refuseRich = true;
-    reading.reader.readSelected(selected(u"Same words"_s));
-    QCOMPARE(noticesOf(reading.prompter), QStringList{u"Warning!: Error  reading stream"_s});
-    QCOMPARE(reading.host.loads, (QList<bool>{true, false}));
-    QCOMPARE(reading.host.box.toPlainText(), u"Same words\n"_s);
-    QCOMPARE(reading.host.timerRestarts, 1);
 }
 
 void TestMessageReader::failures_data()
@@ -414,10 +395,10 @@ void TestMessageReader::failures()
     QFETCH(int, row);
     QFETCH(bool, store);
     QFETCH(QStringList, notices);
-    ReadTarget where = selected(u"Doomed"_s);
+    ReadTarget where = target(u"Doomed"_s);
     QVERIFY(where.row >= 0);
     if (row == -2)
-        QVERIFY(QFile::remove(m_dir.filePath(u"Maildir/cur/12.r:2,S"_s)));
+        QVERIFY(QFile::remove(m_dir.filePath(u"Maildir/cur/12:2,S"_s)));
     else
         where.row = row;
     if (!store)
@@ -425,43 +406,10 @@ void TestMessageReader::failures()
     Reading reading(*this);
 
     reading.reader.readSelected(where);
-    QCOMPARE(noticesOf(reading.prompter), notices);
+    QCOMPARE(reading.notices(), notices);
     QVERIFY(reading.host.loads.isEmpty());
     QVERIFY(reading.host.sender.isEmpty());
     QCOMPARE(reading.host.timerRestarts, 0);
-}
-
-void TestMessageReader::contactDetails_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("only the second e-mail entry")
-        << u"Bea Second"_s
-        << u"Selected contact details for  Bea Second\n"
-           u"Display Name 2:\t\t\tBea Second (bea@example.org) \n"
-           u"Email Address 2:\t\t\tbea@example.org \nAddress 2 type:\t\t\tSMTP \n\n"
-           u"Contact information:\nMobile telephone: +49 170 0000000\n"
-           u"Company and address information:\nJob title: Buyer\n"
-           u"Company name :  Acme GmbH\nDepartment:  Sales\n\n\n\n"
-           u"Home information:\nAddress:\nHauptstr. 1\nBerlin 10115\nGermany\n\n"_s;
-    QTest::newRow("distribution list")
-        << u"Support Team"_s << u"This item is a distribution list"_s;
-}
-
-void TestMessageReader::contactDetails()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, shown);
-    Reading reading(*this, true); // Alt changes nothing here
-    const ReadTarget where = target(m_contacts.get(), PR_DISPLAY_NAME, name);
-    QVERIFY(where.contactsFolder);
-
-    reading.reader.readSelected(where);
-    QCOMPARE(reading.host.box.toPlainText(), shown);
-    QCOMPARE(reading.host.loads, QList<bool>{false});
-    QCOMPARE(reading.host.timerRestarts, 0);
-    QVERIFY(noticesOf(reading.prompter).isEmpty());
 }
 
 QTEST_MAIN(TestMessageReader)
