@@ -41,9 +41,9 @@ const QStringList kMailStore = {u"Inbox 0 0 2 0"_s,
                                 u"Outbox 0 1 4 0"_s,
                                 u"Projects 0 10 6 0"_s,
                                 u"Projects\\Alpha 1 10 6 0"_s,
-                                u"Projects\\Alpha\\Specs 2 10 6 0"_s,
-                                u"Projects\\Alpha\\Specs\\V1 3 10 6 0"_s,
-                                u"Projects\\Alpha\\Specs\\V1\\Old 4 10 6 0"_s,
+                                u"Projects\\Alpha\\Plans 2 10 6 0"_s,
+                                u"Projects\\Alpha\\Plans\\V1 3 10 6 0"_s,
+                                u"Projects\\Alpha\\Plans\\V1\\Old 4 10 6 0"_s,
                                 u"Sent Items 0 2 3 0"_s,
                                 u"Server 0 11 6 0"_s};
 // A second store: only its own Deleted items is known by identifier.
@@ -138,7 +138,7 @@ void TestFolderList::initTestCase()
     qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_dir.filePath(u"cache"_s)));
     QVERIFY(QDir().mkpath(m_dir.filePath(u"cards"_s)));
     makeFolder(u"mail"_s, {});
-    for (const QString& folder : {u".Projects.Alpha.Specs.V1.Old"_s, u".Calendar.Holidays"_s})
+    for (const QString& folder : {u".Projects.Alpha.Plans.V1.Old"_s, u".Calendar.Holidays"_s})
         makeFolder(u"mail"_s, folder);
     makeFolder(u"mail"_s, u".Calendar"_s, "IPF.Appointment");
     makeFolder(u"mail"_s, u".Chores"_s, "IPM.Task");
@@ -209,7 +209,7 @@ void TestFolderList::tree()
     // "Old" (depth 4) hangs under the last depth-2 item, beside its parent "V1".
     const QStringList expected{u"Mail -1 +"_s,          u"  Inbox 0"_s,     u"  Contacts 1"_s,
                                u"  Deleted Items 2"_s,  u"  Drafts 3"_s,    u"  Outbox 4"_s,
-                               u"  Projects 5 +"_s,     u"    Alpha 6 +"_s, u"      Specs 7 +"_s,
+                               u"  Projects 5 +"_s,     u"    Alpha 6 +"_s, u"      Plans 7 +"_s,
                                u"        V1 8"_s,       u"        Old 9"_s, u"  Sent Items 10"_s,
                                u"  Server 11"_s,        u"Archive -1 +"_s,  u"  Inbox 12"_s,
                                u"  Deleted Items 13"_s, u"  Drafts 14"_s,   u"  Outbox 15"_s,
