@@ -50,18 +50,19 @@ void drawLowImportance(QPainter& p, const Colours& c)
     p.fillPath(head, c.calm);
 }
 
+// A paper clip of straight strokes on pixel centres joined by round bends.
 void drawAttachment(QPainter& p, const Colours& c)
 {
     QPainterPath clip;
-    clip.moveTo(10.5, 5);
-    clip.lineTo(10.5, 11.5);
-    clip.arcTo(QRectF(5.5, 9, 5, 5), 0, -180);
-    clip.lineTo(5.5, 4);
-    clip.arcTo(QRectF(5.5, 1.5, 3.5, 4), 180, -180);
-    clip.lineTo(9, 11);
-    clip.arcTo(QRectF(7, 10, 2, 2), 0, -180);
-    clip.lineTo(7, 5);
-    p.setPen(QPen(c.ink, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    clip.moveTo(6.5, 5);
+    clip.lineTo(6.5, 11);
+    clip.arcTo(QRectF(6.5, 9.5, 3, 3), 180, 180);
+    clip.lineTo(9.5, 3.5);
+    clip.arcTo(QRectF(4.5, 1, 5, 5), 0, 180);
+    clip.lineTo(4.5, 12);
+    clip.arcTo(QRectF(4.5, 9, 6, 6), 180, 180);
+    clip.lineTo(10.5, 6);
+    p.setPen(QPen(c.ink, 1, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(clip);
 }
@@ -78,11 +79,10 @@ void drawOpenEnvelope(QPainter& p, const Colours& c)
 {
     p.setPen(QPen(c.ink, 1));
     p.setBrush(c.paper);
-    // The flap stands open above the body; a letter shows between them.
+    // The flap stands open above the body.
     p.drawPolygon(QPolygonF{{1.5, 7.5}, {8, 2.5}, {14.5, 7.5}});
-    p.drawRect(QRectF(3.5, 4.5, 9, 5));
     p.drawRect(QRectF(1.5, 7.5, 13, 7));
-    p.drawPolyline(QPolygonF{{1.5, 14.5}, {8, 10}, {14.5, 14.5}});
+    p.drawPolyline(QPolygonF{{1.5, 7.5}, {8, 11.5}, {14.5, 7.5}});
 }
 
 void drawPerson(QPainter& p, const QColor& colour, const QPointF& offset, qreal scale)
