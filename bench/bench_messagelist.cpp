@@ -63,7 +63,7 @@ double msOf(const QElapsedTimer& timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-// The view's part: settings, the list view and the mail session, as the program holds them.
+// Settings, the list view and the mail session, as the program's view holds them.
 struct Workspace
 {
     Workspace()
