@@ -443,17 +443,17 @@ void MessageList::onRowAdded(const TABLE_NOTIFICATION& table)
     const QByteArray key = keyOf(table.propIndex);
     if (const int listed = key.isEmpty() ? -1 : m_model.findInstanceKey(key); listed >= 0) {
         m_model.replaceRowAt(listed, table.row);
-        return;
+    } else {
+        const QByteArray prior = keyOf(table.propPrior);
+        const int after = prior.isEmpty() ? -1 : m_model.findInstanceKey(prior);
+        if (!m_model.insertRowAt(after + 1, table.row)) {
+            ShowViewMessage(owner(), kMsgAddFailed, TitleWarning);
+            return;
+        }
+        // The row read last keeps being the one its index names.
+        if (m_lastReadIndex > after)
+            ++m_lastReadIndex;
     }
-    const QByteArray prior = keyOf(table.propPrior);
-    const int after = prior.isEmpty() ? -1 : m_model.findInstanceKey(prior);
-    if (!m_model.insertRowAt(after + 1, table.row)) {
-        ShowViewMessage(owner(), kMsgAddFailed, TitleWarning);
-        return;
-    }
-    // The row read last keeps being the one its index names.
-    if (m_lastReadIndex > after)
-        ++m_lastReadIndex;
     if (!m_view)
         return;
     const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
