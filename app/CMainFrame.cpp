@@ -152,6 +152,10 @@ void CMainFrame::createMenus()
     m_textBoxMenu->setObjectName(QStringLiteral("textBoxMenu"));
     m_topicTreeMenu = buildMenu(QStringLiteral("Topic File"), topicTreePopupMenu(), this);
     m_topicTreeMenu->setObjectName(QStringLiteral("topicTreeMenu"));
+    m_folderTreeMenu = buildMenu(QStringLiteral("RH Folder tree"), folderTreePopupMenu(), this);
+    m_folderTreeMenu->setObjectName(QStringLiteral("folderTreeMenu"));
+    m_messageMenu = buildMenu(QStringLiteral("Message"), messagePopupMenu(), this);
+    m_messageMenu->setObjectName(QStringLiteral("messageMenu"));
 
     // Commands reached by keys only.
     for (int id : {IdHelp, IdDefaultHelp}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CPersistentFrame.h"
+#include "CSupportView.h"
 #include "CommandTable.h"
 
 #include <QHash>
@@ -39,6 +40,11 @@ public:
     QMenu* textBoxMenu() const { return m_textBoxMenu; }
     // The topic tree's popup menu (menu 178).
     QMenu* topicTreeMenu() const { return m_topicTreeMenu; }
+    // Every pop-up menu the view's controls show.
+    ViewMenus viewMenus() const
+    {
+        return {m_textBoxMenu, m_topicTreeMenu, m_folderTreeMenu, m_messageMenu};
+    }
 
     // Asks for help on a context (see the application's help entry point).
     void requestHelp(int context);
@@ -75,6 +81,8 @@ private:
     int m_mailBarTextWidth = 0;
     QMenu* m_textBoxMenu = nullptr;
     QMenu* m_topicTreeMenu = nullptr;
+    QMenu* m_folderTreeMenu = nullptr;
+    QMenu* m_messageMenu = nullptr;
     ContextHelpMode* m_contextHelp = nullptr;
     QLabel* m_messagePane = nullptr;
     QHash<int, QLabel*> m_indicators;

@@ -94,7 +94,7 @@ bool CSupportApp::InitInstance(const StartOptions& options)
     auto* view = new CSupportView(*m_doc, m_hooks, screenWidth);
     m_frame->setView(view);
     bindApplicationCommands();
-    view->OnInitialUpdate(m_frame->router(), m_frame->textBoxMenu(), m_frame->topicTreeMenu());
+    view->OnInitialUpdate(m_frame->router(), m_frame->viewMenus());
 
     if (options.show)
         m_frame->ActivateFrame();

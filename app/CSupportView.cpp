@@ -7,18 +7,26 @@
 #include "core/MessageHelpers.h"
 #include "core/StringTable.h"
 #include "core/TextFiles.h"
+#include "mail/MailController.h"
+#include "rtf/RtfReader.h"
 #include "topics/TopicController.h"
 #include "topics/TopicTreeWidget.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QLineEdit>
 #include <QTabBar>
+#include <QTreeView>
+#include <QTreeWidget>
 
 namespace {
 
 constexpr int kTabCaptionBase = 25500;
 constexpr int kResolutionWarning = 20108;
+// After the desktop mail client starts, the main window comes back to the front.
+constexpr int kBringToFrontDelay = 6000;
 
 // Text limits of the boxes, in characters.
 constexpr int kReadBoxLimit = 160480000;
@@ -270,18 +278,92 @@ void CSupportView::createTopics(CommandRouter& router, QMenu* topicTreeMenu)
 CSupportView::~CSupportView()
 {
     SaveSettings();
+    // The mail session goes with the view; the application's hooks must not reach it.
+    m_hooks.isLoggedOn = nullptr;
+    m_hooks.logon = nullptr;
+    m_hooks.logoff = nullptr;
+    m_mail.reset();
 }
 
-void CSupportView::OnInitialUpdate(CommandRouter& router, QMenu* textBoxMenu, QMenu* topicTreeMenu)
+void CSupportView::createMail(CommandRouter& router, const ViewMenus& menus)
+{
+    using vantrel::mail::MailController;
+    auto* tree = qobject_cast<QTreeWidget*>(control(1006));
+    auto* list = qobject_cast<QTreeView*>(control(1011));
+    if (!tree || !list)
+        return;
+    m_mail = std::make_unique<MailController>(
+        m_doc, *this, MailController::Controls{tree, list, menus.folderTree, menus.message},
+        QCoreApplication::applicationFilePath(), m_doc.programDirectory());
+    m_mail->bindCommands(router);
+    connect(m_mail.get(), &MailController::desktopClientStarted, this,
+            [this] { m_timers.start(ViewTimers::kBringToFront, kBringToFrontDelay); });
+    m_hooks.isLoggedOn = [this] {
+        return m_mail->isLoggedOn();
+    };
+    m_hooks.logon = [this] {
+        m_mail->OnLogon();
+    };
+    m_hooks.logoff = [this] {
+        m_mail->logoffNow();
+    };
+    m_workspaceHooks.selectedMessageCount = [this] {
+        return m_mail->selectedMessageCount();
+    };
+    m_workspaceHooks.markSelectedRead = [this] {
+        m_mail->markSelectedRead();
+    };
+}
+
+bool CSupportView::composing() const
+{
+    return LifecycleHooks::ask(m_hooks.isComposing);
+}
+
+bool CSupportView::showReadText(const QString& text, bool rich)
+{
+    CTextBox* box = textBox(TextStreams::kReadBox);
+    if (!box)
+        return false;
+    if (!rich) {
+        m_streams.StreamTextIn(TextStreams::kReadBox, false, text, 0);
+        return true;
+    }
+    // The rich text of a message comes as its bytes, one character each.
+    return text.startsWith(u"{\\rtf") && vnt::rtf::readRtf(text.toLatin1(), box->document());
+}
+
+void CSupportView::setSenderFields(const QString& name, const QString& address)
+{
+    for (const auto& [id, text] : {std::pair{1004, &name}, {1005, &address}}) {
+        if (auto* edit = qobject_cast<QLineEdit*>(control(id)))
+            edit->setText(*text);
+    }
+}
+
+void CSupportView::stopReadTimer()
+{
+    m_timers.stop(ViewTimers::kMarkAsRead);
+    m_waitArmed = false;
+}
+
+void CSupportView::openPreferences(int page)
+{
+    if (m_workspaceHooks.openPreferences)
+        m_workspaceHooks.openPreferences(page);
+}
+
+void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus)
 {
     // Working copies of the settings the view owns while it runs: any "Grid On" but 1
     // counts as off, and out-of-range styles count as 0.
     m_settings.gridOn = m_doc.intSetting(GridOn) == 1 ? 1 : 0;
     const int monthStyle = m_doc.intSetting(MonthStyle);
     m_settings.monthStyle = monthStyle >= 0 && monthStyle <= 5 ? monthStyle : 0;
-    createTextBoxes(textBoxMenu);
+    createTextBoxes(menus.textBox);
     LifecycleHooks::run(m_workspaceHooks.fillRecordChoices);
-    createTopics(router, topicTreeMenu);
+    createTopics(router, menus.topicTree);
+    createMail(router, menus);
     m_doc.ValidateColumnMasks();
 
     m_settings.outgoingTextType = m_doc.intSetting(OutgoingTextType);

@@ -6,6 +6,7 @@
 #include "WorkspaceLayout.h"
 #include "WorkspaceTabs.h"
 #include "core/CSupportDoc.h"
+#include "mail/MailHost.h"
 #include "topics/TopicHost.h"
 
 #include <QHash>
@@ -21,12 +22,24 @@ class QMenu;
 class QTabBar;
 class TopicController;
 struct LifecycleHooks;
+namespace vantrel::mail {
+class MailController;
+}
+
+// The pop-up menus the view's controls show, built by the main frame.
+struct ViewMenus
+{
+    QMenu* textBox = nullptr;
+    QMenu* topicTree = nullptr;
+    QMenu* folderTree = nullptr;
+    QMenu* message = nullptr;
+};
 
 // The workspace: one form holding every control of the eight tabs. Switching tabs
 // moves, shows and hides controls from the layout table, sets the shared labels and
 // refills the shared selector. The view routes the commands it owns, keeps working
 // copies of some settings while it runs and writes every setting back when it goes.
-class CSupportView : public QWidget, public TopicHost
+class CSupportView : public QWidget, public TopicHost, public vantrel::mail::MailHost
 {
     Q_OBJECT
 
@@ -42,10 +55,9 @@ public:
     ~CSupportView() override;
 
     // Creates the run-time controls, takes the working copies of the settings and runs
-    // the start-up work of the other parts. `textBoxMenu` is shown on a right click in
-    // a text box.
-    void OnInitialUpdate(CommandRouter& router, QMenu* textBoxMenu = nullptr,
-                         QMenu* topicTreeMenu = nullptr);
+    // the start-up work of the other parts. The menus are shown on a right click in their
+    // controls.
+    void OnInitialUpdate(CommandRouter& router, const ViewMenus& menus = {});
 
     // The selected tab when it is valid, else the last valid one (currentTab()).
     // Selects tab `tab` and switches to it as a click on the tab would.
@@ -85,7 +97,7 @@ public:
     int OutgoingFormat() const { return m_settings.outgoingTextType; }
     void setOutgoingFormat(int format) { m_settings.outgoingTextType = format; }
 
-    bool previewOn() const { return m_settings.previewOn != 0; }
+    bool previewOn() const override { return m_settings.previewOn != 0; }
     // Shows or hides the read box below the folder tree and message list.
     void OnPreviewSwitch();
 
@@ -106,8 +118,9 @@ public:
     void EditCommand(int commandId);
 
     TopicController* topics() const { return m_topics.get(); }
+    vantrel::mail::MailController* mail() const { return m_mail.get(); }
 
-    // TopicHost
+    // TopicHost and MailHost
     QWidget* hostWidget() override { return this; }
     int currentTab() override;
     int outgoingFormat() const override { return OutgoingFormat(); }
@@ -126,6 +139,15 @@ public:
     QTextEdit* topicBox() override;
     QRect outgoingBoxScreenRect() override;
 
+    // MailHost
+    bool gridOn() const override { return m_settings.gridOn != 0; }
+    bool composing() const override;
+    bool showReadText(const QString& text, bool rich) override;
+    void setSenderFields(const QString& name, const QString& address) override;
+    void restartReadTimer() override { ArmMarkReadWait(); }
+    void stopReadTimer() override;
+    void openPreferences(int page) override;
+
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();
 
@@ -136,6 +158,7 @@ private:
     void createTabs();
     void createTextBoxes(QMenu* textBoxMenu);
     void createTopics(CommandRouter& router, QMenu* topicTreeMenu);
+    void createMail(CommandRouter& router, const ViewMenus& menus);
     void configureTextBoxes();
     void configureDatePickers();
     void registerControl(int controlId, QWidget* control);
@@ -165,6 +188,7 @@ private:
     QHash<int, QWidget*> m_controls;
     TextStreams m_streams;
     std::unique_ptr<TopicController> m_topics;
+    std::unique_ptr<vantrel::mail::MailController> m_mail;
     ViewTimers m_timers;
     std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
     std::array<int, WorkspaceTab::Count> m_focusMemory{};

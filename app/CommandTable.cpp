@@ -267,6 +267,45 @@ QList<MenuItem> topicTreePopupMenu()
     };
 }
 
+QList<MenuItem> folderTreePopupMenu()
+{
+    return {
+        M::command(32854, u"Open pre&ferences"),
+        M::separator(),
+        M::command(32859, u"D&elete selected message(s)"),
+        M::command(32860, u"&Move selected message(s) to folder"),
+        M::command(32861, u"C&opy selected message(s) to folder"),
+        M::separator(),
+        M::command(32862, u"Mar&k selected message(s) as read"),
+        M::command(32863, u"Ma&rk selected message(s) as unread"),
+        M::command(32864, u"Mark a&ll messages as read"),
+    };
+}
+
+QList<MenuItem> messagePopupMenu()
+{
+    return {
+        M::command(32829, u"&Filter on this column"),
+        M::command(32830, u"Rese&t filter"),
+        M::separator(),
+        M::command(32831, u"Ope&n Preferences..."),
+        M::separator(),
+        M::command(1204, u"&Reply"),
+        M::command(1205, u"Reply &All"),
+        M::command(1202, u"&Forward Message"),
+        M::separator(),
+        M::command(32859, u"D&elete selected message(s)"),
+        M::command(32860, u"&Move Message(s) to folder"),
+        M::command(32861, u"C&opy message(s) or contacts to folder"),
+        M::command(32862, u"Mar&k messages(s) as read"),
+        M::separator(),
+        M::command(32885, u"Abort the s&ubmission of the email"),
+        M::separator(),
+        M::command(32889, u"Insert a database record using &Email name, address and subject"),
+        M::command(32888, u"Co&mpose a new email from database record"),
+    };
+}
+
 QList<int> standardToolBarButtons()
 {
     return {1238,  57601, 57603, 0,     32832, 32828, 0,     57635, 57634, 57637, 0, 57607, 0,
@@ -300,7 +339,7 @@ CommandOwner commandOwner(int id)
         assign(CommandOwner::TextTransfer, {32780});
         assign(CommandOwner::Preferences, {32828, 32854, 32855, 32893, 32831, 32883});
         assign(CommandOwner::MailSession, {1236, 32797, 32891});
-        assign(CommandOwner::MessageList, {32830});
+        assign(CommandOwner::MessageList, {32829, 32830});
         assign(CommandOwner::Compose, {1200, 1203, 1207, 1206, 1201, 32800, 32884, 32865});
         assign(CommandOwner::Reply, {1204, 1205, 1202});
         assign(CommandOwner::Recipients, {32795, 32858});
@@ -325,6 +364,8 @@ QList<int> allCommandIds()
     collectIds(mainMenuBar(), ids, seen);
     collectIds(textBoxPopupMenu(), ids, seen);
     collectIds(topicTreePopupMenu(), ids, seen);
+    collectIds(folderTreePopupMenu(), ids, seen);
+    collectIds(messagePopupMenu(), ids, seen);
     for (const QList<int>& bar : {standardToolBarButtons(), mailToolBarButtons()}) {
         for (int id : bar) {
             if (id != 0 && !seen.contains(id)) {

@@ -61,6 +61,9 @@ QList<MenuItem> textBoxPopupMenu();
 
 // Menu 178: the popup menu of the topic tree.
 QList<MenuItem> topicTreePopupMenu();
+// The popup menus of the folder tree ("RH Folder tree") and the message list ("Message").
+QList<MenuItem> folderTreePopupMenu();
+QList<MenuItem> messagePopupMenu();
 
 // Toolbar buttons in order; 0 stands for a separator.
 QList<int> standardToolBarButtons();

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
@@ -134,10 +135,8 @@ QWidget* makeControl(const FormControl& control, QWidget* form)
     case Kind::TopicTree:
         return new TopicTreeWidget(form);
     case Kind::List: {
-        auto* list = new QTreeWidget(form);
-        // Its columns come with the folder shown; until then the header stays blank
-        // rather than showing the widget's default column name.
-        list->setHeaderLabel(QString());
+        // The message list sets its model and columns when a folder is opened.
+        auto* list = new QTreeView(form);
         list->setRootIsDecorated(false);
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         list->setAllColumnsShowFocus(true);
