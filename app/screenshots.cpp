@@ -5,12 +5,18 @@
 #include "CSupportApp.h"
 #include "CSupportView.h"
 #include "CommandIcons.h"
+#include "DemoMailStore.h"
 #include "core/Prompter.h"
+#include "core/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,6 +30,18 @@ public:
     }
 };
 
+// Reads a message so that the folder and read tabs show one.
+void selectSecondMessage(CSupportView& view)
+{
+    auto* list = qobject_cast<QTreeView*>(view.control(1011));
+    if (!list || !list->model() || list->model()->rowCount() < 2)
+        return;
+    const QModelIndex row = list->model()->index(1, 0);
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    QApplication::processEvents();
+}
+
 bool shootLayout(int screenWidth, const QString& output)
 {
     QTemporaryDir scratch;
@@ -32,8 +50,16 @@ bool shootLayout(int screenWidth, const QString& output)
     options.programDirectory = scratch.filePath(QStringLiteral("home/"));
     options.settingsFile = scratch.filePath(QStringLiteral("settings.ini"));
     options.screenWidth = screenWidth;
+    if (!InstallDemoMailStore(QStringLiteral(VANTREL_DEMO_DIR), scratch.filePath(u"demo"_s)))
+        return false;
+    {
+        SettingsStore settings(options.settingsFile);
+        settings.writeInt(SettingsStore::kInternalData, u"Logon to Mail at startup"_s, 1);
+        settings.flush();
+    }
     if (!app.InitInstance(options))
         return false;
+    selectSecondMessage(*app.view());
     CMainFrame* frame = app.mainFrame();
     const QFontInfo info(app.view()->font());
     qInfo("form font: %s %dpx", qUtf8Printable(info.family()), info.pixelSize());

@@ -1,0 +1,54 @@
+#include "DemoMailStore.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool copyTree(const QString& from, const QString& to)
+{
+    QDir source(from);
+    if (!source.exists() || !QDir().mkpath(to))
+        return false;
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + u'/' + source.relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(target))
+                return false;
+        } else if (!QFile::copy(path, target)) {
+            return false;
+        }
+        // A Maildir folder needs all three of its parts.
+        if (it.fileName() == u"cur" && !QDir().mkpath(QFileInfo(target).path() + u"/tmp"_s))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool InstallDemoMailStore(const QString& sourceDir, const QString& targetDir)
+{
+    if (!copyTree(sourceDir, targetDir))
+        return false;
+    const QString profiles = targetDir + u"/profiles.ini"_s;
+    QFile file(profiles);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray root = QFile::encodeName(targetDir);
+    const QByteArray text = "[Profile Support]\nDefault=true\nName=Support\n"
+                            "Address=support@example.org\nStores=Personal Folders\n"
+                            "[Store Support/Personal Folders]\nDefault=true\nPath=" +
+                            root + "/Mail\nContacts=" + root + "/Contacts\n";
+    if (file.write(text) != text.size() || !file.flush())
+        return false;
+    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(profiles));
+    qputenv("VANTREL_MAPI_CACHE", root + "/cache");
+    return true;
+}
