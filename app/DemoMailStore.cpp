@@ -1,5 +1,6 @@
 #include "DemoMailStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,6 +8,19 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A Maildir message's file time is its delivery time; the name starts with it.
+bool keepDeliveryTime(const QString& path)
+{
+    bool isNumber = false;
+    const qint64 seconds = QFileInfo(path).fileName().section(u'.', 0, 0).toLongLong(&isNumber);
+    if (!isNumber)
+        return true;
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) &&
+           file.setFileTime(QDateTime::fromSecsSinceEpoch(seconds),
+                            QFileDevice::FileModificationTime);
+}
 
 bool copyTree(const QString& from, const QString& to)
 {
@@ -21,7 +35,7 @@ bool copyTree(const QString& from, const QString& to)
         if (it.fileInfo().isDir()) {
             if (!QDir().mkpath(target))
                 return false;
-        } else if (!QFile::copy(path, target)) {
+        } else if (!QFile::copy(path, target) || !keepDeliveryTime(target)) {
             return false;
         }
         // A Maildir folder needs all three of its parts.
