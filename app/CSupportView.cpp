@@ -347,11 +347,6 @@ void CSupportView::stopReadTimer()
     m_waitArmed = false;
 }
 
-void CSupportView::openPreferences(int page)
-{
-    if (m_workspaceHooks.openPreferences)
-        m_workspaceHooks.openPreferences(page);
-}
 
 void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus)
 {

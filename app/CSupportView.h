@@ -146,7 +146,6 @@ public:
     void setSenderFields(const QString& name, const QString& address) override;
     void restartReadTimer() override { ArmMarkReadWait(); }
     void stopReadTimer() override;
-    void openPreferences(int page) override;
 
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();

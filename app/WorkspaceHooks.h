@@ -24,8 +24,6 @@ struct WorkspaceHooks
     // Mark-as-read wait: the number of selected messages, and marking the selected one.
     std::function<int()> selectedMessageCount;
     std::function<void()> markSelectedRead;
-    // The Preferences sheet at a page.
-    std::function<void(int page)> openPreferences;
     // Delayed re-queries after a sort change.
     std::function<void()> requeryKnowledge;
     std::function<void()> requeryJobs;

@@ -37,7 +37,6 @@ public:
     void setSenderFields(const QString&, const QString&) override {}
     void restartReadTimer() override {}
     void stopReadTimer() override {}
-    void openPreferences(int) override {}
 };
 
 // The registry names the built library as the mail client; the profile is the default one and

@@ -68,7 +68,6 @@ public:
     void setSenderFields(const QString&, const QString&) override {}
     void restartReadTimer() override { ++reads; }
     void stopReadTimer() override {}
-    void openPreferences(int) override {}
 
     QTextEdit box;
     int reads = 0;

@@ -29,9 +29,6 @@ constexpr int kCmdLogoff = 32797;
 constexpr int kCmdOpenDesktopClient = 32891;
 constexpr int kCmdFilter = 32829;
 constexpr int kCmdResetFilter = 32830;
-constexpr int kCmdListPreferences = 32831;
-constexpr int kCmdTreePreferences = 32854;
-constexpr int kMailPreferencesPage = 1;
 
 // The name the contact probe asks for: the first e-mail entry's display name.
 constexpr LONG kEmailDisplayName1 = 0x8080;
@@ -89,9 +86,6 @@ void MailController::bindCommands(CommandRouter& router)
         kCmdFilter, [this] { m_messages.filterOnColumn(m_reader.state()); }, loggedOn);
     router.bind(
         kCmdResetFilter, [this] { m_messages.resetFilter(); }, loggedOn);
-    router.bind(
-        kCmdListPreferences, [this] { m_host.openPreferences(kMailPreferencesPage); }, loggedOn);
-    router.bind(kCmdTreePreferences, [this] { m_host.openPreferences(kMailPreferencesPage); });
 }
 
 bool MailController::OnLogon()

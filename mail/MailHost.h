@@ -33,8 +33,6 @@ public:
     // an unsent message is opened for editing.
     virtual void restartReadTimer() = 0;
     virtual void stopReadTimer() = 0;
-    // The Preferences sheet at `page`.
-    virtual void openPreferences(int page) = 0;
 };
 
 } // namespace vantrel::mail

@@ -42,7 +42,6 @@ public:
     void setSenderFields(const QString&, const QString&) override {}
     void restartReadTimer() override {}
     void stopReadTimer() override {}
-    void openPreferences(int) override {}
 
     int tab = 0;
     bool grid = true;

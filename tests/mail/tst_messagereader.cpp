@@ -47,7 +47,6 @@ public:
     }
     void restartReadTimer() override { ++timerRestarts; }
     void stopReadTimer() override {}
-    void openPreferences(int) override {}
 
     QTextEdit box;
     QString loads;
