@@ -260,6 +260,18 @@ private Q_SLOTS:
         QTRY_COMPARE(model()->rowCount(), 4);
     }
 
+    void readTimerMarksTheSelectedMessageRead()
+    {
+        const int read = columnNamed(u"Read"_s);
+        const auto& messages = mail()->messages().model();
+        select(rowWithSubject(u"Html question"_s));
+        QCOMPARE(messages.cellImage(rowWithSubject(u"Html question"_s), read), 4);
+        QVERIFY(view()->markReadArmed());
+        view()->timers().fire(ViewTimers::kMarkAsRead);
+        QTRY_COMPARE(messages.cellImage(rowWithSubject(u"Html question"_s), read), 5);
+        QVERIFY(QFileInfo::exists(storePath() + u"/cur/200.html:2,S"_s));
+    }
+
     void deliveredMessageAppears()
     {
         QVERIFY(writeFile(storePath() + u"/new/900.delivered"_s,
