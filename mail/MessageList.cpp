@@ -219,6 +219,8 @@ void MessageList::rebuildHeader(const ColumnSet& set)
     m_model.setColumns(set);
     if (!m_view)
         return;
+    // A newly opened table is in its own order until a header is clicked.
+    m_view->header()->setSortIndicatorShown(false);
     m_applyingWidths = true;
     for (int i = 0; i < set.shownCount(); ++i) {
         if (set.shown(i).variant.icon)
@@ -354,12 +356,18 @@ void MessageList::sortOnColumn(int column)
     if (!m_loggedOn() || !m_table || !entry)
         return;
     bool& ascending = m_sortAscendingNext[static_cast<size_t>(entry->column)];
+    const bool sortsAscending = ascending;
     SSortOrderSet order{
-        1, 0, 0, {{entry->variant.tag, ascending ? TABLE_SORT_ASCEND : TABLE_SORT_DESCEND}}};
+        1, 0, 0, {{entry->variant.tag, sortsAscending ? TABLE_SORT_ASCEND : TABLE_SORT_DESCEND}}};
     ascending = !ascending;
     if (FAILED(m_table->SortTable(&order, 0))) {
         ShowViewMessage(owner(), kMsgSortFailed, TitleInformation);
         return;
+    }
+    if (m_view) {
+        m_view->header()->setSortIndicator(column, sortsAscending ? Qt::AscendingOrder
+                                                                  : Qt::DescendingOrder);
+        m_view->header()->setSortIndicatorShown(true);
     }
     // The table's notification refills an advised list; nothing would refill another.
     if (!isAdvised())

@@ -247,6 +247,8 @@ private Q_SLOTS:
         QTRY_COMPARE(columnTexts(u"Subject"_s),
                      (QStringList{u"Wrapped question"_s, u"Rich question"_s, u"Plain question"_s,
                                   u"Html question"_s}));
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
     }
 
     void filtersOnReadThenResets()
