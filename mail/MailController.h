@@ -59,6 +59,9 @@ public:
     // The folder whose messages the list shows, nullptr when none.
     FolderRecord* currentFolder();
 
+    // Opens the current folder again (its column mask changed); 20004 when it fails.
+    void reopenCurrentFolder();
+
     // Mark-as-read wait: the number of selected messages, and marking the selected one.
     int selectedMessageCount() const;
     void markSelectedRead();
@@ -81,7 +84,6 @@ private:
     void onFolderSelected(int sequence);
     void onFolderEvent(int sequence, const NOTIFICATION& notification);
     void onReadRequested(int row);
-    void reopenCurrentFolder();
     void finishLogoff();
     QWidget* view() const;
 

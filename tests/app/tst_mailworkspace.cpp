@@ -6,6 +6,7 @@
 #include "CSupportView.h"
 #include "CTextBox.h"
 #include "ScriptedPrompter.h"
+#include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
 #include "core/SettingsStore.h"
 #include "mail/MailController.h"
@@ -301,6 +302,20 @@ private Q_SLOTS:
         mail()->messages().setFilterColumn(surname);
         QVERIFY(m_app->mainFrame()->router().execute(32829));
         QTRY_COMPARE(columnTexts(u"last name"_s).size(), 2); // Walker and Wilson
+    }
+
+    void changedColumnMaskReopensTheFolder()
+    {
+        tree()->setCurrentItem(treeItem(u"Inbox"_s));
+        CSupportDoc& doc = *m_app->document();
+        const ColumnMask mask = doc.columnMask(MaskKind::Inbox);
+        doc.setColumnMask(MaskKind::Inbox, 0x3); // no column from 2 on
+        mail()->reopenCurrentFolder();
+        QCOMPARE(model()->columnCount(), 1);
+        QCOMPARE(model()->headerData(0, Qt::Horizontal).toString(), u"No columns"_s);
+        doc.setColumnMask(MaskKind::Inbox, mask);
+        mail()->reopenCurrentFolder();
+        QVERIFY(columnNamed(u"Subject"_s) >= 0);
     }
 
     void logsOffAndOnAgain()
