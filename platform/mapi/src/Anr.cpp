@@ -81,11 +81,11 @@ bool anrMatches(const std::vector<std::string>& typedWords, const std::string& t
     });
 }
 
-bool anrRowMatches(const std::string& typed, const PropList& row)
+bool anrRowMatches(const std::string& typed, const RowView& row)
 {
     const auto text = [&row](ULONG tag) {
-        const Prop* p = findProp(row, tag);
-        return p ? p->text() : std::string();
+        const std::optional<PropRef> p = row.find(tag);
+        return p ? std::string(p->data) : std::string();
     };
     const AnrKeys keys = anrKeys(text(PR_DISPLAY_NAME), text(PR_GIVEN_NAME), text(PR_SURNAME),
                                  text(PR_EMAIL_ADDRESS));

@@ -4,7 +4,7 @@
 // ignored.
 #pragma once
 
-#include "Property.h"
+#include "PackedRows.h"
 
 #include <string>
 #include <vector>
@@ -33,6 +33,6 @@ bool anrMatches(const std::vector<std::string>& typedWords, const std::string& t
                 const AnrKeys& keys);
 
 // A row of a table restricted on PR_ANR with `typed`.
-bool anrRowMatches(const std::string& typed, const PropList& row);
+bool anrRowMatches(const std::string& typed, const RowView& row);
 
 } // namespace vntmapi

@@ -30,11 +30,26 @@ HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
 }
 
 ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<ULONG> columns)
-    : MemoryTable(contentsRows(*store, folder), std::move(columns))
+    : MemoryTable(std::move(columns))
     , m_store(store)
     , m_folder(std::move(folder))
 {
     m_store->AddRef();
+    reload(readRows()); // nobody is advised yet: no event
+}
+
+// The folder's rows; a message keeps the instance key it had in this table.
+PackedRows ContentsTable::readRows()
+{
+    std::map<std::string, Key> keys;
+    PackedRows rows = contentsRows(*m_store, m_folder, [&](const std::string& name) {
+        const auto it = m_keys.find(name);
+        const Key key = it != m_keys.end() ? it->second : newInstanceKey();
+        keys[name] = key;
+        return key;
+    });
+    m_keys = std::move(keys);
+    return rows;
 }
 
 ContentsTable::~ContentsTable()
@@ -54,9 +69,6 @@ HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
     // Only a watched table follows its rows by name and compares them with the folder: an
     // unwatched one needs neither the names nor the listing.
     if (!m_followed) {
-        for (const PropList& row : allRows()) {
-            m_keys[uniqueNameOf(row)] = keyOf(row);
-        }
         if (m_folder != kContactsFolder) {
             m_baseline = listingOfRows();
         }
@@ -93,12 +105,12 @@ HRESULT ContentsTable::Unadvise(ULONG ulConnection)
 namespace {
 
 // Whether the file is still what its row was read from: same flags, size and delivery time.
-bool fileMatchesRow(const ListedFile& listed, const PropList& row)
+bool fileMatchesRow(const ListedFile& listed, const RowView& row)
 {
-    const Prop* flags = findProp(row, PR_MESSAGE_FLAGS);
-    const Prop* attach = findProp(row, PR_HASATTACH);
-    const Prop* size = findProp(row, PR_MESSAGE_SIZE);
-    const Prop* time = findProp(row, PR_MESSAGE_DELIVERY_TIME);
+    const std::optional<PropRef> flags = row.find(PR_MESSAGE_FLAGS);
+    const std::optional<PropRef> attach = row.find(PR_HASATTACH);
+    const std::optional<PropRef> size = row.find(PR_MESSAGE_SIZE);
+    const std::optional<PropRef> time = row.find(PR_MESSAGE_DELIVERY_TIME);
     if (!flags || !size || !time) {
         return false;
     }
@@ -115,11 +127,11 @@ bool fileMatchesRow(const ListedFile& listed, const PropList& row)
 // listing and m_keys are ordered by name, so one pass lines them up.
 Listing ContentsTable::listingOfRows() const
 {
-    std::unordered_map<std::string_view, const PropList*> byKey;
+    std::unordered_map<std::string_view, std::size_t> byKey;
     byKey.reserve(allRows().size());
-    for (const PropList& row : allRows()) {
-        if (const Prop* key = findProp(row, PR_INSTANCE_KEY)) {
-            byKey.emplace(key->data, &row);
+    for (std::size_t i = 0; i < allRows().size(); ++i) {
+        if (const std::optional<PropRef> key = allRows()[i].find(PR_INSTANCE_KEY)) {
+            byKey.emplace(key->data, i);
         }
     }
     Listing listing = scanFolder(m_store->folderDirectory(m_folder));
@@ -134,7 +146,7 @@ Listing ContentsTable::listingOfRows() const
         }
         const auto row =
             byKey.find(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
-        if (row == byKey.end() || !fileMatchesRow(file->second, *row->second)) {
+        if (row == byKey.end() || !fileMatchesRow(file->second, allRows()[row->second])) {
             file->second.size = -1;
             file->second.modified = -1;
         }
@@ -142,16 +154,6 @@ Listing ContentsTable::listingOfRows() const
     }
     listing.erase(file, listing.end());
     return listing;
-}
-
-std::string ContentsTable::uniqueNameOf(const PropList& row) const
-{
-    EntryRef ref;
-    const Prop* id = findProp(row, PR_ENTRYID);
-    if (!id || !decodeEntryId(id->bytes().data(), static_cast<ULONG>(id->bytes().size()), &ref)) {
-        return std::string();
-    }
-    return ref.message;
 }
 
 void ContentsTable::apply(const FolderChanges& changes)
@@ -194,17 +196,7 @@ void ContentsTable::updateRow(const MessageFile& file, PropList row)
 
 void ContentsTable::reloadAll()
 {
-    std::vector<PropList> rows = contentsRows(*m_store, m_folder);
-    std::map<std::string, Key> keys;
-    for (PropList& row : rows) {
-        const std::string name = uniqueNameOf(row);
-        const auto it = m_keys.find(name);
-        const Key key = it != m_keys.end() ? it->second : newInstanceKey();
-        putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
-        keys[name] = key;
-    }
-    m_keys = std::move(keys);
-    reload(std::move(rows));
+    reload(readRows());
 }
 
 } // namespace vntmapi

@@ -23,7 +23,7 @@ public:
     HRESULT Unadvise(ULONG ulConnection) override;
 
 private:
-    std::string uniqueNameOf(const PropList& row) const;
+    PackedRows readRows();
     Listing listingOfRows() const;
     void apply(const FolderChanges& changes);
     void reloadAll();
@@ -32,8 +32,8 @@ private:
     MsgStore* m_store;
     std::string m_folder;
     Listing m_baseline;                // what the rows show, for the watcher's first comparison
-    bool m_followed = false;           // advised once: m_keys and m_baseline are set
-    std::map<std::string, Key> m_keys; // instance key of each unique name, once advised
+    bool m_followed = false;           // advised once: m_baseline is set
+    std::map<std::string, Key> m_keys; // instance key of each unique name
     std::unique_ptr<FolderWatcher> m_watcher;
     // The contacts folder is a vCard directory, not a Maildir: any change reloads it.
     std::unique_ptr<QFileSystemWatcher> m_contactsWatcher;

@@ -45,11 +45,11 @@ std::uint64_t inodeOf(const MessageFile& file)
 class FolderScan
 {
 public:
-    FolderScan(const MsgStore& store, const std::string& folder)
+    FolderScan(const MsgStore& store, const std::string& folder, const KeyFor& keyFor)
         : m_build(store, folder)
+        , m_keyFor(keyFor)
         , m_files(listMessages(store.folderDirectory(folder), ListDetail::WithStat))
-        , m_rows(m_files.size())
-        , m_done(m_files.size(), false)
+        , m_packed(m_files.size(), kNone)
     {
         m_slots.reserve(m_files.size());
         for (std::size_t i = 0; i < m_files.size(); ++i) {
@@ -68,19 +68,18 @@ public:
                     return;
                 }
                 const MessageFile& file = m_files[slot->second];
-                if (!isUnchanged(file, inode, summary) || m_done[slot->second]) {
+                if (!isUnchanged(file, inode, summary) || m_packed[slot->second] != kNone) {
                     return;
                 }
                 summary.flags = messageFlags(file.info, summary.hasAttachments);
-                m_rows[slot->second] = m_build(file, std::move(summary));
-                m_done[slot->second] = true;
+                pack(slot->second, std::move(summary));
             });
     }
 
     void forgetKnown()
     {
-        std::fill(m_done.begin(), m_done.end(), false);
-        std::fill(m_rows.begin(), m_rows.end(), PropList());
+        std::fill(m_packed.begin(), m_packed.end(), kNone);
+        m_rows.clear();
         m_gone.clear();
     }
 
@@ -94,8 +93,7 @@ public:
             if (!readMessage(m_files[i], &summary, nullptr)) {
                 continue;
             }
-            m_rows[i] = m_build(m_files[i], summary);
-            m_done[i] = true;
+            pack(i, summary);
             if (index) {
                 parsed.emplace_back(i, std::move(summary));
             }
@@ -113,19 +111,33 @@ public:
         index->commit();
     }
 
-    std::vector<PropList> takeRows()
+    // The rows in the order their files were listed.
+    PackedRows takeRows()
     {
-        std::vector<PropList> rows;
-        rows.reserve(m_rows.size());
-        for (std::size_t i = 0; i < m_rows.size(); ++i) {
-            if (m_done[i]) {
-                rows.push_back(std::move(m_rows[i]));
+        std::vector<std::uint32_t> order;
+        order.reserve(m_rows.size());
+        for (std::uint32_t at : m_packed) {
+            if (at != kNone) {
+                order.push_back(at);
             }
         }
-        return rows;
+        m_rows.reorder(order);
+        return std::move(m_rows);
     }
 
 private:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+    // Rows are packed as they are made, in whatever order the index gives them: a large folder
+    // never holds them all unpacked.
+    void pack(std::size_t slot, MessageSummary summary)
+    {
+        PropList row = m_build(m_files[slot], std::move(summary));
+        row.push_back(binaryProp(PR_INSTANCE_KEY, m_keyFor(m_files[slot].baseName)));
+        m_packed[slot] = static_cast<std::uint32_t>(m_rows.size());
+        m_rows.append(row);
+    }
+
     // Inserting in key order keeps the index's B-tree from splitting pages all over (and from
     // spilling them to the log more than once): a cold 100,000-message index writes in a
     // fraction of the time.
@@ -133,7 +145,7 @@ private:
     {
         std::vector<std::size_t> pending;
         for (std::size_t i = 0; i < m_files.size(); ++i) {
-            if (!m_done[i]) {
+            if (m_packed[i] == kNone) {
                 pending.push_back(i);
             }
         }
@@ -144,24 +156,44 @@ private:
     }
 
     SummaryRowBuilder m_build;
+    const KeyFor& m_keyFor;
     std::vector<MessageFile> m_files;
-    std::vector<PropList> m_rows;
-    std::vector<bool> m_done;
+    std::vector<std::uint32_t> m_packed; // where each file's row is in m_rows, if it has one
+    PackedRows m_rows;
     std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> m_slots;
     std::vector<std::string> m_gone;
 };
 
 } // namespace
 
-std::vector<PropList> contentsRows(const MsgStore& store, const std::string& folder)
+namespace {
+
+PackedRows packedContacts(const MsgStore& store, const KeyFor& keyFor)
+{
+    PackedRows packed;
+    for (PropList& row : contactRows(store)) {
+        EntryRef ref;
+        const Prop* id = findProp(row, PR_ENTRYID);
+        if (!id || !decodeEntryId(id->data.data(), static_cast<ULONG>(id->data.size()), &ref)) {
+            ref.message.clear();
+        }
+        row.push_back(binaryProp(PR_INSTANCE_KEY, keyFor(ref.message)));
+        packed.append(row);
+    }
+    return packed;
+}
+
+} // namespace
+
+PackedRows contentsRows(const MsgStore& store, const std::string& folder, const KeyFor& keyFor)
 {
     if (folder == kSubtreeFolder) {
         return {};
     }
     if (folder == kContactsFolder) {
-        return contactRows(store);
+        return packedContacts(store, keyFor);
     }
-    FolderScan scan(store, folder);
+    FolderScan scan(store, folder, keyFor);
     std::unique_ptr<SummaryIndex> index =
         SummaryIndex::open(store.config().key, store.folderDirectory(folder));
     if (index && !scan.takeKnown(index.get())) {

@@ -3,13 +3,18 @@
 
 #include "Maildir.h"
 #include "MsgStore.h"
+#include "PackedRows.h"
 
+#include <functional>
 #include <optional>
 
 namespace vntmapi {
 
-// One row per message of `folder`, as messageProperties() gives it.
-std::vector<PropList> contentsRows(const MsgStore& store, const std::string& folder);
+// The PR_INSTANCE_KEY a row gets, asked with the message's unique name as the row is made.
+using KeyFor = std::function<std::vector<BYTE>(const std::string& name)>;
+
+// One row per message of `folder`, as messageProperties() gives it, with its instance key.
+PackedRows contentsRows(const MsgStore& store, const std::string& folder, const KeyFor& keyFor);
 
 // The rows of some message files of `folder`, in their order; none for a file that cannot be
 // read (gone again, say). The index is opened and written once for all of them.

@@ -19,10 +19,11 @@ std::vector<BYTE> instanceKey(std::uint32_t index)
     return key;
 }
 
-int compareText(const std::string& a, const std::string& b)
+// Both texts are followed by a NUL (see PropRef).
+int compareText(std::string_view a, std::string_view b)
 {
-    gchar* fa = g_utf8_casefold(a.c_str(), -1);
-    gchar* fb = g_utf8_casefold(b.c_str(), -1);
+    gchar* fa = g_utf8_casefold(a.data(), -1);
+    gchar* fb = g_utf8_casefold(b.data(), -1);
     const int result = g_utf8_collate(fa, fb);
     g_free(fa);
     g_free(fb);
@@ -126,17 +127,17 @@ SRestriction* copyRestriction(const SRestriction& in)
 // the row, and text by a collation key made once instead of being folded at every comparison.
 struct SortValue
 {
-    const Prop* prop = nullptr;
+    std::optional<PropRef> prop;
     std::int64_t number = 0;
     std::uint32_t collated = 0; // index of the text's collation key
 };
 
-SortValue sortValue(const Prop* prop, std::vector<std::string>* collated)
+SortValue sortValue(const std::optional<PropRef>& prop, std::vector<std::string>* collated)
 {
     SortValue value{prop, prop ? prop->number : 0, 0};
     const ULONG type = prop ? PROP_TYPE(prop->tag) : PT_NULL;
     if (type == PT_STRING8 || type == PT_UNICODE) {
-        gchar* folded = g_utf8_casefold(prop->data.c_str(), -1);
+        gchar* folded = g_utf8_casefold(prop->data.data(), -1);
         gchar* key = g_utf8_collate_key(folded, -1);
         value.collated = static_cast<std::uint32_t>(collated->size());
         collated->emplace_back(key);
@@ -150,14 +151,14 @@ int compareSortValues(const SortValue& a, const SortValue& b,
                       const std::vector<std::string>& collated)
 {
     if (!a.prop || !b.prop) {
-        return threeWay(a.prop != nullptr, b.prop != nullptr);
+        return threeWay(a.prop.has_value(), b.prop.has_value());
     }
     switch (PROP_TYPE(a.prop->tag)) {
     case PT_STRING8:
     case PT_UNICODE:
         return threeWay(collated[a.collated].compare(collated[b.collated]), 0);
     case PT_BINARY:
-        return compareProps(a.prop, b.prop);
+        return compareProps(&*a.prop, &*b.prop);
     case PT_SYSTIME:
         return threeWay(static_cast<std::uint64_t>(a.number), static_cast<std::uint64_t>(b.number));
     default:
@@ -172,7 +173,7 @@ void MemoryTable::FreeRestriction::operator()(SRestriction* r) const
     MAPIFreeBuffer(r);
 }
 
-int compareProps(const Prop* a, const Prop* b)
+int compareProps(const PropRef* a, const PropRef* b)
 {
     if (!a || !b) {
         return threeWay(a != nullptr, b != nullptr);
@@ -192,18 +193,24 @@ int compareProps(const Prop* a, const Prop* b)
 }
 
 MemoryTable::MemoryTable(std::vector<PropList> rows, std::vector<ULONG> columns)
-    : m_allRows(std::move(rows))
-    , m_columns(std::move(columns))
+    : m_columns(std::move(columns))
 {
-    for (std::size_t i = 0; i < m_allRows.size(); ++i) {
-        if (!findProp(m_allRows[i], PR_INSTANCE_KEY)) {
-            m_allRows[i].push_back(
+    m_allRows.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!findProp(rows[i], PR_INSTANCE_KEY)) {
+            rows[i].push_back(
                 binaryProp(PR_INSTANCE_KEY, instanceKey(static_cast<std::uint32_t>(i + 1))));
         }
+        m_allRows.append(rows[i]);
+        rows[i] = PropList();
     }
     m_nextKey = static_cast<std::uint32_t>(m_allRows.size() + 1);
     selectVisible();
 }
+
+MemoryTable::MemoryTable(std::vector<ULONG> columns)
+    : m_columns(std::move(columns))
+{}
 
 HRESULT MemoryTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
 {
@@ -325,10 +332,12 @@ HRESULT MemoryTable::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
     return S_OK;
 }
 
-bool MemoryTable::rowBefore(const PropList& a, const PropList& b) const
+bool MemoryTable::rowBefore(const RowView& a, const RowView& b) const
 {
     for (const SSortOrder& key : m_sortKeys) {
-        int order = compareProps(findProp(a, key.ulPropTag), findProp(b, key.ulPropTag));
+        const std::optional<PropRef> va = a.find(key.ulPropTag);
+        const std::optional<PropRef> vb = b.find(key.ulPropTag);
+        int order = compareProps(va ? &*va : nullptr, vb ? &*vb : nullptr);
         if (key.ulOrder == TABLE_SORT_DESCEND) {
             order = -order;
         }
@@ -349,7 +358,7 @@ void MemoryTable::sortAllRows()
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t k = 0; k < width; ++k) {
             values[i * width + k] =
-                sortValue(findProp(m_allRows[i], m_sortKeys[k].ulPropTag), &collated);
+                sortValue(m_allRows[i].find(m_sortKeys[k].ulPropTag), &collated);
         }
     }
     std::vector<std::uint32_t> order(n);
@@ -367,28 +376,25 @@ void MemoryTable::sortAllRows()
     for (std::uint32_t i : m_visible) {
         wasVisible[i] = true;
     }
-    std::vector<PropList> sorted;
-    sorted.reserve(n);
     m_visible.clear();
-    for (std::uint32_t old : order) {
-        if (wasVisible[old]) {
-            m_visible.push_back(static_cast<std::uint32_t>(sorted.size()));
+    for (std::size_t i = 0; i < n; ++i) {
+        if (wasVisible[order[i]]) {
+            m_visible.push_back(static_cast<std::uint32_t>(i));
         }
-        sorted.push_back(std::move(m_allRows[old]));
     }
-    m_allRows = std::move(sorted);
+    m_allRows.reorder(order);
 }
 
 // One block for the row's values and one attached to it for all their strings and binaries:
 // a client reading a large table frees row by row, and a block per string costs as much again.
-HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
+HRESULT MemoryTable::buildRow(const RowView& row, SRow* out) const
 {
     const auto n = static_cast<ULONG>(m_columns.size());
-    std::vector<const Prop*> found(n);
+    std::vector<std::optional<PropRef>> found(n);
     std::size_t extra = 0;
     for (ULONG i = 0; i < n; ++i) {
-        found[i] = findProp(row, m_columns[i]);
-        extra += propValueExtra(found[i]);
+        found[i] = row.find(m_columns[i]);
+        extra += propValueExtra(found[i] ? &*found[i] : nullptr);
     }
     LPSPropValue values = nullptr;
     if (MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (n ? n : 1)),
@@ -402,7 +408,7 @@ HRESULT MemoryTable::buildRow(const PropList& row, SRow* out) const
     }
     char* next = static_cast<char*>(pool);
     for (ULONG i = 0; i < n; ++i) {
-        copyPropValueInto(found[i], m_columns[i], &next, &values[i]);
+        copyPropValueInto(found[i] ? &*found[i] : nullptr, m_columns[i], &next, &values[i]);
     }
     out->ulAdrEntryPad = 0;
     out->cValues = n;
@@ -466,13 +472,13 @@ MemoryTable::Key MemoryTable::newInstanceKey()
     return instanceKey(m_nextKey++);
 }
 
-MemoryTable::Key MemoryTable::keyOf(const PropList& row)
+MemoryTable::Key MemoryTable::keyOf(const RowView& row)
 {
-    const Prop* key = findProp(row, PR_INSTANCE_KEY);
+    const std::optional<PropRef> key = row.find(PR_INSTANCE_KEY);
     return key ? Key(key->data.begin(), key->data.end()) : Key();
 }
 
-bool MemoryTable::matches(const PropList& row) const
+bool MemoryTable::matches(const RowView& row) const
 {
     return !m_restriction || rowMatches(*m_restriction, row);
 }
@@ -494,14 +500,29 @@ std::size_t MemoryTable::visibleIndexOf(std::size_t all) const
                                                : m_visible.size();
 }
 
-// Places `row` among all rows by the sort order; the caller decides whether it shows.
-std::size_t MemoryTable::insertRow(PropList row)
+// Where `row` goes among the first `count` rows: after every row it does not sort before.
+std::size_t MemoryTable::upperBound(const RowView& row, std::size_t count) const
 {
-    const auto at =
-        std::upper_bound(m_allRows.begin(), m_allRows.end(), row,
-                         [this](const PropList& a, const PropList& b) { return rowBefore(a, b); });
-    const auto index = static_cast<std::size_t>(at - m_allRows.begin());
-    m_allRows.insert(at, std::move(row));
+    std::size_t low = 0;
+    std::size_t high = count;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (rowBefore(row, m_allRows[middle])) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
+// Places the last row, not yet shown, among the others by the sort order; the caller decides
+// whether it shows.
+std::size_t MemoryTable::insertLast()
+{
+    const std::size_t last = m_allRows.size() - 1;
+    const std::size_t index = upperBound(m_allRows[last], last);
+    m_allRows.move(last, index);
     for (std::uint32_t& i : m_visible) {
         i += i >= index ? 1 : 0;
     }
@@ -511,7 +532,7 @@ std::size_t MemoryTable::insertRow(PropList row)
 // Removes a row the caller has hidden already.
 void MemoryTable::eraseRow(std::size_t all)
 {
-    m_allRows.erase(m_allRows.begin() + static_cast<std::ptrdiff_t>(all));
+    m_allRows.erase(all);
     for (std::uint32_t& i : m_visible) {
         i -= i > all ? 1 : 0;
     }
@@ -546,7 +567,7 @@ void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, b
     event.key = key;
     if (withRow) {
         event.hasRow = true;
-        event.row = visibleRow(visibleIndex);
+        event.row = visibleRow(visibleIndex).unpack();
         event.columns = m_columns;
         if (visibleIndex > 0) {
             event.prior = keyOf(visibleRow(visibleIndex - 1));
@@ -558,12 +579,14 @@ void MemoryTable::notify(ULONG type, const Key& key, std::size_t visibleIndex, b
 
 void MemoryTable::addRow(PropList row)
 {
-    if (keyOf(row).empty()) {
+    const Prop* own = findProp(row, PR_INSTANCE_KEY);
+    if (!own || own->data.empty()) {
         putProp(&row, binaryProp(PR_INSTANCE_KEY, newInstanceKey()));
     }
-    const Key key = keyOf(row);
-    const bool visible = matches(row);
-    const std::size_t all = insertRow(std::move(row));
+    m_allRows.append(row);
+    const Key key = keyOf(m_allRows[m_allRows.size() - 1]);
+    const bool visible = matches(m_allRows[m_allRows.size() - 1]);
+    const std::size_t all = insertLast();
     if (!visible) {
         return;
     }
@@ -571,24 +594,15 @@ void MemoryTable::addRow(PropList row)
     notify(TABLE_ROW_ADDED, key, index, true);
 }
 
-namespace {
-
-std::size_t indexOfKey(const std::vector<PropList>& rows, const std::vector<BYTE>& key)
+std::size_t MemoryTable::indexOfKey(const Key& key) const
 {
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Prop* value = findProp(rows[i], PR_INSTANCE_KEY);
-        if (value && std::ranges::equal(value->bytes(), key)) {
-            return i;
-        }
-    }
-    return rows.size();
+    return m_allRows.indexOf(PR_INSTANCE_KEY,
+                             {reinterpret_cast<const char*>(key.data()), key.size()});
 }
-
-} // namespace
 
 bool MemoryTable::removeRow(const Key& key)
 {
-    const std::size_t all = indexOfKey(m_allRows, key);
+    const std::size_t all = indexOfKey(key);
     if (all == m_allRows.size()) {
         return false;
     }
@@ -605,32 +619,37 @@ bool MemoryTable::removeRow(const Key& key)
 }
 
 // A row whose sort keys did not move it stays where it is, among equal neighbours too.
-std::size_t MemoryTable::placeRow(std::size_t all, PropList row)
+std::size_t MemoryTable::placeRow(std::size_t all, const PropList& row)
 {
-    const bool fits = (all == 0 || !rowBefore(row, m_allRows[all - 1])) &&
-                      (all + 1 >= m_allRows.size() || !rowBefore(m_allRows[all + 1], row));
+    m_allRows.replace(all, row);
+    const RowView placed = m_allRows[all];
+    const bool fits = (all == 0 || !rowBefore(placed, m_allRows[all - 1])) &&
+                      (all + 1 >= m_allRows.size() || !rowBefore(m_allRows[all + 1], placed));
     if (fits) {
-        m_allRows[all] = std::move(row);
         return all;
     }
-    eraseRow(all);
-    return insertRow(std::move(row));
+    // Out of the way at the end, then placed as a new row is.
+    m_allRows.move(all, m_allRows.size() - 1);
+    for (std::uint32_t& i : m_visible) {
+        i -= i > all ? 1 : 0;
+    }
+    return insertLast();
 }
 
 bool MemoryTable::replaceRow(const Key& key, PropList row)
 {
-    const std::size_t all = indexOfKey(m_allRows, key);
+    const std::size_t all = indexOfKey(key);
     if (all == m_allRows.size()) {
         return false;
     }
     putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
     const std::size_t old = visibleIndexOf(all);
     const bool wasVisible = old < m_visible.size();
-    const bool isVisible = matches(row);
     if (wasVisible) {
         hideRow(old);
     }
-    const std::size_t placed = placeRow(all, std::move(row));
+    const std::size_t placed = placeRow(all, row);
+    const bool isVisible = matches(m_allRows[placed]);
     const std::size_t index = isVisible ? showRow(placed) : 0;
     // Still in the same place for a client: a change in place, otherwise a move.
     if (wasVisible && isVisible && index == old) {
@@ -646,13 +665,8 @@ bool MemoryTable::replaceRow(const Key& key, PropList row)
     return true;
 }
 
-void MemoryTable::reload(std::vector<PropList> rows)
+void MemoryTable::reload(PackedRows rows)
 {
-    for (PropList& row : rows) {
-        if (keyOf(row).empty()) {
-            putProp(&row, binaryProp(PR_INSTANCE_KEY, newInstanceKey()));
-        }
-    }
     m_allRows = std::move(rows);
     m_visible.clear();
     sortAllRows();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Notifications.h"
+#include "PackedRows.h"
 #include "Property.h"
 #include "RefCounted.h"
 
@@ -16,6 +17,8 @@ class MemoryTable : public RefCounted<IMAPITable>
 {
 public:
     MemoryTable(std::vector<PropList> rows, std::vector<ULONG> columns);
+    // Without rows; a subclass fills them with reload().
+    explicit MemoryTable(std::vector<ULONG> columns);
 
     HRESULT Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
                    ULONG* lpulConnection) override;
@@ -34,9 +37,9 @@ public:
 protected:
     using Key = std::vector<BYTE>;
 
-    const std::vector<PropList>& allRows() const { return m_allRows; }
+    const PackedRows& allRows() const { return m_allRows; }
     Key newInstanceKey();
-    static Key keyOf(const PropList& row);
+    static Key keyOf(const RowView& row);
     bool isAdvised() const { return !m_advise.empty(); }
 
     // Each places the row where the sort order puts it and reports what a client showing the
@@ -47,8 +50,8 @@ protected:
     // Keeps the row's instance key; a row that leaves or enters the restriction is reported
     // deleted or added, one that moves as deleted then added.
     bool replaceRow(const Key& key, PropList row);
-    // Replaces every row and sends TABLE_RELOAD.
-    void reload(std::vector<PropList> rows);
+    // Replaces every row and sends TABLE_RELOAD. Every row has its PR_INSTANCE_KEY.
+    void reload(PackedRows rows);
 
 private:
     struct FreeRestriction
@@ -56,22 +59,24 @@ private:
         void operator()(SRestriction* r) const;
     };
 
-    HRESULT buildRow(const PropList& row, SRow* out) const;
+    HRESULT buildRow(const RowView& row, SRow* out) const;
     void sortAllRows();
-    bool rowBefore(const PropList& a, const PropList& b) const;
-    bool matches(const PropList& row) const;
+    bool rowBefore(const RowView& a, const RowView& b) const;
+    std::size_t upperBound(const RowView& row, std::size_t count) const;
+    bool matches(const RowView& row) const;
     void selectVisible();
-    const PropList& visibleRow(std::size_t index) const { return m_allRows[m_visible[index]]; }
+    RowView visibleRow(std::size_t index) const { return m_allRows[m_visible[index]]; }
     std::size_t visibleIndexOf(std::size_t all) const;
-    std::size_t insertRow(PropList row);
+    std::size_t indexOfKey(const Key& key) const;
+    std::size_t insertLast();
     void eraseRow(std::size_t all);
-    std::size_t placeRow(std::size_t all, PropList row);
+    std::size_t placeRow(std::size_t all, const PropList& row);
     std::size_t showRow(std::size_t all);
     void hideRow(std::size_t visible);
     void notify(ULONG type, const Key& key = {}, std::size_t visibleIndex = 0,
                 bool withRow = false);
 
-    std::vector<PropList> m_allRows; // every row, in the current sort order
+    PackedRows m_allRows; // every row, in the current sort order
     // The rows passing the current restriction, as ascending indices into m_allRows: one copy
     // of each row, and the visible rows keep the sort order for free.
     std::vector<std::uint32_t> m_visible;
@@ -84,6 +89,6 @@ private:
 };
 
 // Orders two values of the same property for SortTable; absent values come first.
-int compareProps(const Prop* a, const Prop* b);
+int compareProps(const PropRef* a, const PropRef* b);
 
 } // namespace vntmapi

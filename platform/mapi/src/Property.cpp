@@ -68,16 +68,6 @@ bool isString(ULONG type)
     return type == PT_STRING8 || type == PT_UNICODE;
 }
 
-bool typesMatch(ULONG have, ULONG want)
-{
-    return have == want || want == PT_UNSPECIFIED || (isString(have) && isString(want));
-}
-
-bool hasExtra(ULONG type)
-{
-    return isString(type) || type == PT_BINARY || type == PT_MV_LONG;
-}
-
 char* takeCopy(const void* data, std::size_t size, char** pool)
 {
     char* copy = *pool;
@@ -89,6 +79,16 @@ char* takeCopy(const void* data, std::size_t size, char** pool)
 }
 
 } // namespace
+
+bool typesMatch(ULONG have, ULONG want)
+{
+    return have == want || want == PT_UNSPECIFIED || (isString(have) && isString(want));
+}
+
+bool holdsBytes(ULONG type)
+{
+    return isString(type) || type == PT_BINARY || type == PT_MV_LONG;
+}
 
 const Prop* findProp(const PropList& props, ULONG tag)
 {
@@ -117,28 +117,30 @@ bool removeProp(PropList* props, ULONG tag)
     return found;
 }
 
-std::size_t propValueExtra(const Prop* prop)
+std::size_t propValueExtra(const PropRef* prop)
 {
     if (prop && PROP_TYPE(prop->tag) == PT_MV_LONG) {
         return prop->data.size() + alignof(LONG); // room to align the array
     }
-    return prop && hasExtra(PROP_TYPE(prop->tag)) ? prop->data.size() + 1 : 0;
+    return prop && holdsBytes(PROP_TYPE(prop->tag)) ? prop->data.size() + 1 : 0;
 }
 
 bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out)
 {
-    const std::size_t extra = propValueExtra(prop);
+    const std::optional<PropRef> ref = prop ? std::optional(refOf(*prop)) : std::nullopt;
+    const PropRef* value = ref ? &*ref : nullptr;
+    const std::size_t extra = propValueExtra(value);
     void* pool = nullptr;
     if (extra > 0 && MAPIAllocateMore(static_cast<ULONG>(extra), owner, &pool) != S_OK) {
         *out = SPropValue{};
         return false;
     }
     char* next = static_cast<char*>(pool);
-    copyPropValueInto(prop, tag, &next, out);
+    copyPropValueInto(value, tag, &next, out);
     return true;
 }
 
-void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out)
+void copyPropValueInto(const PropRef* prop, ULONG tag, char** pool, SPropValue* out)
 {
     *out = SPropValue{};
     if (!prop) {
@@ -171,7 +173,7 @@ void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out
     }
     case PT_STRING8:
     case PT_UNICODE:
-        out->Value.lpszA = takeCopy(prop->data.c_str(), prop->data.size() + 1, pool);
+        out->Value.lpszA = takeCopy(prop->data.data(), prop->data.size() + 1, pool);
         return;
     case PT_BINARY:
         out->Value.bin.cb = static_cast<ULONG>(prop->data.size());

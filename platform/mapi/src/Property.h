@@ -3,8 +3,10 @@
 
 #include "vntmapi/MapiDefs.h"
 
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vntmapi {
@@ -25,6 +27,20 @@ struct Prop
 };
 using PropList = std::vector<Prop>;
 
+// A value read where it is held, a Prop or a packed table row: `data` stays valid as long as
+// its holder and is followed by a NUL, as a std::string's is.
+struct PropRef
+{
+    ULONG tag = PR_NULL;
+    std::int64_t number = 0;
+    std::string_view data;
+};
+
+inline PropRef refOf(const Prop& prop)
+{
+    return {prop.tag, prop.number, prop.data};
+}
+
 Prop longProp(ULONG tag, std::int64_t value);
 Prop boolProp(ULONG tag, bool value);
 Prop timeProp(ULONG tag, std::uint64_t fileTime);
@@ -39,6 +55,10 @@ std::uint64_t fileTimeFromUnix(std::int64_t seconds);
 // The value answering a request for `tag`: same id, and the same type, or either string type
 // for either, or any type for PT_UNSPECIFIED.
 const Prop* findProp(const PropList& props, ULONG tag);
+// Whether a value of type `have` answers a request of type `want`, as findProp decides.
+bool typesMatch(ULONG have, ULONG want);
+// The property types whose value is `data` rather than `number`.
+bool holdsBytes(ULONG type);
 
 // Replaces the value of the same property id, or adds it.
 void putProp(PropList* props, Prop prop);
@@ -51,8 +71,8 @@ bool copyPropValue(const Prop* prop, ULONG tag, void* owner, SPropValue* out);
 // The same in two steps, for many values sharing one block: the bytes `prop`'s string or
 // binary takes (one more than its size, so even an empty one has an address), then the copy,
 // which takes those bytes from `*pool` and moves it past them.
-std::size_t propValueExtra(const Prop* prop);
-void copyPropValueInto(const Prop* prop, ULONG tag, char** pool, SPropValue* out);
+std::size_t propValueExtra(const PropRef* prop);
+void copyPropValueInto(const PropRef* prop, ULONG tag, char** pool, SPropValue* out);
 
 // A GetProps answer: every requested tag, or every property when `tags` is null.
 HRESULT propArray(const PropList& props, const SPropTagArray* tags, ULONG* count,

@@ -40,7 +40,7 @@ bool propFromValue(const SPropValue& value, Prop* out)
     }
 }
 
-bool comparable(const Prop& a, const Prop& b)
+bool comparable(const PropRef& a, const PropRef& b)
 {
     const ULONG ta = PROP_TYPE(a.tag);
     const ULONG tb = PROP_TYPE(b.tag);
@@ -70,27 +70,27 @@ bool relationHolds(ULONG relop, int order)
     }
 }
 
-std::string folded(const std::string& text, bool ignoreCase)
+std::string folded(std::string_view text, bool ignoreCase)
 {
     if (!ignoreCase) {
-        return text;
+        return std::string(text);
     }
-    gchar* f = g_utf8_casefold(text.c_str(), static_cast<gssize>(text.size()));
+    gchar* f = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
     std::string result = f;
     g_free(f);
     return result;
 }
 
-bool contentMatches(const SContentRestriction& content, const PropList& row)
+bool contentMatches(const SContentRestriction& content, const RowView& row)
 {
-    const Prop* have = findProp(row, content.ulPropTag);
+    const std::optional<PropRef> have = row.find(content.ulPropTag);
     Prop want;
-    if (!have || !propFromValue(*content.lpProp, &want) || !comparable(*have, want)) {
+    if (!have || !propFromValue(*content.lpProp, &want) || !comparable(*have, refOf(want))) {
         return false;
     }
     const bool ignoreCase = content.ulFuzzyLevel & (FL_IGNORECASE | FL_LOOSE);
     const bool binary = PROP_TYPE(have->tag) == PT_BINARY;
-    const std::string hay = binary ? have->data : folded(have->text(), ignoreCase);
+    const std::string hay = binary ? std::string(have->data) : folded(have->data, ignoreCase);
     const std::string needle = binary ? want.data : folded(want.text(), ignoreCase);
     switch (content.ulFuzzyLevel & 0xFFFF) {
     case FL_SUBSTRING:
@@ -102,26 +102,27 @@ bool contentMatches(const SContentRestriction& content, const PropList& row)
     }
 }
 
-bool propertyMatches(const SPropertyRestriction& property, const PropList& row)
+bool propertyMatches(const SPropertyRestriction& property, const RowView& row)
 {
-    const Prop* have = findProp(row, property.ulPropTag);
+    const std::optional<PropRef> have = row.find(property.ulPropTag);
     Prop want;
-    if (!have || !propFromValue(*property.lpProp, &want) || !comparable(*have, want)) {
+    if (!have || !propFromValue(*property.lpProp, &want) || !comparable(*have, refOf(want))) {
         return false;
     }
-    return relationHolds(property.relop, compareProps(have, &want));
+    const PropRef wanted = refOf(want);
+    return relationHolds(property.relop, compareProps(&*have, &wanted));
 }
 
-bool comparePropsMatches(const SComparePropsRestriction& compare, const PropList& row)
+bool comparePropsMatches(const SComparePropsRestriction& compare, const RowView& row)
 {
-    const Prop* a = findProp(row, compare.ulPropTag1);
-    const Prop* b = findProp(row, compare.ulPropTag2);
-    return a && b && comparable(*a, *b) && relationHolds(compare.relop, compareProps(a, b));
+    const std::optional<PropRef> a = row.find(compare.ulPropTag1);
+    const std::optional<PropRef> b = row.find(compare.ulPropTag2);
+    return a && b && comparable(*a, *b) && relationHolds(compare.relop, compareProps(&*a, &*b));
 }
 
-bool bitmaskMatches(const SBitMaskRestriction& mask, const PropList& row)
+bool bitmaskMatches(const SBitMaskRestriction& mask, const RowView& row)
 {
-    const Prop* have = findProp(row, mask.ulPropTag);
+    const std::optional<PropRef> have = row.find(mask.ulPropTag);
     if (!have) {
         return false;
     }
@@ -183,7 +184,7 @@ bool isAnr(ULONG tag, const SPropValue* value)
 
 } // namespace
 
-bool rowMatches(const SRestriction& r, const PropList& row)
+bool rowMatches(const SRestriction& r, const RowView& row)
 {
     if (r.rt == RES_PROPERTY && isAnr(r.res.resProperty.ulPropTag, r.res.resProperty.lpProp)) {
         return anrRowMatches(r.res.resProperty.lpProp->Value.lpszA, row);
@@ -210,7 +211,7 @@ bool rowMatches(const SRestriction& r, const PropList& row)
     case RES_BITMASK:
         return bitmaskMatches(r.res.resBitMask, row);
     case RES_EXIST:
-        return findProp(row, r.res.resExist.ulPropTag) != nullptr;
+        return row.find(r.res.resExist.ulPropTag).has_value();
     default:
         return false;
     }

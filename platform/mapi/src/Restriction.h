@@ -1,7 +1,7 @@
 // Evaluating table restrictions against rows held in memory.
 #pragma once
 
-#include "Property.h"
+#include "PackedRows.h"
 
 namespace vntmapi {
 
@@ -10,6 +10,6 @@ namespace vntmapi {
 HRESULT checkRestriction(const SRestriction& restriction);
 
 // Whether `row` passes; a property the row lacks never matches a comparison.
-bool rowMatches(const SRestriction& restriction, const PropList& row);
+bool rowMatches(const SRestriction& restriction, const RowView& row);
 
 } // namespace vntmapi

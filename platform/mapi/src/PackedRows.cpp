@@ -1,0 +1,308 @@
+#include "PackedRows.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <utility>
+
+namespace vntmapi {
+
+// Bytes shared by rows: a text, a binary or a layout (its tags). Counted, and NUL-terminated
+// like a std::string's.
+struct Pooled
+{
+    std::uint32_t refs = 0;
+    std::uint32_t size = 0;
+
+    const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+    std::string_view view() const { return {bytes(), size}; }
+};
+
+struct RowBlock
+{
+    const Pooled* layout = nullptr;
+
+    std::size_t count() const { return layout->size / sizeof(ULONG); }
+    ULONG tag(std::size_t index) const
+    {
+        ULONG tag = 0;
+        std::memcpy(&tag, layout->bytes() + index * sizeof(ULONG), sizeof tag);
+        return tag;
+    }
+    const std::int64_t* slots() const { return reinterpret_cast<const std::int64_t*>(this + 1); }
+    std::int64_t* slots() { return reinterpret_cast<std::int64_t*>(this + 1); }
+};
+
+static_assert(sizeof(Pooled) == 8 && sizeof(RowBlock) == 8);
+
+class ValuePool
+{
+public:
+    ValuePool() = default;
+    ValuePool(const ValuePool&) = delete;
+    ValuePool& operator=(const ValuePool&) = delete;
+    ~ValuePool()
+    {
+        for (Pooled* value : m_values) {
+            ::operator delete(value);
+        }
+    }
+
+    // The shared copy of `bytes`, with one more reference.
+    const Pooled* acquire(std::string_view bytes)
+    {
+        const auto it = m_values.find(bytes);
+        if (it != m_values.end()) {
+            ++(*it)->refs;
+            return *it;
+        }
+        auto* value = static_cast<Pooled*>(::operator new(sizeof(Pooled) + bytes.size() + 1));
+        value->refs = 1;
+        value->size = static_cast<std::uint32_t>(bytes.size());
+        std::memcpy(value->bytes(), bytes.data(), bytes.size());
+        value->bytes()[bytes.size()] = '\0';
+        m_values.insert(value);
+        return value;
+    }
+
+    void release(const Pooled* value)
+    {
+        if (--const_cast<Pooled*>(value)->refs > 0) {
+            return;
+        }
+        m_values.erase(m_values.find(value->view()));
+        ::operator delete(const_cast<Pooled*>(value));
+    }
+
+private:
+    struct Hash
+    {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view bytes) const
+        {
+            return std::hash<std::string_view>()(bytes);
+        }
+        std::size_t operator()(const Pooled* value) const { return (*this)(value->view()); }
+    };
+    struct Equal
+    {
+        using is_transparent = void;
+        static std::string_view viewOf(std::string_view bytes) { return bytes; }
+        static std::string_view viewOf(const Pooled* value) { return value->view(); }
+        template<typename A, typename B>
+        bool operator()(const A& a, const B& b) const
+        {
+            return viewOf(a) == viewOf(b);
+        }
+    };
+
+    std::unordered_set<Pooled*, Hash, Equal> m_values;
+};
+
+namespace {
+
+// The values that name their row are its own; sharing them would only cost.
+bool heldInRow(ULONG tag)
+{
+    return PROP_ID(tag) == PROP_ID(PR_ENTRYID) || PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY);
+}
+
+constexpr std::string_view kEmpty("", 0);
+
+} // namespace
+
+std::size_t RowView::count() const
+{
+    return m_block->count();
+}
+
+PropRef RowView::at(std::size_t index) const
+{
+    const ULONG tag = m_block->tag(index);
+    const std::int64_t slot = m_block->slots()[index];
+    if (!holdsBytes(PROP_TYPE(tag))) {
+        return {tag, slot, kEmpty};
+    }
+    if (heldInRow(tag)) {
+        const auto offset = static_cast<std::size_t>(static_cast<std::uint64_t>(slot) >> 32);
+        const auto size = static_cast<std::size_t>(slot & 0xFFFFFFFF);
+        return {tag, 0, {reinterpret_cast<const char*>(m_block) + offset, size}};
+    }
+    return {tag, 0, reinterpret_cast<const Pooled*>(slot)->view()};
+}
+
+std::optional<PropRef> RowView::find(ULONG tag) const
+{
+    const std::size_t n = count();
+    for (std::size_t i = 0; i < n; ++i) {
+        const ULONG have = m_block->tag(i);
+        if (PROP_ID(have) == PROP_ID(tag) && typesMatch(PROP_TYPE(have), PROP_TYPE(tag))) {
+            return at(i);
+        }
+    }
+    return std::nullopt;
+}
+
+PropList RowView::unpack() const
+{
+    PropList row(count());
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const PropRef value = at(i);
+        row[i].tag = value.tag;
+        row[i].number = value.number;
+        row[i].data.assign(value.data);
+    }
+    return row;
+}
+
+PackedRows::PackedRows() = default;
+
+PackedRows::~PackedRows()
+{
+    clear();
+}
+
+PackedRows::PackedRows(PackedRows&& other) noexcept
+    : m_pool(std::move(other.m_pool))
+    , m_rows(std::move(other.m_rows))
+{
+    other.m_rows.clear();
+}
+
+PackedRows& PackedRows::operator=(PackedRows&& other) noexcept
+{
+    if (this != &other) {
+        clear();
+        m_pool = std::move(other.m_pool);
+        m_rows = std::move(other.m_rows);
+        other.m_rows.clear();
+    }
+    return *this;
+}
+
+RowBlock* PackedRows::pack(const PropList& row)
+{
+    if (!m_pool) {
+        m_pool = std::make_unique<ValuePool>();
+    }
+    std::vector<ULONG> tags(row.size());
+    std::size_t own = 0;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        tags[i] = row[i].tag;
+        if (holdsBytes(PROP_TYPE(row[i].tag)) && heldInRow(row[i].tag)) {
+            own += row[i].data.size() + 1;
+        }
+    }
+    const std::size_t slotBytes = row.size() * sizeof(std::int64_t);
+    auto* block = static_cast<RowBlock*>(::operator new(sizeof(RowBlock) + slotBytes + own));
+    block->layout =
+        m_pool->acquire({reinterpret_cast<const char*>(tags.data()), tags.size() * sizeof(ULONG)});
+    std::int64_t* slots = block->slots();
+    char* next = reinterpret_cast<char*>(slots) + slotBytes;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const Prop& prop = row[i];
+        if (!holdsBytes(PROP_TYPE(prop.tag))) {
+            slots[i] = prop.number;
+        } else if (heldInRow(prop.tag)) {
+            std::memcpy(next, prop.data.data(), prop.data.size());
+            next[prop.data.size()] = '\0';
+            const auto offset = static_cast<std::uint64_t>(next - reinterpret_cast<char*>(block));
+            slots[i] = static_cast<std::int64_t>((offset << 32) | prop.data.size());
+            next += prop.data.size() + 1;
+        } else {
+            slots[i] = static_cast<std::int64_t>(
+                reinterpret_cast<std::uintptr_t>(m_pool->acquire(prop.data)));
+        }
+    }
+    return block;
+}
+
+void PackedRows::release(RowBlock* block)
+{
+    const std::size_t n = block->count();
+    for (std::size_t i = 0; i < n; ++i) {
+        const ULONG tag = block->tag(i);
+        if (holdsBytes(PROP_TYPE(tag)) && !heldInRow(tag)) {
+            m_pool->release(reinterpret_cast<const Pooled*>(block->slots()[i]));
+        }
+    }
+    m_pool->release(block->layout);
+    ::operator delete(block);
+}
+
+void PackedRows::append(const PropList& row)
+{
+    RowBlock* block = pack(row);
+    m_rows.push_back(block);
+}
+
+void PackedRows::replace(std::size_t index, const PropList& row)
+{
+    // Packed before the old row goes, so that the values both share stay in the pool.
+    RowBlock* block = pack(row);
+    release(std::exchange(m_rows[index], block));
+}
+
+void PackedRows::erase(std::size_t index)
+{
+    release(m_rows[index]);
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void PackedRows::move(std::size_t from, std::size_t to)
+{
+    const auto at = [this](std::size_t i) {
+        return m_rows.begin() + static_cast<std::ptrdiff_t>(i);
+    };
+    if (from < to) {
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    } else if (to < from) {
+        std::rotate(at(to), at(from), at(from + 1));
+    }
+}
+
+void PackedRows::reorder(const std::vector<std::uint32_t>& order)
+{
+    std::vector<RowBlock*> rows(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        rows[i] = m_rows[order[i]];
+    }
+    m_rows = std::move(rows);
+}
+
+std::size_t PackedRows::indexOf(ULONG tag, std::string_view bytes) const
+{
+    // Rows mostly share a few layouts: where the value sits is looked up once per layout.
+    const Pooled* layout = nullptr;
+    std::size_t slot = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const RowView row(m_rows[i]);
+        if (m_rows[i]->layout != layout) {
+            layout = m_rows[i]->layout;
+            slot = row.count();
+            for (std::size_t k = 0; k < row.count(); ++k) {
+                const ULONG have = m_rows[i]->tag(k);
+                if (PROP_ID(have) == PROP_ID(tag) && typesMatch(PROP_TYPE(have), PROP_TYPE(tag))) {
+                    slot = k;
+                    break;
+                }
+            }
+        }
+        if (slot < row.count() && row.at(slot).data == bytes) {
+            return i;
+        }
+    }
+    return m_rows.size();
+}
+
+void PackedRows::clear()
+{
+    for (RowBlock* block : m_rows) {
+        release(block);
+    }
+    m_rows.clear();
+}
+
+} // namespace vntmapi
