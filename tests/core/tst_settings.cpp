@@ -9,10 +9,12 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString kInternal = QStringLiteral("Internal data");
-const QString kColumns = QStringLiteral("Column data");
+const QString kInternal = u"Internal data"_s;
+const QString kColumns = u"Column data"_s;
 
 } // namespace
 
@@ -20,24 +22,21 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_dir;
     QString m_iniPath;
     QString m_home;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<CSupportDoc> m_doc;
 
     // Writes raw values as a previous run (or a user's hand edit) would have left them.
     void preset(const QString& section, const QString& name, const QVariant& value)
     {
-        QSettings raw(m_iniPath, QSettings::IniFormat);
-        raw.setValue(section + u'/' + name, value);
+        QSettings(m_iniPath, QSettings::IniFormat).setValue(section + u'/' + name, value);
     }
     QVariant stored(const QString& section, const QString& name)
     {
-        QSettings raw(m_iniPath, QSettings::IniFormat);
-        return raw.value(section + u'/' + name);
+        return QSettings(m_iniPath, QSettings::IniFormat).value(section + u'/' + name);
     }
-    std::unique_ptr<SettingsStore> m_store;
-    std::unique_ptr<CSupportDoc> m_doc;
     CSupportDoc& load()
     {
         m_store = std::make_unique<SettingsStore>(m_iniPath);
@@ -52,10 +51,10 @@ private Q_SLOTS:
     {
         m_doc.reset();
         m_store.reset();
-        m_iniPath = m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentTestFunction())) +
-                    QTest::currentDataTag();
+        m_iniPath =
+            m_dir.filePath(u"%1.ini"_s.arg(QTest::currentTestFunction())) + QTest::currentDataTag();
         QFile::remove(m_iniPath);
-        m_home = m_dir.path() + QStringLiteral("/home/");
+        m_home = m_dir.path() + u"/home/"_s;
     }
 
     void freshUserGetsEveryValueWithoutAMessage()
@@ -63,112 +62,93 @@ private Q_SLOTS:
         ScriptedPrompter prompter;
         CSupportDoc& doc = load();
         QVERIFY(prompter.notices().isEmpty());
-
         for (int index = 0; index < IntSettingCount; ++index) {
             const IntSettingRule& rule = intSettingRule(index);
-            const QString name = QString::fromUtf16(rule.name);
-            QCOMPARE(stored(kInternal, name).toInt(), rule.loadFallback);
+            QCOMPARE(stored(kInternal, QString::fromUtf16(rule.name)).toInt(), rule.loadFallback);
             QCOMPARE(doc.intSetting(index), rule.loadFallback);
         }
-        QCOMPARE(stored(kInternal, QStringLiteral("Plain text font name")).toString(),
-                 QStringLiteral("Courier New"));
-        QCOMPARE(stored(kInternal, QStringLiteral("Database print heading")).toString(),
-                 QStringLiteral("Database record"));
-        QCOMPARE(stored(kInternal, QStringLiteral("Knowledge print heading")).toString(),
-                 QStringLiteral("Knowledge base record"));
-        QCOMPARE(stored(kInternal, QStringLiteral("RTF text font name")).toString(),
-                 QStringLiteral("Arial"));
-        QCOMPARE(stored(kInternal, QStringLiteral("Inbox mask")).toUInt(), 0x37Fu);
-        QCOMPARE(stored(kInternal, QStringLiteral("Outbox mask")).toUInt(), 0x9BFu);
-        QCOMPARE(stored(kInternal, QStringLiteral("Contacts mask")).toUInt(), 0xFFFFFFFFu);
+        for (int index = PlainFontName; index <= StringSettingLast; ++index)
+            QCOMPARE(stored(kInternal, stringSettingName(index)).toString(),
+                     stringSettingDefault(index));
+        QCOMPARE(stored(kInternal, u"Inbox mask"_s).toUInt(), 0x37Fu);
+        QCOMPARE(stored(kInternal, u"Contacts mask"_s).toUInt(), 0xFFFFFFFFu);
         for (int column = 0; column < kColumnCount; ++column) {
-            QCOMPARE(stored(kColumns, QStringLiteral("CW%1").arg(column)).toInt(),
+            QCOMPARE(stored(kColumns, u"CW%1"_s.arg(column)).toInt(),
                      defaultColumnWidth(column, WidthList::Messages));
-            QCOMPARE(stored(kColumns, QStringLiteral("CWC%1").arg(column)).toInt(),
+            QCOMPARE(stored(kColumns, u"CWC%1"_s.arg(column)).toInt(),
                      defaultColumnWidth(column, WidthList::Contacts));
         }
         for (int index = 2; index <= 9; ++index)
-            QCOMPARE(stored(kInternal, QStringLiteral("Support path %1").arg(index)).toString(),
-                     m_home + QStringLiteral("support1"));
-        QCOMPARE(stored(kInternal, QStringLiteral("Support path 10")).toString(),
-                 m_home + QStringLiteral("Examples"));
+            QCOMPARE(stored(kInternal, u"Support path %1"_s.arg(index)).toString(),
+                     m_home + u"support1"_s);
+        QCOMPARE(stored(kInternal, u"Support path 10"_s).toString(), m_home + u"Examples"_s);
         // Colours and placement are written at the first shut-down, not now.
-        QVERIFY(!stored(kInternal, QStringLiteral("Edit out")).isValid());
-        QVERIFY(!stored(QStringLiteral("Window size"), QStringLiteral("Rect")).isValid());
+        QVERIFY(!stored(kInternal, u"Edit out"_s).isValid());
+        QVERIFY(!stored(u"Window size"_s, u"Rect"_s).isValid());
     }
 
-    void loadAppliesRangesAndWritesFallbacksBack_data()
+    // Loading and the writer each apply their own range rules, listed as {value, value
+    // kept} at the boundaries of each range; the value kept is the one stored.
+    void rangesOnLoadAndOnWrite_data()
     {
+        QTest::addColumn<bool>("write");
         QTest::addColumn<int>("index");
-        QTest::addColumn<QVariant>("storedValue");
-        QTest::addColumn<int>("loaded");
-        QTest::newRow("current path 10") << int(CurrentPath) << QVariant(10) << 0;
-        QTest::newRow("current path -1") << int(CurrentPath) << QVariant(-1) << 0;
-        QTest::newRow("current path 9 stays") << int(CurrentPath) << QVariant(9) << 9;
-        QTest::newRow("grid 1 stays on") << int(GridOn) << QVariant(1) << 1;
-        QTest::newRow("grid 0 stays off") << int(GridOn) << QVariant(0) << 0;
-        QTest::newRow("grid 7 is on") << int(GridOn) << QVariant(7) << 1;
-        QTest::newRow("plain size 5") << int(PlainFontSize) << QVariant(5) << 12;
-        QTest::newRow("plain size 36 stays") << int(PlainFontSize) << QVariant(36) << 36;
-        QTest::newRow("reply 0") << int(ReplyDisplayOptions) << QVariant(0) << 2;
-        QTest::newRow("reply 5") << int(ReplyDisplayOptions) << QVariant(5) << 2;
-        QTest::newRow("reply 4 stays") << int(ReplyDisplayOptions) << QVariant(4) << 4;
-        QTest::newRow("margin 710") << int(LeftMargin) << QVariant(710) << 720;
-        QTest::newRow("margin 711 stays") << int(RightMargin) << QVariant(711) << 711;
-        QTest::newRow("margin 2880 stays") << int(TopMargin) << QVariant(2880) << 2880;
-        QTest::newRow("margin 2881") << int(BottomMargin) << QVariant(2881) << 720;
-        QTest::newRow("wrap 31") << int(PlainWrapLength) << QVariant(31) << 94;
-        QTest::newRow("auto update 2") << int(AutoRecordUpdate) << QVariant(2) << 1;
-        QTest::newRow("preview -3") << int(PreviewOn) << QVariant(-3) << 1;
-        QTest::newRow("month style 6") << int(MonthStyle) << QVariant(6) << 0;
-        QTest::newRow("kb sort column 5 stays") << int(ColumnIndexKb) << QVariant(5) << 5;
-        QTest::newRow("job sort column 12") << int(ColumnIndex) << QVariant(12) << 0;
-        QTest::newRow("not a number") << int(DatabaseType) << QVariant(QStringLiteral("x")) << 0;
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("result");
+        using Cases = std::initializer_list<std::pair<int, int>>;
+        const auto add = [](bool write, int index, Cases cases) {
+            const QString name = QString::fromUtf16(intSettingRule(index).name);
+            for (const auto& [value, result] : cases)
+                QTest::addRow("%s %s %d", write ? "write" : "load", qPrintable(name), value)
+                    << write << index << QVariant(value) << result;
+        };
+        const auto load = [&](int index, Cases cases) {
+            add(false, index, cases);
+        };
+        const auto write = [&](int index, Cases cases) {
+            add(true, index, cases);
+        };
+        load(CurrentPath, {{10, 0}, {-1, 0}, {9, 9}});
+        load(GridOn, {{1, 1}, {0, 0}, {7, 1}});
+        load(PlainFontSize, {{5, 12}, {36, 36}});
+        load(ReplyDisplayOptions, {{0, 2}, {5, 2}, {4, 4}});
+        load(LeftMargin, {{710, 720}});
+        load(RightMargin, {{711, 711}});
+        load(TopMargin, {{2880, 2880}});
+        load(BottomMargin, {{2881, 720}});
+        load(PlainWrapLength, {{31, 94}});
+        load(AutoRecordUpdate, {{2, 1}});
+        load(PreviewOn, {{-3, 1}});
+        load(MonthStyle, {{6, 0}});
+        load(ColumnIndexKb, {{5, 5}});
+        load(ColumnIndex, {{12, 0}});
+        QTest::newRow("load, not a number") << false << int(DatabaseType) << QVariant(u"x"_s) << 0;
+        write(PlainFontSize, {{5, 10}, {40, 12}, {20, 20}});
+        write(RtfFontSize, {{5, 12}});
+        write(GridOn, {{1, 1}, {0, 0}, {7, 0}});
+        write(PlainWrapLength, {{30, 76}, {132, 76}, {32, 32}});
+        write(AutoRecordUpdate, {{5, 0}});
+        write(PreviewOn, {{5, 1}});
+        write(AddinWarning, {{-1, 1}});
+        write(ReplyDisplayOptions, {{0, 2}});
+        write(LeftMargin, {{700, 720}});
     }
-    void loadAppliesRangesAndWritesFallbacksBack()
+    void rangesOnLoadAndOnWrite()
     {
+        QFETCH(bool, write);
         QFETCH(int, index);
-        QFETCH(QVariant, storedValue);
-        QFETCH(int, loaded);
+        QFETCH(QVariant, value);
+        QFETCH(int, result);
         const QString name = QString::fromUtf16(intSettingRule(index).name);
-        preset(kInternal, name, storedValue);
+        if (!write)
+            preset(kInternal, name, value);
         CSupportDoc& doc = load();
-        QCOMPARE(doc.intSetting(index), loaded);
-        QCOMPARE(stored(kInternal, name).toInt(), loaded);
-    }
-
-    void writerValidatesWithItsOwnRules_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("written");
-        QTest::newRow("plain size 5") << int(PlainFontSize) << 5 << 10;
-        QTest::newRow("plain size 40") << int(PlainFontSize) << 40 << 12;
-        QTest::newRow("plain size 20") << int(PlainFontSize) << 20 << 20;
-        QTest::newRow("rtf size 5") << int(RtfFontSize) << 5 << 12;
-        QTest::newRow("grid 1") << int(GridOn) << 1 << 1;
-        QTest::newRow("grid 0") << int(GridOn) << 0 << 0;
-        QTest::newRow("grid 7") << int(GridOn) << 7 << 0;
-        QTest::newRow("wrap 30") << int(PlainWrapLength) << 30 << 76;
-        QTest::newRow("wrap 132") << int(PlainWrapLength) << 132 << 76;
-        QTest::newRow("wrap 32") << int(PlainWrapLength) << 32 << 32;
-        QTest::newRow("auto update 5") << int(AutoRecordUpdate) << 5 << 0;
-        QTest::newRow("preview 5") << int(PreviewOn) << 5 << 1;
-        QTest::newRow("addin warning -1") << int(AddinWarning) << -1 << 1;
-        QTest::newRow("reply 0") << int(ReplyDisplayOptions) << 0 << 2;
-        QTest::newRow("margin 700") << int(LeftMargin) << 700 << 720;
-    }
-    void writerValidatesWithItsOwnRules()
-    {
-        QFETCH(int, index);
-        QFETCH(int, value);
-        QFETCH(int, written);
-        CSupportDoc& doc = load();
-        doc.WriteIntSetting(index, value);
-        m_store->flush();
-        QCOMPARE(stored(kInternal, QString::fromUtf16(intSettingRule(index).name)).toInt(),
-                 written);
-        QCOMPARE(doc.intSetting(index), written);
+        if (write) {
+            doc.WriteIntSetting(index, value.toInt());
+            m_store->flush();
+        }
+        QCOMPARE(doc.intSetting(index), result);
+        QCOMPARE(stored(kInternal, name).toInt(), result);
     }
 
     void currentPathWriterTakesTheDocumentsIndex()
@@ -179,66 +159,65 @@ private Q_SLOTS:
         QCOMPARE(doc.currentPathIndex(), 3);
         doc.WriteIntSetting(CurrentPath, 7);
         m_store->flush();
-        QCOMPARE(stored(kInternal, QStringLiteral("Current path")).toInt(), 3);
+        QCOMPARE(stored(kInternal, u"Current path"_s).toInt(), 3);
     }
 
     void emptyStringsTakeTheirDefaults()
     {
-        preset(kInternal, QStringLiteral("RTF text font name"), QString());
-        preset(kInternal, QStringLiteral("Plain text font name"), QStringLiteral("Monospace"));
+        preset(kInternal, u"RTF text font name"_s, QString());
+        preset(kInternal, u"Plain text font name"_s, u"Monospace"_s);
         CSupportDoc& doc = load();
-        QCOMPARE(doc.stringSetting(RtfFontName), QStringLiteral("Arial"));
-        QCOMPARE(doc.stringSetting(PlainFontName), QStringLiteral("Monospace"));
+        QCOMPARE(doc.stringSetting(RtfFontName), u"Arial"_s);
+        QCOMPARE(doc.stringSetting(PlainFontName), u"Monospace"_s);
         QVERIFY(doc.WriteStringSetting(PlainFontName, QString()));
-        QCOMPARE(stored(kInternal, QStringLiteral("Plain text font name")).toString(),
-                 QStringLiteral("Courier New"));
-        QCOMPARE(doc.stringSetting(PlainFontName), QStringLiteral("Courier New"));
+        QCOMPARE(stored(kInternal, u"Plain text font name"_s).toString(), u"Courier New"_s);
+        QCOMPARE(doc.stringSetting(PlainFontName), u"Courier New"_s);
     }
 
     void columnMasksAndWidthsFallBack()
     {
-        preset(kInternal, QStringLiteral("Sent mask"), 0);
-        preset(kInternal, QStringLiteral("Inbox mask"), 0x1000000 | 0x37F); // a column it lacks
-        preset(kInternal, QStringLiteral("Others mask"), 0x3FF);
-        preset(kColumns, QStringLiteral("CW8"), 0);
-        preset(kColumns, QStringLiteral("CWC3"), -20);
-        preset(kColumns, QStringLiteral("CW9"), 333);
+        preset(kInternal, u"Sent mask"_s, 0);
+        preset(kInternal, u"Inbox mask"_s, 0x1000000 | 0x37F); // a column it lacks
+        preset(kInternal, u"Others mask"_s, 0x3FF);
+        preset(kColumns, u"CW8"_s, 0);
+        preset(kColumns, u"CWC3"_s, -20);
+        preset(kColumns, u"CW9"_s, 333);
         CSupportDoc& doc = load();
         QCOMPARE(doc.columnMask(MaskKind::Sent), 0x97Fu);
-        QCOMPARE(stored(kInternal, QStringLiteral("Sent mask")).toUInt(), 0x97Fu);
+        QCOMPARE(stored(kInternal, u"Sent mask"_s).toUInt(), 0x97Fu);
         QCOMPARE(doc.columnWidth(8, WidthList::Messages), 230);
         QCOMPARE(doc.columnWidth(3, WidthList::Contacts), 200);
         QCOMPARE(doc.columnWidth(9, WidthList::Messages), 333);
-        QCOMPARE(stored(kColumns, QStringLiteral("CW8")).toInt(), 230);
+        QCOMPARE(stored(kColumns, u"CW8"_s).toInt(), 230);
 
         // Validation replaces the bad mask in memory only; it is stored at shut-down.
         QCOMPARE(doc.columnMask(MaskKind::Inbox), 0x100037Fu);
         doc.ValidateColumnMasks();
         QCOMPARE(doc.columnMask(MaskKind::Inbox), 0x37Fu);
         QCOMPARE(doc.columnMask(MaskKind::Others), 0x3FFu);
-        QCOMPARE(stored(kInternal, QStringLiteral("Inbox mask")).toUInt(), 0x100037Fu);
+        QCOMPARE(stored(kInternal, u"Inbox mask"_s).toUInt(), 0x100037Fu);
 
         // Columns above 31 are ignored by both width operations.
         doc.WriteColumnWidth(32, 50, WidthList::Messages);
         doc.ReadColumnWidth(40, WidthList::Contacts);
         m_store->flush();
-        QVERIFY(!stored(kColumns, QStringLiteral("CW32")).isValid());
+        QVERIFY(!stored(kColumns, u"CW32"_s).isValid());
         QCOMPARE(doc.columnWidth(32, WidthList::Messages), 0);
     }
 
     void supportPathsAndTheirList()
     {
-        preset(kInternal, QStringLiteral("Support path 4"), QStringLiteral("/srv/answers"));
+        preset(kInternal, u"Support path 4"_s, u"/srv/answers"_s);
         CSupportDoc& doc = load();
-        QCOMPARE(doc.GetSupportPath(0), m_home + QStringLiteral("support1"));
-        QCOMPARE(doc.GetSupportPath(2), m_home + QStringLiteral("support1"));
-        QCOMPARE(doc.GetSupportPath(3), QStringLiteral("/srv/answers"));
-        QCOMPARE(doc.GetSupportPath(9), m_home + QStringLiteral("Examples"));
+        QCOMPARE(doc.GetSupportPath(0), m_home + u"support1"_s);
+        QCOMPARE(doc.GetSupportPath(2), m_home + u"support1"_s);
+        QCOMPARE(doc.GetSupportPath(3), u"/srv/answers"_s);
+        QCOMPARE(doc.GetSupportPath(9), m_home + u"Examples"_s);
         QCOMPARE(doc.GetSupportPath(10), doc.GetSupportPath(0));
         QCOMPARE(doc.GetSupportPath(-1), doc.GetSupportPath(0));
         doc.RebuildSupportPathList();
         QCOMPARE(doc.supportPathList().size(), 10);
-        QCOMPARE(doc.supportPathList().at(3), QStringLiteral("/srv/answers"));
+        QCOMPARE(doc.supportPathList().at(3), u"/srv/answers"_s);
 
         // A path emptied during the run drops out of the list.
         doc.setSupportPath(5, QString());
@@ -261,11 +240,11 @@ private Q_SLOTS:
 
     void shutDownWritesViewCopiesColoursAndChangedValues()
     {
-        preset(kInternal, QStringLiteral("Edit out"), 0x1000000);
+        preset(kInternal, u"Edit out"_s, 0x1000000);
         CSupportDoc& doc = load();
         QCOMPARE(doc.ReadBoxColour(EditOutColour), 0xFFFFFFu);
-        preset(kInternal, QStringLiteral("Support path 3"), QStringLiteral("/elsewhere"));
-        preset(kColumns, QStringLiteral("CW5"), 77);
+        preset(kInternal, u"Support path 3"_s, u"/elsewhere"_s);
+        preset(kColumns, u"CW5"_s, 77);
 
         ViewSettings view;
         view.gridOn = 0;
@@ -275,40 +254,37 @@ private Q_SLOTS:
         view.boxColours[NotePadColour] = 0x00C0FFEE;
         doc.setIntSetting(PlainWrapLength, 30); // accepted by Preferences, written as 76
         QCOMPARE(doc.SaveAllSettings(view), 0);
-
-        QCOMPARE(stored(kInternal, QStringLiteral("Grid On")).toInt(), 0);
-        QCOMPARE(stored(kInternal, QStringLiteral("Preview on")).toInt(), 0);
-        QCOMPARE(stored(kInternal, QStringLiteral("Outgoing text type")).toInt(), 1);
-        QCOMPARE(stored(kInternal, QStringLiteral("Plain text wrap length")).toInt(), 76);
-        QCOMPARE(stored(kInternal, QStringLiteral("Edit out")).toUInt(), 0xFFFFFFu);
-        QCOMPARE(stored(kInternal, QStringLiteral("Note pad")).toUInt(), 0x00C0FFEEu);
+        QCOMPARE(stored(kInternal, u"Grid On"_s).toInt(), 0);
+        QCOMPARE(stored(kInternal, u"Preview on"_s).toInt(), 0);
+        QCOMPARE(stored(kInternal, u"Outgoing text type"_s).toInt(), 1);
+        QCOMPARE(stored(kInternal, u"Plain text wrap length"_s).toInt(), 76);
+        QCOMPARE(stored(kInternal, u"Edit out"_s).toUInt(), 0xFFFFFFu);
+        QCOMPARE(stored(kInternal, u"Note pad"_s).toUInt(), 0x00C0FFEEu);
         // Unchanged paths and widths are left as they are in the store.
-        QCOMPARE(stored(kInternal, QStringLiteral("Support path 3")).toString(),
-                 QStringLiteral("/elsewhere"));
-        QCOMPARE(stored(kColumns, QStringLiteral("CW5")).toInt(), 77);
+        QCOMPARE(stored(kInternal, u"Support path 3"_s).toString(), u"/elsewhere"_s);
+        QCOMPARE(stored(kColumns, u"CW5"_s).toInt(), 77);
 
-        doc.setSupportPath(2, QStringLiteral("/tmp/topics"));
+        doc.setSupportPath(2, u"/tmp/topics"_s);
         doc.setColumnWidth(5, 64, WidthList::Messages);
         QCOMPARE(doc.SaveAllSettings(view), 0);
-        QCOMPARE(stored(kInternal, QStringLiteral("Support path 3")).toString(),
-                 QStringLiteral("/tmp/topics"));
-        QCOMPARE(stored(kColumns, QStringLiteral("CW5")).toInt(), 64);
+        QCOMPARE(stored(kInternal, u"Support path 3"_s).toString(), u"/tmp/topics"_s);
+        QCOMPARE(stored(kColumns, u"CW5"_s).toInt(), 64);
     }
 
     void failedStringWritesAreCounted()
     {
         // A settings path below a regular file cannot be written, even by root.
-        const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+        const QString blocker = m_dir.filePath(u"blocker"_s);
         QFile file(blocker);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        m_iniPath = blocker + QStringLiteral("/settings.ini");
+        m_iniPath = blocker + u"/settings.ini"_s;
         CSupportDoc& doc = load();
-        QCOMPARE(doc.stringSetting(PlainFontName), QStringLiteral("Courier New"));
-        QVERIFY(!doc.WriteStringSetting(RtfFontName, QStringLiteral("Serif")));
-        QCOMPARE(doc.stringSetting(RtfFontName), QStringLiteral("Serif"));
+        QCOMPARE(doc.stringSetting(PlainFontName), u"Courier New"_s);
+        QVERIFY(!doc.WriteStringSetting(RtfFontName, u"Serif"_s));
+        QCOMPARE(doc.stringSetting(RtfFontName), u"Serif"_s);
         QCOMPARE(doc.SaveAllSettings(ViewSettings{}), 4);
-        doc.setSupportPath(1, QStringLiteral("/x"));
+        doc.setSupportPath(1, u"/x"_s);
         QCOMPARE(doc.SaveAllSettings(ViewSettings{}), 4 + 9);
     }
 
@@ -320,10 +296,9 @@ private Q_SLOTS:
         file.close();
         CSupportDoc& doc = load();
         QCOMPARE(doc.intSetting(GridOn), 0);
-        QVERIFY(doc.WriteStringSetting(RtfFontName, QStringLiteral("Serif")));
+        QVERIFY(doc.WriteStringSetting(RtfFontName, u"Serif"_s));
         QCOMPARE(doc.SaveAllSettings(ViewSettings{}), 0);
-        QCOMPARE(stored(kInternal, QStringLiteral("RTF text font name")).toString(),
-                 QStringLiteral("Serif"));
+        QCOMPARE(stored(kInternal, u"RTF text font name"_s).toString(), u"Serif"_s);
     }
 
     void closingAsksOnlyWhileComposing_data()
@@ -334,10 +309,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("mayClose");
         QTest::addColumn<QString>("calls");
         QTest::newRow("logged off") << false << false << -1 << true << QString();
-        QTest::newRow("logged on, idle") << true << false << -1 << true << QStringLiteral("logoff");
+        QTest::newRow("logged on, idle") << true << false << -1 << true << u"logoff"_s;
         QTest::newRow("composing, No") << true << true << 0 << false << QString();
-        QTest::newRow("composing, Yes")
-            << true << true << 1 << true << QStringLiteral("stop logoff");
+        QTest::newRow("composing, Yes") << true << true << 1 << true << u"stop logoff"_s;
     }
     void closingAsksOnlyWhileComposing()
     {
@@ -360,20 +334,18 @@ private Q_SLOTS:
             return composing;
         };
         hooks.stopMessage = [&] {
-            made << QStringLiteral("stop");
+            made << u"stop"_s;
         };
         hooks.logoff = [&] {
-            made << QStringLiteral("logoff");
+            made << u"logoff"_s;
         };
         CSupportDoc& doc = load();
         QCOMPARE(doc.CanCloseFrame(nullptr, hooks), mayClose);
         QCOMPARE(made.join(u' '), calls);
         QCOMPARE(prompter.notices().size(), answer < 0 ? 0 : 1);
         if (answer >= 0) {
-            QCOMPARE(prompter.notices().first().text,
-                     QStringLiteral("Still within a message. Are you sure?"));
-            QCOMPARE(prompter.notices().first().title,
-                     QStringLiteral("Warning! Still logged onto your mail"));
+            QCOMPARE(prompter.notices().first().text, u"Still within a message. Are you sure?"_s);
+            QCOMPARE(prompter.notices().first().title, u"Warning! Still logged onto your mail"_s);
         }
     }
 };
