@@ -6,6 +6,8 @@
 #include "oledb/Rowset.h"
 #include "oledb/Session.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -13,19 +15,28 @@
 namespace oledbtest {
 
 using namespace vnt::oledb;
+using namespace Qt::StringLiterals;
 
 // The two kinds of database file, with the provider strings the program passes.
 enum class Kind { Sqlite, Workbook };
 
-inline QString fileName(Kind kind)
+inline const char* kindName(Kind kind)
 {
-    return kind == Kind::Sqlite ? QStringLiteral("vntdatab.db") : QStringLiteral("vntdatab.xlsx");
+    return kind == Kind::Sqlite ? "sqlite" : "workbook";
 }
 
 inline QString providerString(Kind kind)
 {
-    return kind == Kind::Sqlite ? QStringLiteral(";COUNTRY=0;CP=1252;LANGID=0x0409")
-                                : QStringLiteral("Excel 8.0;HDR=Yes;\"\"");
+    return kind == Kind::Sqlite ? u";COUNTRY=0;CP=1252;LANGID=0x0409"_s
+                                : u"Excel 8.0;HDR=Yes;\"\""_s;
+}
+
+// A "kind" column with a row for each kind of file.
+inline void addKindRows()
+{
+    QTest::addColumn<Kind>("kind");
+    for (Kind kind : {Kind::Sqlite, Kind::Workbook})
+        QTest::newRow(kindName(kind)) << kind;
 }
 
 // The initialisation properties the connect sequence sets.
@@ -38,7 +49,7 @@ inline DBPROPSET initProperties(const QString& path, const QString& providerStri
             {DBPROP_AUTH_ENCRYPT_PASSWORD, false},
             {DBPROP_AUTH_MASK_PASSWORD, false},
             {DBPROP_AUTH_PASSWORD, QString()},
-            {DBPROP_AUTH_USERID, QStringLiteral("Admin")},
+            {DBPROP_AUTH_USERID, u"Admin"_s},
             {DBPROP_INIT_MODE, DB_MODE_SHARE_DENY_NONE},
             {DBPROP_INIT_PROVIDERSTRING, providerString}};
 }
@@ -89,7 +100,7 @@ struct JobRecord
              qint32 priority, qint32 status)
     {
         for (Slot& slot : slots)
-            slot = Slot{QStringLiteral(" "), DBSTATUS_S_OK, 0, 0};
+            slot = Slot{u" "_s, DBSTATUS_S_OK, 0, 0};
         slots[0].integer = jobNumber;
         slots[1].text = problem;
         slots[3].text = name;
@@ -119,13 +130,38 @@ struct KnowledgeRecord
     void set(qint32 reference, const QString& type, const QString& fact, const QString& note)
     {
         for (Slot& slot : slots)
-            slot = Slot{QStringLiteral(" "), DBSTATUS_S_OK, 0, 0};
+            slot = Slot{u" "_s, DBSTATUS_S_OK, 0, 0};
         slots[0].integer = reference;
         slots[1].text = type;
         slots[2].text = fact;
         slots[3].text = note;
     }
 };
+
+// A rowset read or written through the Job or Knowledge record, bound on creation. It
+// stays where it is made: the accessor points into the record.
+template<typename Record>
+struct Bound
+{
+    explicit Bound(std::unique_ptr<Rowset> rows)
+        : rowset(std::move(rows))
+    {
+        if (rowset)
+            bindResult = rowset->createAccessor(record.bindings(), &accessor);
+    }
+    Bound(const Bound&) = delete;
+    Bound& operator=(const Bound&) = delete;
+    HRESULT insert() { return rowset->insertRow(accessor); }
+    HRESULT read() { return rowset->getData(accessor); }
+    HRESULT write() { return rowset->setData(accessor); }
+
+    std::unique_ptr<Rowset> rowset;
+    Record record;
+    Accessor accessor;
+    HRESULT bindResult = E_FAIL;
+};
+using Jobs = Bound<JobRecord>;
+using Facts = Bound<KnowledgeRecord>;
 
 inline QString describe(const ErrorInfo& object)
 {
@@ -134,13 +170,27 @@ inline QString describe(const ErrorInfo& object)
     return records.joinedDescriptions();
 }
 
-// A database file in a temporary folder, opened as the program opens it.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// A new, empty database file in `folder` (a temporary one when empty), opened as the
+// program opens it.
 class TestDatabase
 {
 public:
-    explicit TestDatabase(Kind kind)
+    explicit TestDatabase(Kind kind, const QString& folder = {})
         : m_kind(kind)
-        , m_path(m_dir.filePath(fileName(kind)))
+        , m_path((folder.isEmpty() ? m_dir.path() : folder) +
+                 (kind == Kind::Sqlite ? u"/vntdatab.db"_s : u"/vntdatab.xlsx"_s))
     {
         ErrorRecords errors;
         QVERIFY2(succeeded(createEmptyDatabase(m_path, &errors)),
@@ -149,17 +199,18 @@ public:
 
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
-    QString folder() const { return m_dir.path(); }
-    QString jobTable() const
-    {
-        return m_kind == Kind::Sqlite ? QStringLiteral("Job") : QStringLiteral("[Job$]");
-    }
+    QString folder() const { return QFileInfo(m_path).path(); }
+    QString jobTable() const { return m_kind == Kind::Sqlite ? u"Job"_s : u"[Job$]"_s; }
 
-    HRESULT open()
+    // Connects as the program does, with `provider` (the kind's own when empty) and the
+    // `extra` initialisation properties.
+    HRESULT open(const QString& provider = {}, const DBPROPSET& extra = {})
     {
         close();
-        HRESULT hr = DataSource::create(QStringLiteral("SQLite"), &m_dataSource);
-        DBPROPSET properties = initProperties(m_path, providerString(m_kind));
+        HRESULT hr = DataSource::create(u"SQLite"_s, &m_dataSource);
+        DBPROPSET properties =
+            initProperties(m_path, provider.isEmpty() ? providerString(m_kind) : provider);
+        properties.append(extra);
         if (succeeded(hr))
             hr = m_dataSource->setProperties(&properties);
         if (succeeded(hr))
@@ -167,6 +218,13 @@ public:
         if (succeeded(hr))
             hr = m_dataSource->createSession(&m_session);
         return hr;
+    }
+    // Opens through the program's own function for database files.
+    HRESULT openFile()
+    {
+        close();
+        ErrorRecords errors;
+        return openDatabaseFile(m_path, &m_dataSource, &m_session, &errors);
     }
     void close()
     {
@@ -189,18 +247,17 @@ public:
         m_lastCommand = std::move(command);
         return rowset;
     }
+    std::unique_ptr<Rowset> jobs() { return execute(u"SELECT * FROM "_s + jobTable()); }
+    std::unique_ptr<Rowset> facts() { return execute(u"SELECT * FROM Knowledge"_s); }
 
     void insertJobs(const QList<std::tuple<qint32, QString, QString, double, qint32, qint32>>& jobs)
     {
-        auto rowset = execute(QStringLiteral("SELECT * FROM ") + jobTable());
-        QVERIFY(rowset);
-        JobRecord record;
-        Accessor accessor;
-        QCOMPARE(rowset->createAccessor(record.bindings(), &accessor), S_OK);
+        Jobs rows(this->jobs());
+        QCOMPARE(rows.bindResult, S_OK);
         QCOMPARE(m_session->startTransaction(), S_OK);
         for (const auto& [number, problem, name, start, priority, status] : jobs) {
-            record.set(number, problem, name, start, priority, status);
-            QCOMPARE(rowset->insertRow(accessor), S_OK);
+            rows.record.set(number, problem, name, start, priority, status);
+            QCOMPARE(rows.insert(), S_OK);
         }
         QCOMPARE(m_session->commit(), S_OK);
     }
