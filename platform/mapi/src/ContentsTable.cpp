@@ -5,7 +5,7 @@
 #include "Folder.h"
 #include "FolderIndex.h"
 
-#include <unordered_map>
+#include <atomic>
 
 namespace vntmapi {
 
@@ -35,125 +35,116 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     , m_folder(std::move(folder))
 {
     m_store->AddRef();
-    reload(readRows()); // nobody is advised yet: no event
-}
-
-// The folder's rows; a message keeps the instance key it had in this table.
-PackedRows ContentsTable::readRows()
-{
-    std::map<std::string, Key> keys;
-    PackedRows rows = contentsRows(*m_store, m_folder, [&](const std::string& name) {
-        const auto it = m_keys.find(name);
-        const Key key = it != m_keys.end() ? it->second : newInstanceKey();
-        keys[name] = key;
-        return key;
-    });
-    m_keys = std::move(keys);
-    return rows;
+    const bool maildir = m_folder != kSubtreeFolder && m_folder != kContactsFolder;
+    if (maildir) {
+        watchEarly();
+    }
+    reload(readRows(maildir ? &m_known : nullptr)); // nobody is advised yet: no event
 }
 
 ContentsTable::~ContentsTable()
 {
     m_contactsWatcher.reset();
+    endEarlyWatch();
     m_watcher.reset();
     m_store->Release();
+}
+
+// The folder's rows, and what it holds into `state`; a message keeps the instance key it had.
+PackedRows ContentsTable::readRows(FolderState* state)
+{
+    decltype(m_keys) keys;
+    keys.reserve(m_keys.size());
+    PackedRows rows = contentsRows(
+        *m_store, m_folder,
+        [&](const std::string& name) {
+            const auto it = m_keys.find(name);
+            const std::uint32_t key = it != m_keys.end() ? it->second : newKeyNumber();
+            keys[name] = key;
+            return keyOfNumber(key);
+        },
+        state);
+    m_keys = std::move(keys);
+    return rows;
+}
+
+namespace {
+
+// Tables watching before anyone advised them. Each holds an inotify instance of the user's
+// few (128 by default, for every program): a client holding many tables unadvised must not
+// use them up, so beyond this many a table compares the folder with its rows at Advise.
+constexpr int kEarlyWatches = 16;
+std::atomic<int> g_earlyWatches{0};
+
+} // namespace
+
+// Watches the folder from before it is read, so that Advise needs no second look at a large
+// folder: whatever changes after the read comes as events against the rows read.
+void ContentsTable::watchEarly()
+{
+    if (++g_earlyWatches > kEarlyWatches) {
+        --g_earlyWatches;
+        return;
+    }
+    m_early = true;
+    m_watcher = std::make_unique<FolderWatcher>(
+        m_store->config().path, m_folder, FolderWatcher::Watch::Contents,
+        [this](const FolderChanges& changes) { apply(changes); });
+}
+
+void ContentsTable::endEarlyWatch()
+{
+    if (std::exchange(m_early, false)) {
+        --g_earlyWatches;
+    }
 }
 
 HRESULT ContentsTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink,
                               ULONG* lpulConnection)
 {
     const HRESULT hr = MemoryTable::Advise(ulEventMask, lpAdviseSink, lpulConnection);
-    if (FAILED(hr) || m_watcher || m_contactsWatcher || m_folder == kSubtreeFolder) {
+    if (FAILED(hr) || m_watching || m_contactsWatcher || m_folder == kSubtreeFolder) {
         return hr;
-    }
-    // Only a watched table follows its rows by name and compares them with the folder: an
-    // unwatched one needs neither the names nor the listing.
-    if (!m_followed) {
-        if (m_folder != kContactsFolder) {
-            m_baseline = listingOfRows();
-        }
-        m_followed = true;
     }
     if (m_folder == kContactsFolder) {
-        m_contactsWatcher = std::make_unique<QFileSystemWatcher>(
-            QStringList{QString::fromStdString(m_store->folderDirectory(m_folder))});
-        QObject::connect(m_contactsWatcher.get(), &QFileSystemWatcher::directoryChanged,
-                         [this] { reloadAll(); });
+        watchContacts();
         return hr;
     }
-    m_watcher = std::make_unique<FolderWatcher>(
-        m_store->config().path, m_folder, FolderWatcher::Watch::Contents, std::move(m_baseline),
-        [this](const FolderChanges& changes) { apply(changes); });
-    // Whatever changed since the rows were read comes as events too, from the event loop.
-    m_watcher->scheduleRescan();
+    endEarlyWatch();
+    // Without a watch from before the read, the folder as it is now is compared with the rows.
+    const bool verify = !m_watcher || !m_watcher->isValid();
+    if (verify) {
+        m_watcher = std::make_unique<FolderWatcher>(
+            m_store->config().path, m_folder, FolderWatcher::Watch::Contents,
+            [this](const FolderChanges& changes) { apply(changes); });
+    }
+    m_watcher->start(std::move(m_known), verify);
+    m_watching = true;
     return hr;
+}
+
+void ContentsTable::watchContacts()
+{
+    m_contactsWatcher = std::make_unique<QFileSystemWatcher>(
+        QStringList{QString::fromStdString(m_store->folderDirectory(m_folder))});
+    QObject::connect(m_contactsWatcher.get(), &QFileSystemWatcher::directoryChanged,
+                     [this] { reloadAll(); });
 }
 
 HRESULT ContentsTable::Unadvise(ULONG ulConnection)
 {
     const HRESULT hr = MemoryTable::Unadvise(ulConnection);
-    if (SUCCEEDED(hr) && !isAdvised() && m_watcher) {
-        m_baseline = m_watcher->listing();
+    if (FAILED(hr) || isAdvised()) {
+        return hr;
+    }
+    // What changes from now on is found by comparing at the next Advise.
+    if (m_watcher && m_watching) {
+        m_known = m_watcher->takeState();
         m_watcher.reset();
+        m_watching = false;
     }
-    if (SUCCEEDED(hr) && !isAdvised()) {
-        m_contactsWatcher.reset();
-    }
+    m_contactsWatcher.reset();
     return hr;
-}
-
-namespace {
-
-// Whether the file is still what its row was read from: same flags, size and delivery time.
-bool fileMatchesRow(const ListedFile& listed, const RowView& row)
-{
-    const std::optional<PropRef> flags = row.find(PR_MESSAGE_FLAGS);
-    const std::optional<PropRef> attach = row.find(PR_HASATTACH);
-    const std::optional<PropRef> size = row.find(PR_MESSAGE_SIZE);
-    const std::optional<PropRef> time = row.find(PR_MESSAGE_DELIVERY_TIME);
-    if (!flags || !size || !time) {
-        return false;
-    }
-    const auto delivered = fileTimeFromUnix(listed.modified / 1000000000);
-    return flags->number == messageFlags(listed.file.info, attach && attach->number != 0) &&
-           size->number == listed.size && static_cast<std::uint64_t>(time->number) == delivered;
-}
-
-} // namespace
-
-// The folder as the rows show it, for the first comparison: the listing of now without the
-// files the rows lack (so they are reported added), a stand-in for each row whose file is gone
-// (reported deleted), and any file that no longer matches its row marked as changed. Both the
-// listing and m_keys are ordered by name, so one pass lines them up.
-Listing ContentsTable::listingOfRows() const
-{
-    std::unordered_map<std::string_view, std::size_t> byKey;
-    byKey.reserve(allRows().size());
-    for (std::size_t i = 0; i < allRows().size(); ++i) {
-        if (const std::optional<PropRef> key = allRows()[i].find(PR_INSTANCE_KEY)) {
-            byKey.emplace(key->data, i);
-        }
-    }
-    Listing listing = scanFolder(m_store->folderDirectory(m_folder));
-    auto file = listing.begin();
-    for (const auto& [name, key] : m_keys) {
-        while (file != listing.end() && file->first < name) {
-            file = listing.erase(file);
-        }
-        if (file == listing.end() || file->first != name) {
-            listing.emplace_hint(file, name, ListedFile())->second.file.baseName = name;
-            continue;
-        }
-        const auto row =
-            byKey.find(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
-        if (row == byKey.end() || !fileMatchesRow(file->second, allRows()[row->second])) {
-            file->second.size = -1;
-            file->second.modified = -1;
-        }
-        ++file;
-    }
-    listing.erase(file, listing.end());
-    return listing;
 }
 
 void ContentsTable::apply(const FolderChanges& changes)
@@ -167,7 +158,7 @@ void ContentsTable::apply(const FolderChanges& changes)
     for (const std::string& name : changes.deleted) {
         const auto it = m_keys.find(name);
         if (it != m_keys.end()) {
-            removeRow(it->second);
+            removeRow(keyOfNumber(it->second));
             m_keys.erase(it);
         }
     }
@@ -185,18 +176,18 @@ void ContentsTable::apply(const FolderChanges& changes)
 void ContentsTable::updateRow(const MessageFile& file, PropList row)
 {
     const auto it = m_keys.find(file.baseName);
-    if (it != m_keys.end() && replaceRow(it->second, row)) {
+    if (it != m_keys.end() && replaceRow(keyOfNumber(it->second), row)) {
         return;
     }
-    const Key key = it != m_keys.end() ? it->second : newInstanceKey();
+    const std::uint32_t key = it != m_keys.end() ? it->second : newKeyNumber();
     m_keys[file.baseName] = key;
-    putProp(&row, binaryProp(PR_INSTANCE_KEY, key));
+    putProp(&row, binaryProp(PR_INSTANCE_KEY, keyOfNumber(key)));
     addRow(std::move(row));
 }
 
 void ContentsTable::reloadAll()
 {
-    reload(readRows());
+    reload(readRows(nullptr));
 }
 
 } // namespace vntmapi

@@ -7,7 +7,7 @@
 #include "MsgStore.h"
 
 #include <QFileSystemWatcher>
-#include <map>
+#include <unordered_map>
 
 namespace vntmapi {
 
@@ -23,18 +23,23 @@ public:
     HRESULT Unadvise(ULONG ulConnection) override;
 
 private:
-    PackedRows readRows();
-    Listing listingOfRows() const;
+    PackedRows readRows(FolderState* state);
+    void watchEarly();
+    void endEarlyWatch();
+    void watchContacts();
     void apply(const FolderChanges& changes);
     void reloadAll();
     void updateRow(const MessageFile& file, PropList row);
 
     MsgStore* m_store;
     std::string m_folder;
-    Listing m_baseline;                // what the rows show, for the watcher's first comparison
-    bool m_followed = false;           // advised once: m_baseline is set
-    std::map<std::string, Key> m_keys; // instance key of each unique name
+    // The instance key of each unique name.
+    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> m_keys;
+    FolderState m_known; // the folder as the rows show it, while no watcher reports
+    // Watches from before the folder is read when it can (see watchEarly()), else from Advise.
     std::unique_ptr<FolderWatcher> m_watcher;
+    bool m_early = false;    // m_watcher counts among the early watches
+    bool m_watching = false; // m_watcher reports
     // The contacts folder is a vCard directory, not a Maildir: any change reloads it.
     std::unique_ptr<QFileSystemWatcher> m_contactsWatcher;
 };

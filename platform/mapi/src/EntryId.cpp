@@ -52,6 +52,24 @@ std::vector<BYTE> encodeEntryId(const EntryRef& ref)
     return out;
 }
 
+MessageIdMaker::MessageIdMaker(const StoreKey& store, const std::string& folder)
+{
+    EntryRef ref = folderRef(store, folder);
+    ref.kind = EntryKind::Message;
+    const std::vector<BYTE> empty = encodeEntryId(ref);
+    // Everything up to the message name, which comes last with its NUL.
+    m_id.assign(empty.begin(), empty.end() - 1);
+    m_shared = m_id.size();
+}
+
+std::string_view MessageIdMaker::operator()(std::string_view name)
+{
+    m_id.resize(m_shared);
+    m_id.append(name);
+    m_id.push_back('\0');
+    return m_id;
+}
+
 bool decodeEntryId(const void* data, ULONG size, EntryRef* ref)
 {
     const auto* bytes = static_cast<const BYTE*>(data);

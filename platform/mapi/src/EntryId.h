@@ -15,6 +15,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vntmapi {
@@ -35,6 +36,20 @@ struct EntryRef
 };
 
 std::vector<BYTE> encodeEntryId(const EntryRef& ref);
+
+// The ids of many messages of one folder, as encodeEntryId gives them: what they share is
+// encoded once.
+class MessageIdMaker
+{
+public:
+    MessageIdMaker(const StoreKey& store, const std::string& folder);
+    // The id of message `name`, valid until the next call.
+    std::string_view operator()(std::string_view name);
+
+private:
+    std::string m_id;
+    std::size_t m_shared = 0;
+};
 bool decodeEntryId(const void* data, ULONG size, EntryRef* ref);
 
 EntryRef storeRef(const StoreKey& store);

@@ -13,20 +13,11 @@ namespace vntmapi {
 
 namespace {
 
-// Looks names up by string_view, without a std::string per index entry.
-struct NameHash
-{
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const
-    {
-        return std::hash<std::string_view>()(name);
-    }
-};
-
 // A file written again under the same name (a saved draft) has a new inode, though the file
 // system may hand out a freed one again; one rewritten in place keeps it. Either way the
 // change time moves, which no program can set back.
-bool isUnchanged(const MessageFile& file, std::uint64_t inode, const MessageSummary& indexed)
+template<typename File>
+bool isUnchanged(const File& file, std::uint64_t inode, const MessageSummary& indexed)
 {
     return inode == file.inode && indexed.size == file.size && indexed.modified == file.modified &&
            indexed.changed == file.changed;
@@ -45,34 +36,41 @@ std::uint64_t inodeOf(const MessageFile& file)
 class FolderScan
 {
 public:
+    using Entry = std::pair<const std::string, KnownFile>;
+
     FolderScan(const MsgStore& store, const std::string& folder, const KeyFor& keyFor)
         : m_build(store, folder)
         , m_keyFor(keyFor)
-        , m_files(listMessages(store.folderDirectory(folder), ListDetail::WithStat))
-        , m_packed(m_files.size(), kNone)
+        , m_folderDir(store.folderDirectory(folder))
+        , m_state(FolderState::read(m_folderDir, true))
     {
-        m_slots.reserve(m_files.size());
-        for (std::size_t i = 0; i < m_files.size(); ++i) {
-            m_slots.emplace(m_files[i].baseName, i);
+        std::uint32_t places = 0;
+        for (const Entry& entry : m_state.files) {
+            places = std::max(places, entry.second.listed + 1);
         }
+        m_listed.resize(places, nullptr);
+        for (Entry& entry : m_state.files) {
+            m_listed[entry.second.listed] = &entry;
+        }
+        m_packed.resize(places, kNone);
     }
 
     // Takes the rows the index knows; false when the index could not be read to the end.
     bool takeKnown(SummaryIndex* index)
     {
         return index->forEach(
-            [this](std::string_view name, std::uint64_t inode, MessageSummary&& summary) {
-                const auto slot = m_slots.find(name);
-                if (slot == m_slots.end()) {
+            [this](std::string_view name, std::uint64_t inode, MessageSummary& summary) {
+                const auto found = m_state.files.find(name);
+                if (found == m_state.files.end()) {
                     m_gone.emplace_back(name);
                     return;
                 }
-                const MessageFile& file = m_files[slot->second];
-                if (!isUnchanged(file, inode, summary) || m_packed[slot->second] != kNone) {
+                const KnownFile& file = found->second;
+                if (!isUnchanged(file, inode, summary) || m_packed[file.listed] != kNone) {
                     return;
                 }
-                summary.flags = messageFlags(file.info, summary.hasAttachments);
-                pack(slot->second, std::move(summary));
+                summary.flags = messageFlags(infoOf(file), summary.hasAttachments);
+                pack(*found, summary);
             });
     }
 
@@ -87,23 +85,25 @@ public:
     // transaction: parsing a large folder must not keep another opener waiting for the lock.
     void parseRest(SummaryIndex* index)
     {
-        std::vector<std::pair<std::size_t, MessageSummary>> parsed;
-        for (std::size_t i : pendingByName()) {
+        std::vector<std::pair<const Entry*, MessageSummary>> parsed;
+        for (const Entry* entry : pendingByName()) {
             MessageSummary summary;
-            if (!readMessage(m_files[i], &summary, nullptr)) {
+            if (!readMessage(messageFile(m_folderDir, entry->first, entry->second), &summary,
+                             nullptr)) {
                 continue;
             }
-            pack(i, summary);
+            pack(*entry, summary);
             if (index) {
-                parsed.emplace_back(i, std::move(summary));
+                parsed.emplace_back(entry, std::move(summary));
             }
         }
         if (!index || (parsed.empty() && m_gone.empty())) {
             return;
         }
         index->begin();
-        for (const auto& [i, summary] : parsed) {
-            index->put(m_files[i].baseName, inodeOf(m_files[i]), summary);
+        for (const auto& [entry, summary] : parsed) {
+            index->put(entry->first, inodeOf(messageFile(m_folderDir, entry->first, entry->second)),
+                       summary);
         }
         for (const std::string& name : m_gone) {
             index->remove(name);
@@ -125,42 +125,58 @@ public:
         return std::move(m_rows);
     }
 
+    FolderState takeState()
+    {
+        m_listed.clear();
+        return std::move(m_state);
+    }
+
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
+    static std::string_view infoOf(const KnownFile& file)
+    {
+        return std::string_view(file.tail).substr(std::min<std::size_t>(3, file.tail.size()));
+    }
+
     // Rows are packed as they are made, in whatever order the index gives them: a large folder
     // never holds them all unpacked.
-    void pack(std::size_t slot, MessageSummary summary)
+    void pack(const Entry& entry, const MessageSummary& summary)
     {
-        PropList row = m_build(m_files[slot], std::move(summary));
-        row.push_back(binaryProp(PR_INSTANCE_KEY, m_keyFor(m_files[slot].baseName)));
-        m_packed[slot] = static_cast<std::uint32_t>(m_rows.size());
-        m_rows.append(row);
+        const std::vector<PropRef>& values = m_build.values(entry.first, summary);
+        const std::vector<BYTE> bytes = m_keyFor(entry.first);
+        m_key.assign(bytes.begin(), bytes.end());
+        m_values.assign(values.begin(), values.end());
+        m_values.push_back({PR_INSTANCE_KEY, 0, m_key});
+        m_packed[entry.second.listed] = static_cast<std::uint32_t>(m_rows.size());
+        m_rows.append(m_values);
     }
 
     // Inserting in key order keeps the index's B-tree from splitting pages all over (and from
     // spilling them to the log more than once): a cold 100,000-message index writes in a
     // fraction of the time.
-    std::vector<std::size_t> pendingByName() const
+    std::vector<const Entry*> pendingByName() const
     {
-        std::vector<std::size_t> pending;
-        for (std::size_t i = 0; i < m_files.size(); ++i) {
-            if (m_packed[i] == kNone) {
-                pending.push_back(i);
+        std::vector<const Entry*> pending;
+        for (std::size_t i = 0; i < m_listed.size(); ++i) {
+            if (m_listed[i] && m_packed[i] == kNone) {
+                pending.push_back(m_listed[i]);
             }
         }
-        std::sort(pending.begin(), pending.end(), [this](std::size_t a, std::size_t b) {
-            return m_files[a].baseName < m_files[b].baseName;
-        });
+        std::sort(pending.begin(), pending.end(),
+                  [](const Entry* a, const Entry* b) { return a->first < b->first; });
         return pending;
     }
 
     SummaryRowBuilder m_build;
     const KeyFor& m_keyFor;
-    std::vector<MessageFile> m_files;
-    std::vector<std::uint32_t> m_packed; // where each file's row is in m_rows, if it has one
+    std::string m_folderDir;
+    FolderState m_state;
+    std::vector<Entry*> m_listed;        // each message by its place in the listing
+    std::vector<std::uint32_t> m_packed; // where its row is in m_rows, if it has one yet
     PackedRows m_rows;
-    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> m_slots;
+    std::vector<PropRef> m_values; // scratch
+    std::string m_key;
     std::vector<std::string> m_gone;
 };
 
@@ -185,7 +201,8 @@ PackedRows packedContacts(const MsgStore& store, const KeyFor& keyFor)
 
 } // namespace
 
-PackedRows contentsRows(const MsgStore& store, const std::string& folder, const KeyFor& keyFor)
+PackedRows contentsRows(const MsgStore& store, const std::string& folder, const KeyFor& keyFor,
+                        FolderState* state)
 {
     if (folder == kSubtreeFolder) {
         return {};
@@ -203,7 +220,11 @@ PackedRows contentsRows(const MsgStore& store, const std::string& folder, const 
         }
     }
     scan.parseRest(index.get());
-    return scan.takeRows();
+    PackedRows rows = scan.takeRows();
+    if (state) {
+        *state = scan.takeState();
+    }
+    return rows;
 }
 
 std::vector<std::optional<PropList>> contentsRowsOf(const MsgStore& store,

@@ -1,50 +1,20 @@
 // Watches one folder of a Maildir++ store for changes by anyone, this library included: inotify
-// on the folder's new/ and cur/ (and on the store root for new folders). Bursts are coalesced,
-// then the folder's listing is compared with the previous one by unique name.
+// on the folder's new/ and cur/ (and on the store root for new folders). Bursts are coalesced;
+// then only the messages the events name are looked at, each against what the watcher knew of
+// it. The whole folder is listed again only when the kernel dropped events.
 #pragma once
 
-#include "Maildir.h"
+#include "FolderState.h"
 
 #include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 
 class QSocketNotifier;
+struct inotify_event;
 
 namespace vntmapi {
-
-struct ListedFile
-{
-    MessageFile file;
-    std::int64_t size = -1;
-    std::int64_t modified = 0; // nanoseconds
-    std::int64_t changed = 0;  // nanoseconds; moves with every write, unlike the two above
-    bool inNew = false;
-};
-// Messages of one folder by unique name.
-using Listing = std::map<std::string, ListedFile>;
-
-// Stats only what it must: a file listed in `previous` under the same name and inode keeps the
-// size and times recorded there unless its unique name is in `touched` (its data or times
-// changed since). Without `withTimes` nothing is stat-ed: names, flags and inodes only.
-Listing scanFolder(const std::string& folderDir, const Listing* previous = nullptr,
-                   const std::set<std::string>* touched = nullptr, bool withTimes = true);
-
-struct FolderChanges
-{
-    std::vector<MessageFile> added;
-    std::vector<MessageFile> modified; // other flags, moved new/ -> cur/, rewritten
-    std::vector<std::string> deleted;  // unique names
-    std::vector<std::string> newFolders;
-    bool rescanned = false; // the kernel dropped events: the listing was read afresh
-};
-
-// What changed from `before` to `after`; a name missing from `after` is looked for once more
-// on disk before it counts as deleted, since readdir can miss a file being renamed.
-FolderChanges diffListings(const Listing& before, Listing* after, const std::string& folderDir,
-                           bool withTimes = true);
 
 class FolderWatcher
 {
@@ -55,23 +25,42 @@ public:
     // size and times too), or only what is created in it, messages and Maildir++ folders.
     enum class Watch { Contents, Creations };
 
-    // Watches `folder` (no messages for the IPM subtree). `baseline` is what the caller already
-    // shows; changes are reported against it. Lives in, and reports on, the creating thread.
-    FolderWatcher(std::string root, std::string folder, Watch watch, Listing baseline,
-                  Callback onChange);
+    // Watches `folder` (no messages for the IPM subtree) from now on; the kernel keeps the
+    // events until start().
+    FolderWatcher(std::string root, std::string folder, Watch watch, Callback onChange);
     ~FolderWatcher();
     FolderWatcher(const FolderWatcher&) = delete;
     FolderWatcher& operator=(const FolderWatcher&) = delete;
 
     bool isValid() const { return m_fd >= 0; }
-    // Reads the folder again from the event loop, as if something had changed.
-    void scheduleRescan() { m_delay.start(); }
-    const Listing& listing() const { return m_listing; }
+    // Reports from now on, on the calling thread and from its event loop, what changes against
+    // `known`, the folder as the caller shows it: first what changed since the watcher was
+    // made, and with `verify` whatever else differs from the folder on disk (for a `known`
+    // read before the watcher was made).
+    void start(FolderState known, bool verify);
+    // What the watcher knows of the folder now, taken away: it reports nothing more.
+    FolderState takeState();
 
 private:
-    void addWatch(const std::string& path, std::uint32_t mask);
+    // Events about one unique name since it was last looked at.
+    struct Pending
+    {
+        // Each file the events named (relative to the folder) and whether the last of them
+        // made it appear or go.
+        std::vector<std::pair<std::string, bool>> seen;
+        int attempts = 0;
+    };
+
+    void addWatch(const std::string& path, std::uint32_t mask, int* wd);
     void readEvents();
-    void rescan();
+    void drainEvents();
+    void noteEvent(const inotify_event& event);
+    void process();
+    FolderChanges rescanMessages();
+    void resolvePending(FolderChanges* changes);
+    bool resolve(const std::string& name, const Pending& pending, bool force,
+                 FolderChanges* changes);
+    void reportNewFolders(FolderChanges* changes);
 
     std::string m_root;
     std::string m_folder;
@@ -80,11 +69,17 @@ private:
     bool m_watchFolders = false;
     bool m_withTimes = true; // sizes and times are read, so rewritten files are noticed
     int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    QTimer m_delay;
+    int m_newWatch = -1;
+    int m_curWatch = -1;
+    int m_rootWatch = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier; // from start()
+    std::unique_ptr<QTimer> m_delay;
+    bool m_started = false;
+    bool m_verify = false;
     bool m_overflow = false;
-    Listing m_listing;
-    std::set<std::string> m_touched; // unique names written to or with new times since a scan
+    bool m_foldersChanged = false;
+    FolderState m_state;
+    std::map<std::string, Pending> m_pending; // by unique name: reported in name order
     std::vector<std::string> m_folders;
     Callback m_onChange;
 };

@@ -1,5 +1,6 @@
 #include "Maildir.h"
 
+#include "FolderState.h"
 #include "HeaderRepair.h"
 #include "MessageHeaders.h"
 #include "MimeContent.h"
@@ -144,7 +145,7 @@ std::int32_t importanceOf(GMimeObject* message)
     return IMPORTANCE_NORMAL;
 }
 
-std::uint32_t flagsFromInfo(const std::string& info)
+std::uint32_t flagsFromInfo(std::string_view info)
 {
     std::uint32_t flags = 0;
     if (info.find('S') != std::string::npos) {
@@ -327,7 +328,7 @@ std::string decodeFolderName(const std::string& name)
 
 } // namespace
 
-std::uint32_t messageFlags(const std::string& info, bool hasAttachments)
+std::uint32_t messageFlags(std::string_view info, bool hasAttachments)
 {
     return flagsFromInfo(info) | (hasAttachments ? MSGFLAG_HASATTACH : 0);
 }
@@ -424,121 +425,29 @@ std::int64_t nanoseconds(const timespec& t)
     return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
 }
 
-void takeStat(const struct stat& info, MessageFile* file)
-{
-    file->inode = static_cast<std::uint64_t>(info.st_ino);
-    file->size = static_cast<std::int64_t>(info.st_size);
-    file->modified = nanoseconds(info.st_mtim);
-    file->changed = nanoseconds(info.st_ctim);
-}
-
-// Of two files with one unique name, whether `a` is the message rather than `b`: cur/ before
-// new/ (a move from new/ to cur/ is a rename and ends there), then the one renamed or written
-// last, as a save's new content is.
-bool isNewerCopy(const MessageFile& a, const MessageFile& b)
-{
-    const bool aInCur = a.path.find("/cur/") != std::string::npos;
-    const bool bInCur = b.path.find("/cur/") != std::string::npos;
-    if (aInCur != bInCur) {
-        return aInCur;
-    }
-    struct stat aInfo
-    {};
-    struct stat bInfo
-    {};
-    if (lstat(a.path.c_str(), &aInfo) != 0) {
-        return false;
-    }
-    if (lstat(b.path.c_str(), &bInfo) != 0) {
-        return true;
-    }
-    const std::int64_t aChanged = nanoseconds(aInfo.st_ctim);
-    const std::int64_t bChanged = nanoseconds(bInfo.st_ctim);
-    return aChanged != bChanged ? aChanged > bChanged : a.path > b.path;
-}
-
-// Folds files sharing a unique name into one message with copies. Rare, so the common listing
-// pays one hash insert per file and no stat.
-void foldCopies(std::vector<MessageFile>* files)
-{
-    std::unordered_map<std::string_view, std::size_t> first;
-    first.reserve(files->size());
-    std::vector<std::size_t> extra;
-    for (std::size_t i = 0; i < files->size(); ++i) {
-        if (!first.emplace((*files)[i].baseName, i).second) {
-            extra.push_back(i);
-        }
-    }
-    if (extra.empty()) {
-        return;
-    }
-    for (std::size_t i : extra) {
-        MessageFile& kept = (*files)[first.at((*files)[i].baseName)];
-        MessageFile& other = (*files)[i];
-        if (isNewerCopy(other, kept)) {
-            std::swap(kept.path, other.path);
-            std::swap(kept.info, other.info);
-            std::swap(kept.inode, other.inode);
-            std::swap(kept.size, other.size);
-            std::swap(kept.modified, other.modified);
-            std::swap(kept.changed, other.changed);
-        }
-        kept.copies.push_back(std::move(other.path));
-    }
-    std::vector<bool> drop(files->size(), false);
-    for (std::size_t i : extra) {
-        drop[i] = true;
-    }
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < files->size(); ++i) {
-        if (!drop[i]) {
-            if (out != i) {
-                (*files)[out] = std::move((*files)[i]);
-            }
-            ++out;
-        }
-    }
-    files->resize(out);
-}
-
 } // namespace
 
 std::vector<MessageFile> listMessages(const std::string& folderDir, ListDetail detail)
 {
-    std::vector<MessageFile> files;
-    for (const char* sub : {"new", "cur"}) {
-        const std::string dir = joinPath(folderDir, sub);
-        DIR* handle = opendir(dir.c_str());
-        if (!handle) {
-            continue;
-        }
-        while (const dirent* entry = readdir(handle)) {
-            const std::string_view name = entry->d_name;
-            if (name.empty() || name[0] == '.') {
-                continue;
-            }
-            const std::size_t colon = name.find(":2,");
-            MessageFile file;
-            file.path = dir + '/';
-            file.path += name;
-            file.baseName = name.substr(0, colon);
-            if (colon != std::string_view::npos) {
-                file.info = name.substr(colon + 3);
-            }
-            file.inode = static_cast<std::uint64_t>(entry->d_ino);
-            struct stat info
-            {};
-            if (detail == ListDetail::WithStat) {
-                if (fstatat(dirfd(handle), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                    continue; // gone since readdir
-                }
-                takeStat(info, &file);
-            }
-            files.push_back(std::move(file));
-        }
-        closedir(handle);
+    const FolderState state = FolderState::read(folderDir, detail == ListDetail::WithStat);
+    // In the order they were listed, as a client reading the folder finds them.
+    std::vector<const std::pair<const std::string, KnownFile>*> entries;
+    entries.reserve(state.files.size());
+    for (const auto& entry : state.files) {
+        entries.push_back(&entry);
     }
-    foldCopies(&files);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto* a, const auto* b) { return a->second.listed < b->second.listed; });
+    std::vector<MessageFile> files;
+    files.reserve(entries.size());
+    for (const auto* entry : entries) {
+        files.push_back(messageFile(folderDir, entry->first, entry->second));
+        if (const auto copies = state.copies.find(entry->first); copies != state.copies.end()) {
+            for (const std::string& copy : copies->second) {
+                files.back().copies.push_back(folderDir + '/' + copy);
+            }
+        }
+    }
     return files;
 }
 

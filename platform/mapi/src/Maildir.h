@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vntmapi {
@@ -84,7 +85,7 @@ struct MessageSummary
 struct MessageContent;
 
 // The MSGFLAG_* bits a message has from its info letters and its attachments.
-std::uint32_t messageFlags(const std::string& info, bool hasAttachments);
+std::uint32_t messageFlags(std::string_view info, bool hasAttachments);
 
 // Parses the headers and Maildir flags of one message, and its bodies when `content` is given;
 // false if the file cannot be read. A file that is not a message still gives a summary.

@@ -350,6 +350,9 @@ bool MemoryTable::rowBefore(const RowView& a, const RowView& b) const
 
 void MemoryTable::sortAllRows()
 {
+    if (m_sortKeys.empty()) {
+        return; // every row is equal: a stable sort keeps them as they are
+    }
     // Each row's sort values are looked up once, not at every comparison.
     const std::size_t width = m_sortKeys.size();
     const std::size_t n = m_allRows.size();
@@ -470,6 +473,11 @@ HRESULT MemoryTable::WaitForCompletion(ULONG, ULONG, ULONG* lpulTableStatus)
 MemoryTable::Key MemoryTable::newInstanceKey()
 {
     return instanceKey(m_nextKey++);
+}
+
+MemoryTable::Key MemoryTable::keyOfNumber(std::uint32_t number)
+{
+    return instanceKey(number);
 }
 
 MemoryTable::Key MemoryTable::keyOf(const RowView& row)

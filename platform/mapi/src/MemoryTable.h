@@ -39,6 +39,9 @@ protected:
 
     const PackedRows& allRows() const { return m_allRows; }
     Key newInstanceKey();
+    // Instance keys this table makes are numbers, kept as four bytes.
+    std::uint32_t newKeyNumber() { return m_nextKey++; }
+    static Key keyOfNumber(std::uint32_t number);
     static Key keyOf(const RowView& row);
     bool isAdvised() const { return !m_advise.empty(); }
 

@@ -67,6 +67,13 @@ public:
         return value;
     }
 
+    // One more reference to a value held already.
+    const Pooled* share(const Pooled* value)
+    {
+        ++const_cast<Pooled*>(value)->refs;
+        return value;
+    }
+
     void release(const Pooled* value)
     {
         if (--const_cast<Pooled*>(value)->refs > 0) {
@@ -147,14 +154,11 @@ std::optional<PropRef> RowView::find(ULONG tag) const
 
 PropList RowView::unpack() const
 {
-    PropList row(count());
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        const PropRef value = at(i);
-        row[i].tag = value.tag;
-        row[i].number = value.number;
-        row[i].data.assign(value.data);
+    std::vector<PropRef> values(count());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = at(i);
     }
-    return row;
+    return propsOf(values);
 }
 
 PackedRows::PackedRows() = default;
@@ -167,8 +171,11 @@ PackedRows::~PackedRows()
 PackedRows::PackedRows(PackedRows&& other) noexcept
     : m_pool(std::move(other.m_pool))
     , m_rows(std::move(other.m_rows))
+    , m_recent(std::move(other.m_recent))
+    , m_recentLayout(std::exchange(other.m_recentLayout, nullptr))
 {
     other.m_rows.clear();
+    other.m_recent.clear();
 }
 
 PackedRows& PackedRows::operator=(PackedRows&& other) noexcept
@@ -177,43 +184,75 @@ PackedRows& PackedRows::operator=(PackedRows&& other) noexcept
         clear();
         m_pool = std::move(other.m_pool);
         m_rows = std::move(other.m_rows);
+        m_recent = std::move(other.m_recent);
+        m_recentLayout = std::exchange(other.m_recentLayout, nullptr);
         other.m_rows.clear();
+        other.m_recent.clear();
     }
     return *this;
 }
 
-RowBlock* PackedRows::pack(const PropList& row)
+// `bytes` from the pool, compared first with the value `recent` holds (and kept there).
+const Pooled* PackedRows::shared(const Pooled** recent, std::string_view bytes)
+{
+    if (!*recent || (*recent)->view() != bytes) {
+        const Pooled* value = m_pool->acquire(bytes);
+        if (*recent) {
+            m_pool->release(*recent);
+        }
+        *recent = value;
+    }
+    return m_pool->share(*recent);
+}
+
+void PackedRows::forgetRecent()
+{
+    for (const Pooled* value : m_recent) {
+        if (value) {
+            m_pool->release(value);
+        }
+    }
+    m_recent.clear();
+    if (m_recentLayout) {
+        m_pool->release(std::exchange(m_recentLayout, nullptr));
+    }
+}
+
+RowBlock* PackedRows::pack(std::span<const PropRef> row)
 {
     if (!m_pool) {
         m_pool = std::make_unique<ValuePool>();
     }
-    std::vector<ULONG> tags(row.size());
+    m_tags.resize(row.size());
     std::size_t own = 0;
     for (std::size_t i = 0; i < row.size(); ++i) {
-        tags[i] = row[i].tag;
+        m_tags[i] = row[i].tag;
         if (holdsBytes(PROP_TYPE(row[i].tag)) && heldInRow(row[i].tag)) {
             own += row[i].data.size() + 1;
         }
     }
+    if (m_recent.size() < row.size()) {
+        m_recent.resize(row.size(), nullptr);
+    }
     const std::size_t slotBytes = row.size() * sizeof(std::int64_t);
     auto* block = static_cast<RowBlock*>(::operator new(sizeof(RowBlock) + slotBytes + own));
-    block->layout =
-        m_pool->acquire({reinterpret_cast<const char*>(tags.data()), tags.size() * sizeof(ULONG)});
+    block->layout = shared(&m_recentLayout, {reinterpret_cast<const char*>(m_tags.data()),
+                                             m_tags.size() * sizeof(ULONG)});
     std::int64_t* slots = block->slots();
     char* next = reinterpret_cast<char*>(slots) + slotBytes;
     for (std::size_t i = 0; i < row.size(); ++i) {
-        const Prop& prop = row[i];
-        if (!holdsBytes(PROP_TYPE(prop.tag))) {
-            slots[i] = prop.number;
-        } else if (heldInRow(prop.tag)) {
-            std::memcpy(next, prop.data.data(), prop.data.size());
-            next[prop.data.size()] = '\0';
+        const PropRef& value = row[i];
+        if (!holdsBytes(PROP_TYPE(value.tag))) {
+            slots[i] = value.number;
+        } else if (heldInRow(value.tag)) {
+            std::memcpy(next, value.data.data(), value.data.size());
+            next[value.data.size()] = '\0';
             const auto offset = static_cast<std::uint64_t>(next - reinterpret_cast<char*>(block));
-            slots[i] = static_cast<std::int64_t>((offset << 32) | prop.data.size());
-            next += prop.data.size() + 1;
+            slots[i] = static_cast<std::int64_t>((offset << 32) | value.data.size());
+            next += value.data.size() + 1;
         } else {
             slots[i] = static_cast<std::int64_t>(
-                reinterpret_cast<std::uintptr_t>(m_pool->acquire(prop.data)));
+                reinterpret_cast<std::uintptr_t>(shared(&m_recent[i], value.data)));
         }
     }
     return block;
@@ -232,7 +271,23 @@ void PackedRows::release(RowBlock* block)
     ::operator delete(block);
 }
 
+namespace {
+
+std::vector<PropRef> refsOf(const PropList& row)
+{
+    std::vector<PropRef> values(row.size());
+    std::transform(row.begin(), row.end(), values.begin(), refOf);
+    return values;
+}
+
+} // namespace
+
 void PackedRows::append(const PropList& row)
+{
+    append(refsOf(row));
+}
+
+void PackedRows::append(std::span<const PropRef> row)
 {
     RowBlock* block = pack(row);
     m_rows.push_back(block);
@@ -241,7 +296,7 @@ void PackedRows::append(const PropList& row)
 void PackedRows::replace(std::size_t index, const PropList& row)
 {
     // Packed before the old row goes, so that the values both share stay in the pool.
-    RowBlock* block = pack(row);
+    RowBlock* block = pack(refsOf(row));
     release(std::exchange(m_rows[index], block));
 }
 
@@ -303,6 +358,9 @@ void PackedRows::clear()
         release(block);
     }
     m_rows.clear();
+    if (m_pool) {
+        forgetRecent();
+    }
 }
 
 } // namespace vntmapi

@@ -14,6 +14,7 @@
 namespace vntmapi {
 
 class ValuePool;
+struct Pooled;
 struct RowBlock;
 
 // One row of a PackedRows, valid until that row is changed or removed.
@@ -50,6 +51,7 @@ public:
 
     void reserve(std::size_t count) { m_rows.reserve(count); }
     void append(const PropList& row);
+    void append(std::span<const PropRef> row);
     void replace(std::size_t index, const PropList& row);
     void erase(std::size_t index);
     // Moves the row at `from` to `to`, the rows between shifting by one.
@@ -61,11 +63,18 @@ public:
     std::size_t indexOf(ULONG tag, std::string_view bytes) const;
 
 private:
-    RowBlock* pack(const PropList& row);
+    RowBlock* pack(std::span<const PropRef> row);
+    const Pooled* shared(const Pooled** recent, std::string_view bytes);
     void release(RowBlock* block);
+    void forgetRecent();
 
     std::unique_ptr<ValuePool> m_pool;
     std::vector<RowBlock*> m_rows;
+    // The values of the last row packed, in its places, and its layout (each holding a
+    // reference): rows made one after another mostly repeat them.
+    std::vector<const Pooled*> m_recent;
+    const Pooled* m_recentLayout = nullptr;
+    std::vector<ULONG> m_tags; // scratch
 };
 
 // The value of `tag` in either form of row.

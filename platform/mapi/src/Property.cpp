@@ -56,6 +56,17 @@ std::vector<LONG> longsOf(const Prop& prop)
     return values;
 }
 
+PropList propsOf(std::span<const PropRef> values)
+{
+    PropList props(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        props[i].tag = values[i].tag;
+        props[i].number = values[i].number;
+        props[i].data.assign(values[i].data);
+    }
+    return props;
+}
+
 std::uint64_t fileTimeFromUnix(std::int64_t seconds)
 {
     return static_cast<std::uint64_t>(seconds * 10000000LL + 116444736000000000LL);

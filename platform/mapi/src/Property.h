@@ -41,6 +41,9 @@ inline PropRef refOf(const Prop& prop)
     return {prop.tag, prop.number, prop.data};
 }
 
+// The values as Props of their own.
+PropList propsOf(std::span<const PropRef> values);
+
 Prop longProp(ULONG tag, std::int64_t value);
 Prop boolProp(ULONG tag, bool value);
 Prop timeProp(ULONG tag, std::uint64_t fileTime);

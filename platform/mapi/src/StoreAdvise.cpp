@@ -38,13 +38,15 @@ HRESULT MsgStore::Advise(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask
         watchContacts();
         return hr;
     }
-    // Only new names matter here, so a large folder is listed without a stat per message.
-    const Listing baseline = folder == kSubtreeFolder
-                                 ? Listing()
-                                 : scanFolder(folderDirectory(folder), nullptr, nullptr, false);
-    m_watchers[folder] = std::make_shared<FolderWatcher>(
-        m_config.path, folder, FolderWatcher::Watch::Creations, baseline,
+    auto watcher = std::make_shared<FolderWatcher>(
+        m_config.path, folder, FolderWatcher::Watch::Creations,
         [this, folder](const FolderChanges& changes) { reportCreated(folder, changes); });
+    // Listed once the watch is on, so nothing created meanwhile goes unseen. Only new names
+    // matter here, so a large folder is listed without a stat per message.
+    watcher->start(folder == kSubtreeFolder ? FolderState()
+                                            : FolderState::read(folderDirectory(folder), false),
+                   false);
+    m_watchers[folder] = std::move(watcher);
     return hr;
 }
 

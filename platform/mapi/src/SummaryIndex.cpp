@@ -59,6 +59,12 @@ std::string columnText(sqlite3_stmt* stmt, int column)
                 : std::string();
 }
 
+void readText(sqlite3_stmt* stmt, int column, std::string* out)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    out->assign(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
 void bindText(sqlite3_stmt* stmt, int column, const std::string& text)
 {
     sqlite3_bind_text(stmt, column, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
@@ -212,26 +218,26 @@ bool SummaryIndex::createSchema()
 
 void SummaryIndex::readRow(sqlite3_stmt* stmt, int first, MessageSummary* s)
 {
-    s->subject = columnText(stmt, first);
-    s->fromName = columnText(stmt, first + 1);
-    s->fromAddress = columnText(stmt, first + 2);
-    s->senderName = columnText(stmt, first + 3);
-    s->senderAddress = columnText(stmt, first + 4);
-    s->displayTo = columnText(stmt, first + 5);
-    s->displayCc = columnText(stmt, first + 6);
+    readText(stmt, first, &s->subject);
+    readText(stmt, first + 1, &s->fromName);
+    readText(stmt, first + 2, &s->fromAddress);
+    readText(stmt, first + 3, &s->senderName);
+    readText(stmt, first + 4, &s->senderAddress);
+    readText(stmt, first + 5, &s->displayTo);
+    readText(stmt, first + 6, &s->displayCc);
     s->submitTime = static_cast<std::uint64_t>(sqlite3_column_int64(stmt, first + 7));
     s->deliveryTime = static_cast<std::uint64_t>(sqlite3_column_int64(stmt, first + 8));
     s->size = sqlite3_column_int64(stmt, first + 9);
     s->importance = sqlite3_column_int(stmt, first + 10);
     s->hasAttachments = sqlite3_column_int(stmt, first + 11) != 0;
-    s->messageClass = columnText(stmt, first + 12);
+    readText(stmt, first + 12, &s->messageClass);
     s->sensitivity = sqlite3_column_int(stmt, first + 13);
     s->readReceipt = sqlite3_column_int(stmt, first + 14) != 0;
-    s->replyToNames = columnText(stmt, first + 15);
+    readText(stmt, first + 15, &s->replyToNames);
     s->modified = sqlite3_column_int64(stmt, first + 16);
     s->changed = sqlite3_column_int64(stmt, first + 17);
-    s->receivedByName = columnText(stmt, first + 18);
-    s->receivedByAddress = columnText(stmt, first + 19);
+    readText(stmt, first + 18, &s->receivedByName);
+    readText(stmt, first + 19, &s->receivedByAddress);
 }
 
 bool SummaryIndex::forEach(const Visitor& visit)
@@ -241,13 +247,14 @@ bool SummaryIndex::forEach(const Visitor& visit)
         return false;
     }
     int rc = SQLITE_ROW;
+    MessageSummary summary;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
         const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0));
-        MessageSummary summary;
         readRow(stmt.get(), 2, &summary);
+        summary.flags = 0; // not kept: it comes from the file's name
         visit(std::string_view(name ? name : "", size),
-              static_cast<std::uint64_t>(sqlite3_column_int64(stmt.get(), 1)), std::move(summary));
+              static_cast<std::uint64_t>(sqlite3_column_int64(stmt.get(), 1)), summary);
     }
     return rc == SQLITE_DONE;
 }

@@ -32,8 +32,9 @@ public:
     SummaryIndex& operator=(const SummaryIndex&) = delete;
 
     using Visitor =
-        std::function<void(std::string_view name, std::uint64_t inode, MessageSummary&& summary)>;
+        std::function<void(std::string_view name, std::uint64_t inode, MessageSummary& summary)>;
     // Every entry, in no particular order; false when reading failed part way (a damaged file).
+    // One summary is filled for each in turn, so its texts keep their memory.
     bool forEach(const Visitor& visit);
     // The entry of `name`; false when there is none.
     bool find(const std::string& name, std::uint64_t* inode, MessageSummary* summary);

@@ -6,20 +6,30 @@ namespace vntmapi {
 
 namespace {
 
-void addText(PropList* row, ULONG tag, std::string value)
+PropRef number(ULONG tag, std::int64_t value)
+{
+    return {tag, value, std::string_view("", 0)};
+}
+
+PropRef text(ULONG tag, std::string_view value)
+{
+    return {tag, 0, value};
+}
+
+void addText(std::vector<PropRef>* row, ULONG tag, const std::string& value)
 {
     if (!value.empty()) {
-        row->push_back(stringProp(tag, std::move(value)));
+        row->push_back(text(tag, value));
     }
 }
 
 } // namespace
 
 SummaryRowBuilder::SummaryRowBuilder(const MsgStore& store, const std::string& folder)
-    : m_ref(folderRef(store.config().key, folder))
-    , m_parentId(binaryProp(PR_PARENT_ENTRYID, store.folderId(folder)))
+    : m_ids(store.config().key, folder)
 {
-    m_ref.kind = EntryKind::Message;
+    const std::vector<BYTE> parent = store.folderId(folder);
+    m_parentId.assign(parent.begin(), parent.end());
     const StoreConfig& config = store.config();
     // What waits to leave, has left or is being written was not received by anyone.
     if (folder != config.outbox && folder != config.sentItems && folder != config.drafts) {
@@ -28,68 +38,75 @@ SummaryRowBuilder::SummaryRowBuilder(const MsgStore& store, const std::string& f
     }
 }
 
-void SummaryRowBuilder::addReceivedBy(MessageSummary& s, bool sentByOwner, PropList* row) const
+void SummaryRowBuilder::addReceivedBy(const MessageSummary& s, bool sentByOwner,
+                                      std::vector<PropRef>* row) const
 {
-    if (s.receivedByAddress.empty() && !m_ownerAddress.empty() && !sentByOwner) {
-        s.receivedByAddress = m_ownerAddress;
+    std::string_view address = s.receivedByAddress;
+    if (address.empty() && !m_ownerAddress.empty() && !sentByOwner) {
+        address = m_ownerAddress;
     }
-    if (s.receivedByAddress.empty()) {
+    if (address.empty()) {
         return;
     }
-    if (s.receivedByName.empty()) {
-        const bool owner =
-            g_ascii_strcasecmp(s.receivedByAddress.c_str(), m_ownerAddress.c_str()) == 0;
-        s.receivedByName = owner && !m_ownerName.empty() ? m_ownerName : s.receivedByAddress;
+    std::string_view name = s.receivedByName;
+    if (name.empty()) {
+        // Both are followed by a NUL (see PropRef).
+        const bool owner = g_ascii_strcasecmp(address.data(), m_ownerAddress.c_str()) == 0;
+        name = owner && !m_ownerName.empty() ? std::string_view(m_ownerName) : address;
     }
-    row->push_back(stringProp(PR_RECEIVED_BY_NAME, s.receivedByName));
-    row->push_back(stringProp(PR_RECEIVED_BY_EMAIL_ADDRESS, s.receivedByAddress));
-    row->push_back(stringProp(PR_RCVD_REPRESENTING_NAME, std::move(s.receivedByName)));
-    row->push_back(stringProp(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, std::move(s.receivedByAddress)));
+    row->push_back(text(PR_RECEIVED_BY_NAME, name));
+    row->push_back(text(PR_RECEIVED_BY_EMAIL_ADDRESS, address));
+    row->push_back(text(PR_RCVD_REPRESENTING_NAME, name));
+    row->push_back(text(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, address));
 }
 
-PropList SummaryRowBuilder::operator()(const MessageFile& file, MessageSummary s)
+const std::vector<PropRef>& SummaryRowBuilder::values(std::string_view name,
+                                                      const MessageSummary& s)
 {
-    m_ref.message = file.baseName;
     const bool sentByOwner = !m_ownerAddress.empty() &&
                              g_ascii_strcasecmp(s.fromAddress.c_str(), m_ownerAddress.c_str()) == 0;
-    PropList row;
-    row.reserve(22);
-    row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
-    row.push_back(binaryProp(PR_ENTRYID, encodeEntryId(m_ref)));
-    addListColumns(s, &row);
-    row.push_back(m_parentId);
-    addOtherColumns(s, &row);
-    addReceivedBy(s, sentByOwner, &row);
-    return row;
+    m_values.clear();
+    m_values.push_back(number(PR_MESSAGE_DELIVERY_TIME, static_cast<std::int64_t>(s.deliveryTime)));
+    m_values.push_back(text(PR_ENTRYID, m_ids(name)));
+    addListColumns(s, &m_values);
+    m_values.push_back(text(PR_PARENT_ENTRYID, m_parentId));
+    addOtherColumns(s, &m_values);
+    addReceivedBy(s, sentByOwner, &m_values);
+    return m_values;
 }
 
-void SummaryRowBuilder::addListColumns(MessageSummary& s, PropList* row)
+PropList SummaryRowBuilder::operator()(const MessageFile& file, const MessageSummary& summary)
 {
-    row->push_back(stringProp(PR_SUBJECT, std::move(s.subject)));
-    addText(row, PR_SENT_REPRESENTING_NAME, std::move(s.fromName));
-    row->push_back(longProp(PR_MESSAGE_FLAGS, s.flags));
-    row->push_back(longProp(PR_IMPORTANCE, s.importance));
-    row->push_back(boolProp(PR_HASATTACH, s.hasAttachments));
-    row->push_back(longProp(PR_MESSAGE_SIZE, s.size));
+    return propsOf(values(file.baseName, summary));
 }
 
-void SummaryRowBuilder::addOtherColumns(MessageSummary& s, PropList* row)
+void SummaryRowBuilder::addListColumns(const MessageSummary& s, std::vector<PropRef>* row)
 {
-    row->push_back(longProp(PR_OBJECT_TYPE, MAPI_MESSAGE));
-    row->push_back(stringProp(PR_MESSAGE_CLASS, std::move(s.messageClass)));
-    addText(row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, std::move(s.fromAddress));
-    addText(row, PR_SENDER_NAME, std::move(s.senderName));
-    addText(row, PR_SENDER_EMAIL_ADDRESS, std::move(s.senderAddress));
-    row->push_back(stringProp(PR_DISPLAY_TO, std::move(s.displayTo)));
-    row->push_back(stringProp(PR_DISPLAY_CC, std::move(s.displayCc)));
+    row->push_back(text(PR_SUBJECT, s.subject));
+    addText(row, PR_SENT_REPRESENTING_NAME, s.fromName);
+    row->push_back(number(PR_MESSAGE_FLAGS, s.flags));
+    row->push_back(number(PR_IMPORTANCE, s.importance));
+    row->push_back(number(PR_HASATTACH, s.hasAttachments ? 1 : 0));
+    row->push_back(number(PR_MESSAGE_SIZE, s.size));
+}
+
+void SummaryRowBuilder::addOtherColumns(const MessageSummary& s, std::vector<PropRef>* row)
+{
+    row->push_back(number(PR_OBJECT_TYPE, MAPI_MESSAGE));
+    row->push_back(text(PR_MESSAGE_CLASS, s.messageClass));
+    addText(row, PR_SENT_REPRESENTING_EMAIL_ADDRESS, s.fromAddress);
+    addText(row, PR_SENDER_NAME, s.senderName);
+    addText(row, PR_SENDER_EMAIL_ADDRESS, s.senderAddress);
+    row->push_back(text(PR_DISPLAY_TO, s.displayTo));
+    row->push_back(text(PR_DISPLAY_CC, s.displayCc));
     if (s.submitTime != 0) {
-        row->push_back(timeProp(PR_CLIENT_SUBMIT_TIME, s.submitTime));
+        row->push_back(number(PR_CLIENT_SUBMIT_TIME, static_cast<std::int64_t>(s.submitTime)));
     }
     // Always present, so that filtering on "normal" or "no receipt" finds them.
-    row->push_back(longProp(PR_SENSITIVITY, s.sensitivity));
-    row->push_back(boolProp(PR_READ_RECEIPT_REQUESTED, s.readReceipt));
-    row->push_back(timeProp(PR_CREATION_TIME, s.deliveryTime));
-    addText(row, PR_REPLY_RECIPIENT_NAMES, std::move(s.replyToNames));
+    row->push_back(number(PR_SENSITIVITY, s.sensitivity));
+    row->push_back(number(PR_READ_RECEIPT_REQUESTED, s.readReceipt ? 1 : 0));
+    row->push_back(number(PR_CREATION_TIME, static_cast<std::int64_t>(s.deliveryTime)));
+    addText(row, PR_REPLY_RECIPIENT_NAMES, s.replyToNames);
 }
 
 PropList SummaryRowBuilder::attachedMessage(MessageSummary s)
@@ -97,22 +114,23 @@ PropList SummaryRowBuilder::attachedMessage(MessageSummary s)
     // No file, no folder, no owner: its times are those it was sent at, its receiver the one
     // its own headers name.
     s.deliveryTime = s.submitTime;
-    PropList row;
+    std::vector<PropRef> values;
     if (s.deliveryTime != 0) {
-        row.push_back(timeProp(PR_MESSAGE_DELIVERY_TIME, s.deliveryTime));
+        values.push_back(
+            number(PR_MESSAGE_DELIVERY_TIME, static_cast<std::int64_t>(s.deliveryTime)));
     }
-    addListColumns(s, &row);
-    addOtherColumns(s, &row);
+    addListColumns(s, &values);
+    addOtherColumns(s, &values);
+    if (!s.receivedByAddress.empty()) {
+        const std::string& name = s.receivedByName.empty() ? s.receivedByAddress : s.receivedByName;
+        values.push_back(text(PR_RECEIVED_BY_NAME, name));
+        values.push_back(text(PR_RECEIVED_BY_EMAIL_ADDRESS, s.receivedByAddress));
+        values.push_back(text(PR_RCVD_REPRESENTING_NAME, name));
+        values.push_back(text(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, s.receivedByAddress));
+    }
+    PropList row = propsOf(values);
     if (s.deliveryTime == 0) {
         removeProp(&row, PR_CREATION_TIME);
-    }
-    if (!s.receivedByAddress.empty()) {
-        const std::string name =
-            s.receivedByName.empty() ? s.receivedByAddress : std::move(s.receivedByName);
-        row.push_back(stringProp(PR_RECEIVED_BY_NAME, name));
-        row.push_back(stringProp(PR_RECEIVED_BY_EMAIL_ADDRESS, s.receivedByAddress));
-        row.push_back(stringProp(PR_RCVD_REPRESENTING_NAME, name));
-        row.push_back(stringProp(PR_RCVD_REPRESENTING_EMAIL_ADDRESS, s.receivedByAddress));
     }
     return row;
 }

@@ -140,8 +140,12 @@ MapiPtr<IMAPITable> TestMapiNotify::advisedInbox(RecordingSink* sink, ULONG* con
 {
     MapiPtr<IMAPITable> table;
     m_inbox->GetContentsTable(0, table.put());
-    TagArray columns{PR_INSTANCE_KEY, PR_ENTRYID, PR_SUBJECT, PR_MESSAGE_FLAGS,
-                     PR_MESSAGE_DELIVERY_TIME, PR_SENT_REPRESENTING_NAME};
+    TagArray columns{PR_INSTANCE_KEY,
+                     PR_ENTRYID,
+                     PR_SUBJECT,
+                     PR_MESSAGE_FLAGS,
+                     PR_MESSAGE_DELIVERY_TIME,
+                     PR_SENT_REPRESENTING_NAME};
     table->SetColumns(columns.get(), 0);
     SSortOrderSet order{1, 0, 0, {{PR_MESSAGE_DELIVERY_TIME, TABLE_SORT_ASCEND}}};
     table->SortTable(&order, 0);
