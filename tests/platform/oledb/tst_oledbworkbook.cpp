@@ -50,9 +50,9 @@ QByteArray workbookWithSheet(const QString& sheetData,
     return data;
 }
 
-// Replaces `from` by `to` in the part `name`.
-void replaceInPart(xlsx::Package& package, const QString& name, const QByteArray& from,
-                   const QByteArray& to)
+// Replaces `from` by `to` in the package entry `name`.
+void replaceText(xlsx::Package& package, const QString& name, const QByteArray& from,
+                 const QByteArray& to)
 {
     package.setPart(name, package.part(name).replace(from, to));
 }
@@ -227,8 +227,8 @@ private Q_SLOTS:
         QFETCH(QStringList, rows);
         const auto mark1904 = [date1904](xlsx::Package& package) {
             if (date1904)
-                replaceInPart(package, u"xl/workbook.xml"_s, "<sheets>",
-                              "<workbookPr date1904=\"1\"/><sheets>");
+                replaceText(package, u"xl/workbook.xml"_s, "<sheets>",
+                            "<workbookPr date1904=\"1\"/><sheets>");
         };
         Workbook db(workbookWithSheet(sheetData, mark1904), provider);
         QVERIFY2(succeeded(db.opened), qPrintable(describe(db.dataSource())));
@@ -274,8 +274,8 @@ private Q_SLOTS:
         const QString header = u"<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>ID</t></is></c>"
                                "<c r=\"B1\" t=\"inlineStr\"><is><t>When</t></is></c></row>"_s;
         Workbook db(workbookWithSheet(header, [](xlsx::Package& package) {
-            replaceInPart(package, u"xl/styles.xml"_s, "numFmtId=\"164\" fontId",
-                          "numFmtId=\"0\" fontId");
+            replaceText(package, u"xl/styles.xml"_s, "numFmtId=\"164\" fontId",
+                        "numFmtId=\"0\" fontId");
         }));
         {
             auto rowset = db.execute(u"SELECT * FROM Job"_s);
