@@ -54,7 +54,7 @@ void statEntries(DIR* dir, std::vector<Entry>* entries)
 
 } // namespace
 
-FolderState FolderState::read(const std::string& folderDir, bool withTimes)
+FolderState FolderState::read(const std::string& folderDir, bool withTimes, std::string_view only)
 {
     FolderState state;
     std::uint32_t listed = 0;
@@ -65,6 +65,10 @@ FolderState FolderState::read(const std::string& folderDir, bool withTimes)
         }
         std::vector<Entry> entries;
         while (const dirent* entry = readdir(handle)) {
+            const std::string_view name = entry->d_name;
+            if (!only.empty() && name.substr(0, name.find(":2,")) != only) {
+                continue;
+            }
             if (entry->d_name[0] != '.' && entry->d_name[0] != '\0') {
                 entries.emplace_back().name = entry->d_name;
                 entries.back().file.inNew = inNew;

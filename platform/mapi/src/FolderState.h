@@ -35,8 +35,9 @@ struct KnownFile
 struct FolderState
 {
     // The messages of new/ and cur/ of `folderDir` now, as listMessages describes them; sizes
-    // and times only `withTimes`.
-    static FolderState read(const std::string& folderDir, bool withTimes);
+    // and times only `withTimes`; only the message `only` when it is given.
+    static FolderState read(const std::string& folderDir, bool withTimes,
+                            std::string_view only = {});
     // Adds file `name` (its unique name and the rest); of files sharing a unique name the one
     // in cur/ that changed last is the message and the others its copies.
     void add(const std::string& folderDir, std::string_view name, KnownFile file);

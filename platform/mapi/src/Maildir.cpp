@@ -453,13 +453,19 @@ std::vector<MessageFile> listMessages(const std::string& folderDir, ListDetail d
 
 bool findMessage(const std::string& folderDir, const std::string& baseName, MessageFile* file)
 {
-    for (MessageFile& candidate : listMessages(folderDir)) {
-        if (candidate.baseName == baseName) {
-            *file = std::move(candidate);
-            return true;
+    // Only this message's files are kept: a large folder is read through, not listed.
+    const FolderState state = FolderState::read(folderDir, false, baseName);
+    const auto found = state.files.find(baseName);
+    if (found == state.files.end()) {
+        return false;
+    }
+    *file = messageFile(folderDir, found->first, found->second);
+    if (const auto copies = state.copies.find(baseName); copies != state.copies.end()) {
+        for (const std::string& copy : copies->second) {
+            file->copies.push_back(folderDir + '/' + copy);
         }
     }
-    return false;
+    return true;
 }
 
 void removeStaleTemporaries(const std::string& folderDir)
