@@ -5,6 +5,8 @@
 #include "PropStream.h"
 #include "StoredProps.h"
 
+#include <algorithm>
+
 namespace vntmapi {
 
 namespace {
@@ -79,6 +81,18 @@ PropList Attachment::properties() const
         props.push_back(binaryProp(PR_ATTACH_DATA_BIN, m_data.data));
     }
     return props;
+}
+
+PropList Attachment::propertiesFor(const SPropTagArray& tags) const
+{
+    const auto* end = tags.aulPropTag + tags.cValues;
+    const bool wantsData = std::any_of(tags.aulPropTag, end, [](ULONG tag) {
+        return PROP_ID(tag) == PROP_ID(PR_ATTACH_DATA_BIN);
+    });
+    if (wantsData) {
+        return properties();
+    }
+    return attachmentRow(m_number, m_data);
 }
 
 HRESULT Attachment::SetProps(ULONG cValues, LPSPropValue lpPropArray,

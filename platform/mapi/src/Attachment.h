@@ -29,6 +29,7 @@ public:
 
 protected:
     PropList properties() const override;
+    PropList propertiesFor(const SPropTagArray& tags) const override;
 
 private:
     HRESULT openAttachedMessage(const IID& iid, ULONG flags, LPUNKNOWN* message);

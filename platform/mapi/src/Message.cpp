@@ -335,6 +335,20 @@ PropList Message::properties() const
     return props;
 }
 
+PropList Message::propertiesFor(const SPropTagArray& tags) const
+{
+    PropList props;
+    for (ULONG i = 0; i < tags.cValues; ++i) {
+        const ULONG tag = tags.aulPropTag[i];
+        if (PROP_ID(tag) == PROP_ID(PR_HASATTACH)) {
+            props.push_back(boolProp(PR_HASATTACH, !m_attachments.empty()));
+        } else if (const Prop* prop = findProp(m_props, tag)) {
+            props.push_back(*prop);
+        }
+    }
+    return props;
+}
+
 Message::NumberedAttachment* Message::findAttachment(ULONG number)
 {
     for (NumberedAttachment& attachment : m_attachments) {

@@ -79,6 +79,7 @@ public:
 
 protected:
     PropList properties() const override;
+    PropList propertiesFor(const SPropTagArray& tags) const override;
 
     // From now on every change is refused with MAPI_E_NO_ACCESS: the message was opened
     // without MAPI_MODIFY.

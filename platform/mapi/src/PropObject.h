@@ -29,7 +29,8 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
                      LPSPropValue* lppPropArray) override
     {
-        return propArray(properties(), lpPropTagArray, lpcValues, lppPropArray);
+        return propArray(lpPropTagArray ? propertiesFor(*lpPropTagArray) : properties(),
+                         lpPropTagArray, lpcValues, lppPropArray);
     }
     HRESULT GetPropList(ULONG, LPSPropTagArray* lppPropTagArray) override
     {
@@ -79,6 +80,13 @@ public:
 
 protected:
     virtual PropList properties() const = 0;
+    // Enough of properties() to answer for `tags`: an object holding large values (bodies,
+    // attachment data) copies them only for a caller that asks for them.
+    virtual PropList propertiesFor(const SPropTagArray& tags) const
+    {
+        static_cast<void>(tags);
+        return properties();
+    }
 
     // Kept for GetLastError until the next call that fails.
     void setLastError(HRESULT code, std::string text, int systemError = 0)

@@ -1,5 +1,6 @@
 #include "TextClean.h"
 
+#include <cstring>
 #include <glib.h>
 
 namespace vntmapi {
@@ -38,30 +39,55 @@ std::string cleanText(const std::string& utf8, bool multiLine)
     if (clean) {
         return utf8;
     }
+    // What stays as it is goes on in runs: a 1 MB body is mostly such text.
     std::string out;
     out.reserve(utf8.size());
     const char* p = utf8.data();
     const char* end = p + utf8.size();
+    const char* run = p;
+    const auto replace = [&](const char* next) {
+        out.append(run, p);
+        run = next;
+        p = next;
+    };
     while (p < end) {
-        const gunichar c = g_utf8_get_char_validated(p, end - p);
-        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
-            ++p; // not UTF-8 after all: drop the byte rather than pass it on
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte >= 0x20 && byte < 0x7F) {
+            ++p;
             continue;
         }
-        p = g_utf8_next_char(p);
+        const gunichar c = byte < 0x80 ? byte : g_utf8_get_char_validated(p, end - p);
+        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            replace(p + 1); // not UTF-8 after all: drop the byte rather than pass it on
+            continue;
+        }
+        const char* next = g_utf8_next_char(p);
         if (c >= 0x80 && c <= 0x9F) {
+            replace(next);
             if (kC1[c - 0x80] != 0) {
                 append(&out, kC1[c - 0x80]);
             }
-        } else if ((c < 0x20 || c == 0x7F) && !keptControl(c, multiLine)) {
+            continue;
+        }
+        if ((c < 0x20 || c == 0x7F) && !keptControl(c, multiLine)) {
+            replace(next);
             if (!multiLine && (c == '\t' || c == '\n' || c == '\r') && !out.empty() &&
                 out.back() != ' ') {
                 out += ' ';
             }
-        } else {
-            append(&out, c);
+            continue;
         }
+        // Passed on as written, unless written otherwise than UTF-8 writes it.
+        char buffer[6];
+        const auto size = static_cast<std::ptrdiff_t>(g_unichar_to_utf8(c, buffer));
+        if (size != next - p || std::memcmp(buffer, p, static_cast<std::size_t>(size)) != 0) {
+            replace(next);
+            out.append(buffer, static_cast<std::size_t>(size));
+            continue;
+        }
+        p = next;
     }
+    out.append(run, p);
     return out;
 }
 

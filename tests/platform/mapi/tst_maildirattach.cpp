@@ -394,6 +394,15 @@ void TestMaildirAttach::attachmentBytes()
     QCOMPARE(numbers.size(), 2);
     QCOMPARE(attachmentData(message.get(), numbers[0]), all);
     QCOMPARE(attachmentData(message.get(), numbers[1]), QByteArray("softbreak =\r\n"));
+    // GetProps gives the data to a caller asking for it, and the rest alike without it.
+    MapiPtr<IAttach> attach;
+    QCOMPARE(message->OpenAttach(ULONG(numbers[0]), nullptr, 0, attach.put()), S_OK);
+    Props withData(attach.get(), {PR_ATTACH_LONG_FILENAME, PR_ATTACH_DATA_BIN});
+    Props nameOnly(attach.get(), {PR_ATTACH_LONG_FILENAME});
+    QCOMPARE(withData.hr, S_OK);
+    QCOMPARE(binary(withData[1]), all);
+    QCOMPARE(text(withData[0]), QStringLiteral("all.bin"));
+    QCOMPARE(text(nameOnly[0]), QStringLiteral("all.bin"));
 }
 
 void TestMaildirAttach::rtfBodyPart_data()

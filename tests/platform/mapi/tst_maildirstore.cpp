@@ -652,6 +652,19 @@ void TestMaildirStore::openMessage()
     QCOMPARE(v[4]->Value.l, flags);
     QCOMPARE(text(v[5]).contains(QLatin1String("Subject: ") + texts[0]), !texts[0].isEmpty());
     QCOMPARE(recipientLines(message.get()).value(0), recipient);
+    // Asked for by tag, the values are those GetProps of every property gives.
+    Buffer<SPropValue> all;
+    ULONG count = 0;
+    QCOMPARE(message->GetProps(nullptr, 0, &count, all.put()), S_OK);
+    for (ULONG i = 0; i < v.count; ++i) {
+        const SPropValue* whole = findValue(all.get(), count, v[i]->ulPropTag);
+        QCOMPARE(whole != nullptr, !isError(v[i]));
+        if (whole && PROP_TYPE(whole->ulPropTag) == PT_STRING8) {
+            QCOMPARE(text(whole), text(v[i]));
+        } else if (whole) {
+            QCOMPARE(whole->Value.l, v[i]->Value.l);
+        }
+    }
 }
 
 void TestMaildirStore::openEntryRejects_data()
