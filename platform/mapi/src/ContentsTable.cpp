@@ -1,6 +1,7 @@
 #include "ContentsTable.h"
 
 #include "Contacts.h"
+#include "Disposer.h"
 #include "EntryId.h"
 #include "Folder.h"
 #include "FolderIndex.h"
@@ -46,7 +47,14 @@ ContentsTable::~ContentsTable()
 {
     m_contactsWatcher.reset();
     endEarlyWatch();
-    m_watcher.reset();
+    // A large folder's rows, names and files take a while to free: not the client's while.
+    if (m_watcher) {
+        disposeLater(m_watcher->takeState());
+        m_watcher.reset();
+    }
+    disposeLater(std::move(m_known));
+    disposeLater(std::move(m_keys));
+    disposeLater(takeAllRows());
     m_store->Release();
 }
 

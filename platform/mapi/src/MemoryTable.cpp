@@ -673,6 +673,13 @@ bool MemoryTable::replaceRow(const Key& key, PropList row)
     return true;
 }
 
+PackedRows MemoryTable::takeAllRows()
+{
+    m_visible.clear();
+    m_cursor = 0;
+    return std::move(m_allRows);
+}
+
 void MemoryTable::reload(PackedRows rows)
 {
     m_allRows = std::move(rows);

@@ -55,6 +55,8 @@ protected:
     bool replaceRow(const Key& key, PropList row);
     // Replaces every row and sends TABLE_RELOAD. Every row has its PR_INSTANCE_KEY.
     void reload(PackedRows rows);
+    // Every row, taken away without an event: for a subclass going away.
+    PackedRows takeAllRows();
 
 private:
     struct FreeRestriction

@@ -205,19 +205,6 @@ const Pooled* PackedRows::shared(const Pooled** recent, std::string_view bytes)
     return m_pool->share(*recent);
 }
 
-void PackedRows::forgetRecent()
-{
-    for (const Pooled* value : m_recent) {
-        if (value) {
-            m_pool->release(value);
-        }
-    }
-    m_recent.clear();
-    if (m_recentLayout) {
-        m_pool->release(std::exchange(m_recentLayout, nullptr));
-    }
-}
-
 RowBlock* PackedRows::pack(std::span<const PropRef> row)
 {
     if (!m_pool) {
@@ -354,13 +341,14 @@ std::size_t PackedRows::indexOf(ULONG tag, std::string_view bytes) const
 
 void PackedRows::clear()
 {
+    // The pool goes with the rows: its values are freed together, not looked up one by one.
     for (RowBlock* block : m_rows) {
-        release(block);
+        ::operator delete(block);
     }
     m_rows.clear();
-    if (m_pool) {
-        forgetRecent();
-    }
+    m_recent.clear();
+    m_recentLayout = nullptr;
+    m_pool.reset();
 }
 
 } // namespace vntmapi

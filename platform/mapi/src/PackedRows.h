@@ -66,7 +66,6 @@ private:
     RowBlock* pack(std::span<const PropRef> row);
     const Pooled* shared(const Pooled** recent, std::string_view bytes);
     void release(RowBlock* block);
-    void forgetRecent();
 
     std::unique_ptr<ValuePool> m_pool;
     std::vector<RowBlock*> m_rows;
