@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace vntmapi {
 
@@ -12,30 +13,26 @@ namespace {
 class Disposer
 {
 public:
-    // Finishes what is queued; later disposals happen at once.
-    void finish()
+    Disposer()
+        : m_thread([this] { run(); })
+    {}
+
+    // Frees what is queued first.
+    ~Disposer()
     {
         {
             std::lock_guard lock(m_mutex);
             m_stopping = true;
         }
         m_wake.notify_one();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
+        m_thread.join();
     }
 
     void add(std::unique_ptr<Disposal> disposal)
     {
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopping) {
-                return; // `disposal` goes here and now
-            }
             m_queue.push_back(std::move(disposal));
-            if (!m_thread.joinable()) {
-                m_thread = std::thread([this] { run(); });
-            }
         }
         m_wake.notify_one();
     }
@@ -61,27 +58,44 @@ private:
     std::condition_variable m_wake;
     std::deque<std::unique_ptr<Disposal>> m_queue;
     bool m_stopping = false;
-    std::thread m_thread;
+    std::thread m_thread; // last: it starts once the rest is there
 };
 
-// Never destroyed: a table a client releases late, during exit, still finds it.
-Disposer& disposer()
-{
-    static Disposer* const instance = new Disposer;
-    return *instance;
-}
+// Plain globals, usable still while the library's objects are destroyed: a client may release
+// a table during exit, after the disposer is gone, and then frees it itself.
+std::mutex g_disposerMutex;
+Disposer* g_disposer = nullptr;
+bool g_unloading = false;
 
 // Nothing of this library may run once it is unloaded (or the process ends).
 struct FinishOnUnload
 {
-    ~FinishOnUnload() { disposer().finish(); }
+    ~FinishOnUnload()
+    {
+        Disposer* last = nullptr;
+        {
+            std::lock_guard lock(g_disposerMutex);
+            g_unloading = true;
+            last = std::exchange(g_disposer, nullptr);
+        }
+        delete last;
+    }
 } g_finishOnUnload;
 
 } // namespace
 
 void disposeInBackground(std::unique_ptr<Disposal> disposal)
 {
-    disposer().add(std::move(disposal));
+    std::unique_lock lock(g_disposerMutex);
+    if (g_unloading) {
+        lock.unlock();
+        disposal.reset();
+        return;
+    }
+    if (!g_disposer) {
+        g_disposer = new Disposer;
+    }
+    g_disposer->add(std::move(disposal));
 }
 
 } // namespace vntmapi
