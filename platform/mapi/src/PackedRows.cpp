@@ -260,6 +260,12 @@ void PackedRows::release(RowBlock* block)
 
 namespace {
 
+std::size_t keyHashOf(const RowBlock* block)
+{
+    const std::optional<PropRef> key = RowView(block).find(PR_INSTANCE_KEY);
+    return std::hash<std::string_view>()(key ? key->data : std::string_view());
+}
+
 std::vector<PropRef> refsOf(const PropList& row)
 {
     std::vector<PropRef> values(row.size());
@@ -277,19 +283,19 @@ void PackedRows::append(const PropList& row)
 void PackedRows::append(std::span<const PropRef> row)
 {
     RowBlock* block = pack(row);
-    m_rows.push_back(block);
+    m_rows.push_back({block, keyHashOf(block)});
 }
 
 void PackedRows::replace(std::size_t index, const PropList& row)
 {
     // Packed before the old row goes, so that the values both share stay in the pool.
     RowBlock* block = pack(refsOf(row));
-    release(std::exchange(m_rows[index], block));
+    release(std::exchange(m_rows[index], {block, keyHashOf(block)}).block);
 }
 
 void PackedRows::erase(std::size_t index)
 {
-    release(m_rows[index]);
+    release(m_rows[index].block);
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
@@ -307,7 +313,7 @@ void PackedRows::move(std::size_t from, std::size_t to)
 
 void PackedRows::reorder(const std::vector<std::uint32_t>& order)
 {
-    std::vector<RowBlock*> rows(order.size());
+    std::vector<Row> rows(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         rows[i] = m_rows[order[i]];
     }
@@ -316,23 +322,14 @@ void PackedRows::reorder(const std::vector<std::uint32_t>& order)
 
 std::size_t PackedRows::indexOf(ULONG tag, std::string_view bytes) const
 {
-    // Rows mostly share a few layouts: where the value sits is looked up once per layout.
-    const Pooled* layout = nullptr;
-    std::size_t slot = 0;
+    const bool byKey = tag == PR_INSTANCE_KEY;
+    const std::size_t hash = std::hash<std::string_view>()(bytes);
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const RowView row(m_rows[i]);
-        if (m_rows[i]->layout != layout) {
-            layout = m_rows[i]->layout;
-            slot = row.count();
-            for (std::size_t k = 0; k < row.count(); ++k) {
-                const ULONG have = m_rows[i]->tag(k);
-                if (PROP_ID(have) == PROP_ID(tag) && typesMatch(PROP_TYPE(have), PROP_TYPE(tag))) {
-                    slot = k;
-                    break;
-                }
-            }
+        if (byKey && m_rows[i].keyHash != hash) {
+            continue;
         }
-        if (slot < row.count() && row.at(slot).data == bytes) {
+        const std::optional<PropRef> value = RowView(m_rows[i].block).find(tag);
+        if (value && value->data == bytes) {
             return i;
         }
     }
@@ -342,8 +339,8 @@ std::size_t PackedRows::indexOf(ULONG tag, std::string_view bytes) const
 void PackedRows::clear()
 {
     // The pool goes with the rows: its values are freed together, not looked up one by one.
-    for (RowBlock* block : m_rows) {
-        ::operator delete(block);
+    for (const Row& row : m_rows) {
+        ::operator delete(row.block);
     }
     m_rows.clear();
     m_recent.clear();

@@ -47,7 +47,7 @@ public:
 
     std::size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }
-    RowView operator[](std::size_t index) const { return RowView(m_rows[index]); }
+    RowView operator[](std::size_t index) const { return RowView(m_rows[index].block); }
 
     void reserve(std::size_t count) { m_rows.reserve(count); }
     void append(const PropList& row);
@@ -59,7 +59,8 @@ public:
     // Puts the rows in the order given: row i becomes the one that was at order[i].
     void reorder(const std::vector<std::uint32_t>& order);
     void clear();
-    // The first row whose value of `tag` holds `bytes`; size() when none does.
+    // The first row whose value of `tag` holds `bytes`; size() when none does. Quick for
+    // PR_INSTANCE_KEY, which tables look rows up by.
     std::size_t indexOf(ULONG tag, std::string_view bytes) const;
 
 private:
@@ -67,8 +68,14 @@ private:
     const Pooled* shared(const Pooled** recent, std::string_view bytes);
     void release(RowBlock* block);
 
+    struct Row
+    {
+        RowBlock* block;
+        std::size_t keyHash; // of its PR_INSTANCE_KEY: a lookup need not visit every block
+    };
+
     std::unique_ptr<ValuePool> m_pool;
-    std::vector<RowBlock*> m_rows;
+    std::vector<Row> m_rows;
     // The values of the last row packed, in its places, and its layout (each holding a
     // reference): rows made one after another mostly repeat them.
     std::vector<const Pooled*> m_recent;
