@@ -7,6 +7,7 @@
 #include "FolderIndex.h"
 
 #include <atomic>
+#include <unordered_map>
 
 namespace vntmapi {
 
@@ -34,6 +35,7 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     : MemoryTable(std::move(columns))
     , m_store(store)
     , m_folder(std::move(folder))
+    , m_ids(store->config().key, m_folder)
 {
     m_store->AddRef();
     const bool maildir = m_folder != kSubtreeFolder && m_folder != kContactsFolder;
@@ -53,7 +55,6 @@ ContentsTable::~ContentsTable()
         m_watcher.reset();
     }
     disposeLater(std::move(m_known));
-    disposeLater(std::move(m_keys));
     disposeLater(takeAllRows());
     m_store->Release();
 }
@@ -61,19 +62,30 @@ ContentsTable::~ContentsTable()
 // The folder's rows, and what it holds into `state`; a message keeps the instance key it had.
 PackedRows ContentsTable::readRows(FolderState* state)
 {
-    decltype(m_keys) keys;
-    keys.reserve(m_keys.size());
-    PackedRows rows = contentsRows(
+    // Each row's key by its entry id, both seen in the rows until they are replaced.
+    std::unordered_map<std::string_view, std::string_view> keys;
+    keys.reserve(allRows().size());
+    for (std::size_t i = 0; i < allRows().size(); ++i) {
+        const std::optional<PropRef> id = allRows()[i].find(PR_ENTRYID);
+        const std::optional<PropRef> key = allRows()[i].find(PR_INSTANCE_KEY);
+        if (id && key) {
+            keys.emplace(id->data, key->data);
+        }
+    }
+    return contentsRows(
         *m_store, m_folder,
         [&](const std::string& name) {
-            const auto it = m_keys.find(name);
-            const std::uint32_t key = it != m_keys.end() ? it->second : newKeyNumber();
-            keys[name] = key;
-            return keyOfNumber(key);
+            const auto it = keys.find(m_ids(name));
+            return it != keys.end() ? Key(it->second.begin(), it->second.end())
+                                    : keyOfNumber(newKeyNumber());
         },
         state);
-    m_keys = std::move(keys);
-    return rows;
+}
+
+// The row of message `name`, by its entry id; allRows().size() when it has none.
+std::size_t ContentsTable::rowOf(const std::string& name)
+{
+    return allRows().indexOf(PR_ENTRYID, m_ids(name));
 }
 
 namespace {
@@ -164,10 +176,9 @@ void ContentsTable::apply(const FolderChanges& changes)
         return;
     }
     for (const std::string& name : changes.deleted) {
-        const auto it = m_keys.find(name);
-        if (it != m_keys.end()) {
-            removeRow(keyOfNumber(it->second));
-            m_keys.erase(it);
+        const std::size_t row = rowOf(name);
+        if (row < allRows().size()) {
+            removeRow(keyOf(allRows()[row]));
         }
     }
     std::vector<MessageFile> files = changes.added;
@@ -183,13 +194,11 @@ void ContentsTable::apply(const FolderChanges& changes)
 
 void ContentsTable::updateRow(const MessageFile& file, PropList row)
 {
-    const auto it = m_keys.find(file.baseName);
-    if (it != m_keys.end() && replaceRow(keyOfNumber(it->second), row)) {
+    const std::size_t at = rowOf(file.baseName);
+    if (at < allRows().size() && replaceRow(keyOf(allRows()[at]), row)) {
         return;
     }
-    const std::uint32_t key = it != m_keys.end() ? it->second : newKeyNumber();
-    m_keys[file.baseName] = key;
-    putProp(&row, binaryProp(PR_INSTANCE_KEY, keyOfNumber(key)));
+    putProp(&row, binaryProp(PR_INSTANCE_KEY, newInstanceKey()));
     addRow(std::move(row));
 }
 

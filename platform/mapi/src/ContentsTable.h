@@ -2,12 +2,12 @@
 // reporting each added, deleted or changed message to its sinks.
 #pragma once
 
+#include "EntryId.h"
 #include "FolderWatcher.h"
 #include "MemoryTable.h"
 #include "MsgStore.h"
 
 #include <QFileSystemWatcher>
-#include <unordered_map>
 
 namespace vntmapi {
 
@@ -24,6 +24,7 @@ public:
 
 private:
     PackedRows readRows(FolderState* state);
+    std::size_t rowOf(const std::string& name);
     void watchEarly();
     void endEarlyWatch();
     void watchContacts();
@@ -33,9 +34,8 @@ private:
 
     MsgStore* m_store;
     std::string m_folder;
-    // The instance key of each unique name.
-    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> m_keys;
-    FolderState m_known; // the folder as the rows show it, while no watcher reports
+    MessageIdMaker m_ids; // rows are found by their entry id
+    FolderState m_known;  // the folder as the rows show it, while no watcher reports
     // Watches from before the folder is read when it can (see watchEarly()), else from Advise.
     std::unique_ptr<FolderWatcher> m_watcher;
     bool m_early = false;    // m_watcher counts among the early watches

@@ -260,10 +260,10 @@ void PackedRows::release(RowBlock* block)
 
 namespace {
 
-std::size_t keyHashOf(const RowBlock* block)
+std::size_t hashOf(const RowBlock* block, ULONG tag)
 {
-    const std::optional<PropRef> key = RowView(block).find(PR_INSTANCE_KEY);
-    return std::hash<std::string_view>()(key ? key->data : std::string_view());
+    const std::optional<PropRef> value = RowView(block).find(tag);
+    return std::hash<std::string_view>()(value ? value->data : std::string_view());
 }
 
 std::vector<PropRef> refsOf(const PropList& row)
@@ -283,14 +283,15 @@ void PackedRows::append(const PropList& row)
 void PackedRows::append(std::span<const PropRef> row)
 {
     RowBlock* block = pack(row);
-    m_rows.push_back({block, keyHashOf(block)});
+    m_rows.push_back({block, hashOf(block, PR_INSTANCE_KEY), hashOf(block, PR_ENTRYID)});
 }
 
 void PackedRows::replace(std::size_t index, const PropList& row)
 {
     // Packed before the old row goes, so that the values both share stay in the pool.
     RowBlock* block = pack(refsOf(row));
-    release(std::exchange(m_rows[index], {block, keyHashOf(block)}).block);
+    const Row packed{block, hashOf(block, PR_INSTANCE_KEY), hashOf(block, PR_ENTRYID)};
+    release(std::exchange(m_rows[index], packed).block);
 }
 
 void PackedRows::erase(std::size_t index)
@@ -323,9 +324,10 @@ void PackedRows::reorder(const std::vector<std::uint32_t>& order)
 std::size_t PackedRows::indexOf(ULONG tag, std::string_view bytes) const
 {
     const bool byKey = tag == PR_INSTANCE_KEY;
+    const bool byId = tag == PR_ENTRYID;
     const std::size_t hash = std::hash<std::string_view>()(bytes);
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (byKey && m_rows[i].keyHash != hash) {
+        if ((byKey && m_rows[i].keyHash != hash) || (byId && m_rows[i].idHash != hash)) {
             continue;
         }
         const std::optional<PropRef> value = RowView(m_rows[i].block).find(tag);

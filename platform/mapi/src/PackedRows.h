@@ -60,7 +60,7 @@ public:
     void reorder(const std::vector<std::uint32_t>& order);
     void clear();
     // The first row whose value of `tag` holds `bytes`; size() when none does. Quick for
-    // PR_INSTANCE_KEY, which tables look rows up by.
+    // PR_INSTANCE_KEY and PR_ENTRYID, which tables look rows up by.
     std::size_t indexOf(ULONG tag, std::string_view bytes) const;
 
 private:
@@ -68,10 +68,12 @@ private:
     const Pooled* shared(const Pooled** recent, std::string_view bytes);
     void release(RowBlock* block);
 
+    // Hashes of the values rows are looked up by: a lookup need not visit every block.
     struct Row
     {
         RowBlock* block;
-        std::size_t keyHash; // of its PR_INSTANCE_KEY: a lookup need not visit every block
+        std::size_t keyHash; // of its PR_INSTANCE_KEY
+        std::size_t idHash;  // of its PR_ENTRYID
     };
 
     std::unique_ptr<ValuePool> m_pool;
