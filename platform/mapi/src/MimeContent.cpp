@@ -50,10 +50,40 @@ bool isAttachment(GMimePart* part)
     return kind == BodyKind::None || g_mime_part_get_filename(part);
 }
 
+// The decoded text of a part labelled UTF-8 that is UTF-8, as the conversion to UTF-8 would
+// give it (up to a NUL, as the converted C string ends there) without a pass through iconv.
+bool utf8PartText(GMimePart* part, std::string* text)
+{
+    const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+    const char* name = charset ? g_mime_charset_iconv_name(charset) : nullptr;
+    if (!name || g_ascii_strcasecmp(name, "UTF-8") != 0) {
+        return false;
+    }
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) {
+        return false;
+    }
+    GMimeStream* stream = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(wrapper, stream);
+    GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    const auto* bytes = reinterpret_cast<const char*>(array->data);
+    const std::size_t size = bytes ? strnlen(bytes, array->len) : 0;
+    const bool valid = size == 0 || g_utf8_validate(bytes, static_cast<gssize>(size), nullptr);
+    if (valid) {
+        text->assign(bytes ? bytes : "", size);
+    }
+    g_object_unref(stream);
+    return valid;
+}
+
 std::string partText(GMimePart* part)
 {
     if (!GMIME_IS_TEXT_PART(part)) {
         return {};
+    }
+    std::string utf8;
+    if (utf8PartText(part, &utf8)) {
+        return cleanText(utf8, true);
     }
     gchar* text = g_mime_text_part_get_text(GMIME_TEXT_PART(part));
     // Labels lie (Windows-1252 sent as ISO-8859-1) and broken encodings leave control bytes.

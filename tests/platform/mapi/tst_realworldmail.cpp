@@ -51,6 +51,12 @@ const Sample kSamples[] = {
      "--alt\r\nContent-Type: text/plain\r\n\r\nHello   rich\r\nworld\r\n"
      "--alt\r\nContent-Type: text/rtf\r\n\r\n{\\rtf1\\ansi Hello \\b rich\\b0  world\\par}\r\n"
      "--alt--\r\n"},
+    {"utf8-alias-nul", "From: a@example.org\r\nSubject: Alias\r\nMIME-Version: 1.0\r\n"
+                       "Content-Type: text/plain; charset=UTF8\r\n"
+                       "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                       "Gr=C3=BC=C3=9Fe aus K=C3=B6ln=00hidden\r\n"},
+    {"utf8-label-lies", "From: a@example.org\r\nSubject: Lies\r\nMIME-Version: 1.0\r\n"
+                        "Content-Type: text/plain; charset=utf-8\r\n\r\nCaf\xE9 au lait\r\n"},
     {"rich-out-of-step",
      "From: a@example.org\r\nSubject: Rich\r\nMIME-Version: 1.0\r\n"
      "Content-Type: multipart/alternative; boundary=\"alt\"\r\n\r\n"
@@ -169,6 +175,10 @@ private Q_SLOTS:
             << "Body in a part\r\nstill the part" << false;
         QTest::newRow("a forward alone gives its body") << "forward-only"
                                                         << "The forwarded words." << true;
+        QTest::newRow("UTF-8 under another name, a NUL byte in it")
+            << "utf8-alias-nul" << QString::fromUtf8("Grüße aus Köln") << false;
+        QTest::newRow("labelled UTF-8, written in Windows-1252") << "utf8-label-lies"
+                                                                 << "au lait" << false;
     }
     void bodiesComeThrough()
     {
