@@ -50,8 +50,8 @@ bool isAttachment(GMimePart* part)
     return kind == BodyKind::None || g_mime_part_get_filename(part);
 }
 
-// The decoded text of a part labelled UTF-8 that is UTF-8, as the conversion to UTF-8 would
-// give it (up to a NUL, as the converted C string ends there) without a pass through iconv.
+// The decoded text of a part labelled UTF-8 (up to a NUL, as the converted C string ends
+// there) without a pass through iconv; false for any other label.
 bool utf8PartText(GMimePart* part, std::string* text)
 {
     const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
@@ -68,12 +68,14 @@ bool utf8PartText(GMimePart* part, std::string* text)
     GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
     const auto* bytes = reinterpret_cast<const char*>(array->data);
     const std::size_t size = bytes ? strnlen(bytes, array->len) : 0;
-    const bool valid = size == 0 || g_utf8_validate(bytes, static_cast<gssize>(size), nullptr);
-    if (valid) {
+    if (size == 0 || g_utf8_validate(bytes, static_cast<gssize>(size), nullptr)) {
         text->assign(bytes ? bytes : "", size);
+    } else {
+        // A conversion would drop the bytes that break the label; keep what they stand for.
+        *text = utf8WithWindows1252Bytes(bytes, size);
     }
     g_object_unref(stream);
-    return valid;
+    return true;
 }
 
 std::string partText(GMimePart* part)

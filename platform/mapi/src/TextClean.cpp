@@ -26,6 +26,26 @@ void append(std::string* out, gunichar c)
 
 } // namespace
 
+std::string utf8WithWindows1252Bytes(const char* text, std::size_t size)
+{
+    std::string out;
+    out.reserve(size + size / 8);
+    const char* pos = text;
+    const char* const end = text + size;
+    while (pos < end) {
+        const gchar* validEnd = nullptr;
+        g_utf8_validate(pos, end - pos, &validEnd);
+        out.append(pos, static_cast<std::size_t>(validEnd - pos));
+        pos = validEnd;
+        if (pos < end) {
+            const auto byte = static_cast<unsigned char>(*pos++);
+            const gunichar c = byte >= 0x80 && byte < 0xA0 ? kC1[byte - 0x80] : byte;
+            append(&out, c ? c : gunichar('?'));
+        }
+    }
+    return out;
+}
+
 std::string cleanText(const std::string& utf8, bool multiLine)
 {
     // Most text needs nothing: leave it untouched without re-encoding.

@@ -11,4 +11,9 @@ namespace vntmapi {
 // one-line field, all but tab, line feed, carriage return and form feed for a body.
 std::string cleanText(const std::string& utf8, bool multiLine);
 
+// Text labelled UTF-8 that is not all UTF-8: its valid sequences as they are, and each byte
+// that breaks a sequence read as Windows-1252 ("?" where that code page has no character),
+// so that a "Café" written by a program that ignored its own label keeps its "é".
+std::string utf8WithWindows1252Bytes(const char* text, std::size_t size);
+
 } // namespace vntmapi
