@@ -73,7 +73,8 @@ public:
     MessageReader& reader() { return m_reader; }
 
 Q_SIGNALS:
-    // "Open outlook": the main window comes back to the front a little later.
+    // "Open Outlook (r)" started the desktop client: the main window comes back to the front
+    // a little later.
     void desktopClientStarted();
 
 private:
