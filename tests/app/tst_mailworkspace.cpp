@@ -139,6 +139,16 @@ class TestMailWorkspace : public QObject
         select(row);
         return readText();
     }
+    QString settingsFile() const { return m_dir.filePath(u"settings.ini"_s); }
+    bool start()
+    {
+        m_app = std::make_unique<CSupportApp>(QStringList{u"vantrel"_s});
+        StartOptions options;
+        options.programDirectory = m_dir.filePath(u"home/"_s);
+        options.settingsFile = settingsFile();
+        options.screenWidth = 1024;
+        return m_app->InitInstance(options);
+    }
     QTreeWidgetItem* treeItem(const QString& name) const
     {
         const auto found = tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
@@ -177,18 +187,13 @@ private Q_SLOTS:
         qputenv("VANTREL_MAPI_PROFILES", root + "/profiles.ini");
         qputenv("VANTREL_MAPI_CACHE", root + "/cache");
 
-        const QString settings = m_dir.filePath(u"settings.ini"_s);
+        const QString settings = settingsFile();
         {
             SettingsStore store(settings);
             store.writeInt(SettingsStore::kInternalData, u"Logon to Mail at startup"_s, 1);
             QVERIFY(store.flush());
         }
-        m_app = std::make_unique<CSupportApp>(QStringList{u"vantrel"_s});
-        StartOptions options;
-        options.programDirectory = m_dir.filePath(u"home/"_s);
-        options.settingsFile = settings;
-        options.screenWidth = 1024;
-        QVERIFY(m_app->InitInstance(options));
+        QVERIFY(start());
         QVERIFY(mail()->isLoggedOn());
     }
 
@@ -330,6 +335,34 @@ private Q_SLOTS:
         QVERIFY(router.execute(1236));
         QVERIFY(mail()->isLoggedOn());
         QCOMPARE(model()->rowCount(), 5);
+    }
+
+    // A store whose top holds only folders (as some layouts keep an INBOX among them) has no
+    // Inbox: both notices (after the one about the missing contacts folder), logged on all the
+    // same, no folder open.
+    void storeWithoutInboxIsTold()
+    {
+        m_app.reset();
+        const QString top = m_dir.filePath(u"TopOnly"_s);
+        for (const char* part : {"cur", "new", "tmp"})
+            QVERIFY(QDir().mkpath(top + u"/.Work/"_s + QLatin1StringView(part)));
+        const QByteArray profiles = m_dir.filePath(u"top-only.ini"_s).toUtf8();
+        QVERIFY(writeFile(QString::fromUtf8(profiles),
+                          "[Profile Top]\nDefault=true\nStores=Top\n[Store Top/Top]\nPath=" +
+                              QFile::encodeName(top) + "\n"));
+        qputenv("VANTREL_MAPI_PROFILES", profiles);
+        ScriptedPrompter prompter;
+        QVERIFY(start());
+        QStringList notices;
+        for (const ScriptedPrompter::Notice& notice : prompter.notices())
+            notices.append(notice.text);
+        const QString noInbox = u"Unable to find your incoming folder!"_s;
+        QCOMPARE(notices, (QStringList{u"No Contact address folders - please add one!"_s,
+                                       noInbox, noInbox}));
+        QVERIFY(mail()->isLoggedOn());
+        QVERIFY(treeItem(u"Work"_s));
+        QVERIFY(!treeItem(u"Inbox"_s));
+        QVERIFY(!mail()->currentFolder());
     }
 };
 

@@ -143,6 +143,7 @@ void TestFolderList::initTestCase()
     makeFolder(u"mail"_s, u".Calendar"_s, "IPF.Appointment");
     makeFolder(u"mail"_s, u".Chores"_s, "IPM.Task");
     makeFolder(u"mail"_s, u".Server"_s, "IPF.Imap");
+    makeFolder(u"archive"_s, {});
     makeFolder(u"archive"_s, u".Years.2023"_s);
 }
 

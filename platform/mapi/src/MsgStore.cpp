@@ -31,10 +31,20 @@ std::vector<BYTE> MsgStore::folderId(const std::string& folder) const
     return encodeEntryId(folderRef(m_config.key, folder));
 }
 
+bool MsgStore::hasInbox() const
+{
+    // Some layouts keep only folders at the top (an INBOX among them): no Maildir there, no
+    // Inbox of the store's own.
+    return isDirectory(joinPath(m_config.path, "cur"));
+}
+
 bool MsgStore::folderExists(const std::string& folder) const
 {
-    if (folder == kSubtreeFolder || folder == kInboxFolder) {
+    if (folder == kSubtreeFolder) {
         return true;
+    }
+    if (folder == kInboxFolder) {
+        return hasInbox();
     }
     if (folder == kContactsFolder) {
         return hasContactsFolder(m_config);
@@ -47,7 +57,9 @@ std::vector<std::string> MsgStore::childFolders(const std::string& folder) const
 {
     std::vector<std::string> children;
     if (folder == kSubtreeFolder) {
-        children.push_back(kInboxFolder);
+        if (hasInbox()) {
+            children.push_back(kInboxFolder);
+        }
         if (hasContactsFolder(m_config)) {
             children.push_back(kContactsFolder);
         }
@@ -179,6 +191,9 @@ HRESULT MsgStore::GetReceiveFolder(const char*, ULONG, ULONG* lpcbEntryID, LPENT
     // Every message class is received into the Inbox.
     if (lppszExplicitClass) {
         *lppszExplicitClass = nullptr;
+    }
+    if (!hasInbox()) {
+        return MAPI_E_NOT_FOUND;
     }
     return allocEntryId(folderId(kInboxFolder), lpcbEntryID, lppEntryID);
 }

@@ -23,6 +23,8 @@ public:
 
     const StoreConfig& config() const { return m_config; }
     std::vector<BYTE> folderId(const std::string& folder) const;
+    // Whether the store's top folder is a Maildir of its own, which is its Inbox.
+    bool hasInbox() const;
     bool folderExists(const std::string& folder) const;
     std::vector<std::string> childFolders(const std::string& folder) const;
     std::string folderDirectory(const std::string& folder) const;
