@@ -110,7 +110,6 @@ private Q_SLOTS:
     void idsStableAcrossSessions();
     void distinctNamesDistinctIds();
     void concurrentCreatorsLoseNoName();
-    void namesFromIds_data();
     void namesFromIds();
     void allNamesOfASet();
     void unknownNames_data();
@@ -203,11 +202,9 @@ void TestMaildirNames::idsStableAcrossSessions_data()
 {
     QTest::addColumn<TestName>("name");
     QTest::newRow("public string") << named(PS_PUBLIC_STRINGS, "Keywords");
-    QTest::newRow("contact number") << numbered(PSETID_Address, 0x8083);
     QTest::newRow("own set, number zero") << numbered(kCustomSet, 0);
     QTest::newRow("own set, negative number") << numbered(kCustomSet, -7);
-    QTest::newRow("non-ascii string") << named(kCustomSet, "Größe – 日本語");
-    QTest::newRow("string with spaces") << named(PS_PUBLIC_STRINGS, "  ticket  number ");
+    QTest::newRow("non-ascii string, spaces") << named(kCustomSet, "  Größe – 日本語 ");
 }
 
 void TestMaildirNames::idsStableAcrossSessions()
@@ -305,19 +302,11 @@ void TestMaildirNames::concurrentCreatorsLoseNoName()
     }
 }
 
-void TestMaildirNames::namesFromIds_data()
-{
-    QTest::addColumn<std::vector<TestName>>("names");
-    QTest::newRow("one number") << std::vector<TestName>{numbered(PSETID_Address, 0x8005)};
-    QTest::newRow("one string") << std::vector<TestName>{named(PS_PUBLIC_STRINGS, "Category")};
-    QTest::newRow("mixed, non-ascii") << std::vector<TestName>{
-        named(kCustomSet, "Kunde: Größe"), numbered(kCustomSet, 0x7FFFFFFF), numbered(PS_MAPI, -1),
-        named(PS_PUBLIC_STRINGS, "")};
-}
-
 void TestMaildirNames::namesFromIds()
 {
-    QFETCH(std::vector<TestName>, names);
+    const std::vector<TestName> names = {named(kCustomSet, "Kunde: Größe"),
+                                         numbered(kCustomSet, 0x7FFFFFFF), numbered(PS_MAPI, -1),
+                                         named(PS_PUBLIC_STRINGS, "")};
     std::vector<ULONG> ids;
     QCOMPARE(idsOf(m_store.get(), names, MAPI_CREATE, &ids), S_OK);
     relogon();
@@ -435,9 +424,7 @@ void TestMaildirNames::namedValueSurvivesSave_data()
     QTest::addColumn<ULONG>("type");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
-    QTest::newRow("string") << PT_STRING8 << QStringLiteral("Ticket 4711") << 0;
     QTest::newRow("non-ascii string") << PT_STRING8 << QStringLiteral("Größe ändern") << 0;
-    QTest::newRow("long") << PT_LONG << QString() << 123456;
     QTest::newRow("negative long") << PT_LONG << QString() << -2;
     QTest::newRow("boolean") << PT_BOOLEAN << QString() << 1;
 }
@@ -481,7 +468,6 @@ void TestMaildirNames::streamReadsInChunks_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<ULONG>("chunk");
     QTest::newRow("text, byte by byte") << PR_BODY << QByteArray("Hello.\nBye.\n") << ULONG{1};
-    QTest::newRow("text, odd chunks") << PR_BODY << bodyText(10000) << ULONG{7};
     QTest::newRow("large text, big chunks") << PR_BODY << bodyText(300000) << ULONG{4096};
     QTest::newRow("text in one read") << PR_BODY << bodyText(5000) << ULONG{65536};
     QTest::newRow("non-ascii text")
@@ -533,9 +519,6 @@ void TestMaildirNames::streamWriteCommitSave_data()
     QTest::addColumn<ULONG>("chunk");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray big = bodyText(200000);
-    QTest::newRow("create text on a message without body")
-        << PR_BODY << QByteArray() << ULONG{MAPI_CREATE | MAPI_MODIFY}
-        << QByteArray("New answer.\n") << ULONG{4} << QByteArray("New answer.\n");
     QTest::newRow("create replaces the old text")
         << PR_BODY << QByteArray("Old text that is longer.\n") << ULONG{MAPI_CREATE | MAPI_MODIFY}
         << QByteArray("Short.\n") << ULONG{100} << QByteArray("Short.\n");
@@ -544,15 +527,12 @@ void TestMaildirNames::streamWriteCommitSave_data()
         << QByteArray("XYcdefgh\n");
     QTest::newRow("large text in chunks")
         << PR_BODY << QByteArray() << ULONG{MAPI_CREATE} << big << ULONG{3000} << big;
-    QTest::newRow("html") << PR_BODY_HTML << QByteArray("<p>old</p>\n")
-                          << ULONG{MAPI_CREATE | MAPI_MODIFY} << QByteArray("<p>new</p>\n")
-                          << ULONG{3} << QByteArray("<p>new</p>\n");
+    const QByteArray html = QString::fromUtf8("<p>Grüße, 日本語</p>\n").toUtf8();
+    QTest::newRow("non-ascii html") << PR_BODY_HTML << QByteArray("<p>old</p>\n")
+                                    << ULONG{MAPI_CREATE | MAPI_MODIFY} << html << ULONG{5} << html;
     QTest::newRow("html as bytes")
         << PR_HTML << QByteArray() << ULONG{MAPI_CREATE} << QByteArray("<b>x</b>\n") << ULONG{2}
         << QByteArray("<b>x</b>\n");
-    QTest::newRow("non-ascii") << PR_BODY << QByteArray() << ULONG{MAPI_CREATE}
-                               << QString::fromUtf8("Grüße, 日本語\n").toUtf8() << ULONG{5}
-                               << QString::fromUtf8("Grüße, 日本語\n").toUtf8();
 }
 
 void TestMaildirNames::streamWriteCommitSave()
