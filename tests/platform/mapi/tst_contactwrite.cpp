@@ -103,22 +103,10 @@ void TestContactWrite::cleanupTestCase()
 
 MapiPtr<IMAPIFolder> TestContactWrite::contactsFolder()
 {
-    ULONG size = 0;
-    Buffer<ENTRYID> inboxId;
-    MapiPtr<IMAPIFolder> inbox;
-    MapiPtr<IMAPIFolder> contacts;
-    ULONG type = 0;
-    m_store->GetReceiveFolder("IPM.Note", 0, &size, inboxId.put(), nullptr);
-    m_store->OpenEntry(size, inboxId.get(), nullptr, 0, &type, inbox.putUnknown());
-    TagArray tag{PR_IPM_CONTACT_ENTRYID};
-    ULONG count = 0;
-    Buffer<SPropValue> value;
-    if (inbox && inbox->GetProps(tag.get(), 0, &count, value.put()) == S_OK) {
-        QByteArray id = binary(value.get());
-        m_store->OpenEntry(id.size(), entryPtr(id), nullptr, MAPI_MODIFY, &type,
-                           contacts.putUnknown());
-    }
-    return contacts;
+    MapiPtr<IMAPIFolder> inbox = openInbox(m_store.get());
+    return inbox ? openEntry<IMAPIFolder>(
+                       m_store.get(), propBytes(inbox.get(), PR_IPM_CONTACT_ENTRYID), MAPI_MODIFY)
+                 : MapiPtr<IMAPIFolder>();
 }
 
 // The store's tags of PSETID_Address names, each with its type.
@@ -160,11 +148,9 @@ MapiPtr<IMessage> TestContactWrite::openCard(const QString& path)
         return message;
     }
     for (ULONG i = 0; i < rows.count(); ++i) {
-        QByteArray id = binary(findValue(rows.row(i), PR_ENTRYID));
+        const QByteArray id = binary(findValue(rows.row(i), PR_ENTRYID));
         if (id.contains(QFileInfo(path).completeBaseName().toUtf8())) {
-            ULONG type = 0;
-            m_store->OpenEntry(id.size(), entryPtr(id), nullptr, MAPI_MODIFY, &type,
-                               message.putUnknown());
+            message = openEntry<IMessage>(m_store.get(), id, MAPI_MODIFY);
         }
     }
     return message;
@@ -248,20 +234,15 @@ void TestContactWrite::newContactAsTheEntryFormSavesIt()
     // Read back: the entry bits and list, the entries in their places, the one-off.
     MapiPtr<IMessage> reread = openCard(path);
     QVERIFY(reread);
-    TagArray wanted{t[7], t[8], t[0], t[1], t[2], t[3], PR_DISPLAY_NAME, t[9], t[5]};
-    ULONG count = 0;
-    Buffer<SPropValue> values;
-    QCOMPARE(reread->GetProps(wanted.get(), 0, &count, values.put()), S_OK);
-    const SPropValue* p = values.get();
-    QCOMPARE(p[0].Value.l, LONG{0x5});
-    QCOMPARE(p[1].Value.MVl.cValues, 2u);
-    QCOMPARE(p[1].Value.MVl.lpl[1], LONG{2});
-    QCOMPARE(text(&p[2]), QStringLiteral("asa@example.se"));
-    QCOMPARE(text(&p[3]), QStringLiteral("asa@home.example"));
-    QCOMPARE(text(&p[4]), QStringLiteral("Åsa at work"));
-    QCOMPARE(text(&p[5]), QStringLiteral("Åsa Öberg (asa@home.example)"));
-    QCOMPARE(text(&p[8]), QStringLiteral("X400"));
-    QVERIFY(binary(&p[7]).size() > 24);
+    Props p(reread.get(), {t[7], t[8], t[0], t[1], t[2], t[3], t[9], t[5]});
+    QCOMPARE(p.hr, S_OK);
+    QCOMPARE(p[0]->Value.l, LONG{0x5});
+    QCOMPARE(p[1]->Value.MVl.cValues, 2u);
+    QCOMPARE(p[1]->Value.MVl.lpl[1], LONG{2});
+    QCOMPARE((QStringList{text(p[2]), text(p[3]), text(p[4]), text(p[5]), text(p[7])}),
+             (QStringList{"asa@example.se", "asa@home.example", "Åsa at work",
+                          "Åsa Öberg (asa@home.example)", "X400"}));
+    QVERIFY(binary(p[6]).size() > 24);
     // The new contact is found by name at once.
     {
         void* block = nullptr;
@@ -408,21 +389,15 @@ void TestContactWrite::contactFieldsFromTheCard()
     QVERIFY(writeFile(path, "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:F\r\n" + line + "\r\nEND:VCARD\r\n"));
     MapiPtr<IMessage> contact = openCard(path);
     QVERIFY(contact);
-    TagArray wanted{lid ? tags({lid}, {PT_STRING8}).at(0) : tag};
-    ULONG count = 0;
-    Buffer<SPropValue> values;
-    QCOMPARE(contact->GetProps(wanted.get(), 0, &count, values.put()), S_OK);
-    QCOMPARE(text(values.get()), value);
+    Props got(contact.get(), {lid ? tags({lid}, {PT_STRING8}).at(0) : tag});
+    QCOMPARE(got.hr, S_OK);
+    QCOMPARE(text(got[0]), value);
 }
 
 void TestContactWrite::storeAdviseOnTheContactsFolder()
 {
     MapiPtr<IMAPIFolder> folder = contactsFolder();
-    TagArray idTag{PR_ENTRYID};
-    ULONG count = 0;
-    Buffer<SPropValue> id;
-    QCOMPARE(folder->GetProps(idTag.get(), 0, &count, id.put()), S_OK);
-    QByteArray folderId = binary(id.get());
+    QByteArray folderId = propBytes(folder.get(), PR_ENTRYID);
     MapiPtr<RecordingSink> sink(new RecordingSink);
     ULONG connection = 0;
     QCOMPARE(m_store->Advise(folderId.size(), entryPtr(folderId), fnevObjectCreated, sink.get(),
@@ -443,12 +418,7 @@ void TestContactWrite::storeAdviseOnTheContactsFolder()
     QTRY_COMPARE_WITH_TIMEOUT(sink->seen.size(), std::size_t{2}, kLatencyMs);
     QVERIFY(sink->seen[1].entryId.contains("outside"));
     // The new entry opens as the contact it announced.
-    MapiPtr<IMessage> opened;
-    ULONG type = 0;
-    QByteArray entry = sink->seen[1].entryId;
-    QCOMPARE(
-        m_store->OpenEntry(entry.size(), entryPtr(entry), nullptr, 0, &type, opened.putUnknown()),
-        S_OK);
+    QVERIFY(openEntry<IMessage>(m_store.get(), sink->seen[1].entryId));
     QCOMPARE(m_store->Unadvise(connection), S_OK);
     QVERIFY(writeFile(m_vdir + QStringLiteral("/late.vcf"),
                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Late\r\nEND:VCARD\r\n"));
@@ -468,23 +438,14 @@ void TestContactWrite::multiValuedLongsInAMessage()
     list.Value.MVl = {3, entries};
     QCOMPARE(message->SetProps(1, &list, nullptr), S_OK);
     QCOMPARE(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
-    TagArray wanted{PR_ENTRYID};
-    ULONG count = 0;
-    Buffer<SPropValue> id;
-    QCOMPARE(message->GetProps(wanted.get(), 0, &count, id.put()), S_OK);
-    QByteArray entry = binary(id.get());
-    MapiPtr<IMessage> reopened;
-    ULONG type = 0;
-    QCOMPARE(
-        m_store->OpenEntry(entry.size(), entryPtr(entry), nullptr, 0, &type, reopened.putUnknown()),
-        S_OK);
-    TagArray mv{tag};
-    Buffer<SPropValue> values;
-    QCOMPARE(reopened->GetProps(mv.get(), 0, &count, values.put()), S_OK);
-    QCOMPARE(values.get()->ulPropTag, tag);
-    QCOMPARE(values.get()->Value.MVl.cValues, 3u);
-    QCOMPARE(values.get()->Value.MVl.lpl[1], LONG{-1});
-    QCOMPARE(values.get()->Value.MVl.lpl[2], LONG{0x7FFFFFFF});
+    MapiPtr<IMessage> reopened = reopen(m_store.get(), propBytes(message.get(), PR_ENTRYID));
+    QVERIFY(reopened);
+    Props values(reopened.get(), {tag});
+    QCOMPARE(values.hr, S_OK);
+    QCOMPARE(values[0]->ulPropTag, tag);
+    QCOMPARE(values[0]->Value.MVl.cValues, 3u);
+    QCOMPARE(values[0]->Value.MVl.lpl[1], LONG{-1});
+    QCOMPARE(values[0]->Value.MVl.lpl[2], LONG{0x7FFFFFFF});
 }
 
 QTEST_MAIN(TestContactWrite)
