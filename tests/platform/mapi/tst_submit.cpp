@@ -48,15 +48,6 @@ async def main():
 asyncio.run(main())
 )";
 
-QString displayName(IMAPIProp* object)
-{
-    TagArray tags{PR_DISPLAY_NAME};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    object->GetProps(tags.get(), 0, &count, values.put());
-    return text(values.get());
-}
-
 bool hasDraftFlag(const QString& path)
 {
     const QString info = path.section(QStringLiteral(":2,"), 1);
@@ -199,11 +190,7 @@ void TestSubmit::folderRoles()
         S_OK);
     m_store = openStore(m_session.get());
     QVERIFY(m_store);
-    TagArray tags{PR_VALID_FOLDER_MASK};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    m_store->GetProps(tags.get(), 0, &count, values.put());
-    QCOMPARE(ULONG(values.get()->Value.l), mask);
+    QCOMPARE(ULONG(Props(m_store.get(), {PR_VALID_FOLDER_MASK})[0]->Value.l), mask);
     const ULONG idTags[] = {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID,
                             PR_IPM_WASTEBASKET_ENTRYID, PR_IPM_DRAFTS_ENTRYID};
     for (int i = 0; i < 4; ++i) {
@@ -211,7 +198,7 @@ void TestSubmit::folderRoles()
         if (!propBytes(m_store.get(), idTags[i]).isEmpty()) {
             folder = openFolder(m_store.get(), idTags[i]);
         }
-        QCOMPARE(folder ? displayName(folder.get()) : QString(), roles[i]);
+        QCOMPARE(folder ? text(Props(folder.get(), {PR_DISPLAY_NAME})[0]) : QString(), roles[i]);
     }
     // No duplicates: the Maildir holds what was there, plus the roles it lacked.
     QStringList folders = QDir(m_root).entryList({QStringLiteral(".*")},
@@ -502,12 +489,13 @@ void TestSubmit::abortSubmit()
     QByteArray waiting;
     QCOMPARE(submit({"-1|1|Ann|ann@example.org"}, &waiting), S_OK);
     // Locked for submission while it waits, so the program will not open it for editing.
-    MapiPtr<IMessage> opened = reopen(m_store.get(), waiting);
-    TagArray flagTag{PR_MESSAGE_FLAGS};
-    Buffer<SPropValue> flags;
-    ULONG count = 0;
-    opened->GetProps(flagTag.get(), 0, &count, flags.put());
-    QCOMPARE(flags.get()->Value.l & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), LONG(MSGFLAG_SUBMIT));
+    const auto sendFlags = [&] {
+        MapiPtr<IMessage> opened = reopen(m_store.get(), waiting);
+        return opened ? Props(opened.get(), {PR_MESSAGE_FLAGS})[0]->Value.l &
+                            LONG(MSGFLAG_SUBMIT | MSGFLAG_UNSENT)
+                      : -1;
+    };
+    QCOMPARE(sendFlags(), LONG(MSGFLAG_SUBMIT));
     // Neither moved nor deleted while it waits.
     MapiPtr<IMAPIFolder> outboxFolder = openFolder(m_store.get(), PR_IPM_OUTBOX_ENTRYID);
     MapiPtr<IMAPIFolder> trash = openFolder(m_store.get(), PR_IPM_WASTEBASKET_ENTRYID);
@@ -521,9 +509,7 @@ void TestSubmit::abortSubmit()
     // Off the queue and a draft again; aborting twice finds nothing to abort.
     QVERIFY(QDir(spool()).entryList({QStringLiteral("*.rec")}).isEmpty());
     QVERIFY(hasDraftFlag(messagesIn(outbox()).front()));
-    opened = reopen(m_store.get(), waiting);
-    opened->GetProps(flagTag.get(), 0, &count, flags.put());
-    QCOMPARE(flags.get()->Value.l & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), LONG(MSGFLAG_UNSENT));
+    QCOMPARE(sendFlags(), LONG(MSGFLAG_UNSENT));
     QCOMPARE(m_store->AbortSubmit(ULONG(waiting.size()), entryPtr(waiting), 0),
              MAPI_E_NOT_IN_QUEUE);
 
@@ -625,16 +611,14 @@ void TestSubmit::readReceipt()
 void TestSubmit::cannotSubmitWithoutTransportOrRecipients()
 {
     QVERIFY(logOn("Kind=sendmail\nSendmail=/nonexistent/sendmail\n"));
-    TagArray tags{PR_STORE_SUPPORT_MASK};
-    Buffer<SPropValue> values;
-    ULONG count = 0;
-    m_store->GetProps(tags.get(), 0, &count, values.put());
-    QVERIFY(!(values.get()->Value.l & STORE_SUBMIT_OK));
+    const auto canSubmit = [this] {
+        return bool(Props(m_store.get(), {PR_STORE_SUPPORT_MASK})[0]->Value.l & STORE_SUBMIT_OK);
+    };
+    QVERIFY(!canSubmit());
     QCOMPARE(submit({"-1|1|Ann|ann@example.org"}), MAPI_E_NO_SUPPORT);
 
     QVERIFY(logOn(smtpTransport(m_sink->port())));
-    m_store->GetProps(tags.get(), 0, &count, values.put());
-    QVERIFY(values.get()->Value.l & STORE_SUBMIT_OK);
+    QVERIFY(canSubmit());
     MapiPtr<IMessage> nobody =
         composeInOutbox(m_store.get(), QStringLiteral("x"), QStringLiteral("x\n"), {});
     QCOMPARE(nobody->SubmitMessage(0), MAPI_E_NO_RECIPIENTS);
