@@ -212,18 +212,11 @@ void TestFolderIndex::logon(MapiPtr<IMAPISession>* session, MapiPtr<IMsgStore>* 
 // The Inbox's rows, one line of every column each, sorted: listing order is not part of it.
 QStringList TestFolderIndex::rows(IMsgStore* store)
 {
-    store = store ? store : m_store.get();
-    ULONG size = 0;
-    Buffer<ENTRYID> id;
-    MapiPtr<IMAPIFolder> inbox;
-    ULONG type = 0;
+    MapiPtr<IMAPIFolder> inbox = openInbox(store ? store : m_store.get());
     MapiPtr<IMAPITable> table;
     RowSet set;
     QStringList out;
-    if (FAILED(store->GetReceiveFolder(nullptr, 0, &size, id.put(), nullptr)) ||
-        FAILED(store->OpenEntry(size, id.get(), nullptr, MAPI_BEST_ACCESS, &type,
-                                inbox.putUnknown())) ||
-        FAILED(inbox->GetContentsTable(0, table.put()))) {
+    if (!inbox || FAILED(inbox->GetContentsTable(0, table.put()))) {
         return {QStringLiteral("failed to open")};
     }
     std::vector<ULONG> raw{static_cast<ULONG>(std::size(kColumns))};
