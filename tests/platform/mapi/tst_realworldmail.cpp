@@ -100,24 +100,16 @@ class TestRealWorldMail : public QObject
     }
     MapiPtr<IMessage> open(const char* sample)
     {
-        MapiPtr<IMessage> message;
         const SRow* found = row(sample);
-        if (!found)
-            return message;
-        QByteArray id = binary(findValue(*found, PR_ENTRYID));
-        ULONG type = 0;
-        m_store->OpenEntry(static_cast<ULONG>(id.size()), entryPtr(id), nullptr, MAPI_BEST_ACCESS,
-                           &type, message.putUnknown());
-        return message;
+        return found ? openEntry<IMessage>(m_store.get(), binary(findValue(*found, PR_ENTRYID)))
+                     : MapiPtr<IMessage>();
     }
     bool boolProperty(IMessage* message, ULONG tag, bool* value)
     {
-        TagArray tags{tag};
-        ULONG count = 0;
-        Buffer<SPropValue> values;
-        if (FAILED(message->GetProps(tags.get(), 0, &count, values.put())) || isError(values.get()))
+        Props values(message, {tag});
+        if (FAILED(values.hr) || isError(values[0]))
             return false;
-        *value = values.get()->Value.b != 0;
+        *value = values[0]->Value.b != 0;
         return true;
     }
 
