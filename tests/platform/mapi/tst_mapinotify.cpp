@@ -722,8 +722,7 @@ int adviseWithoutApplication()
     MapiPtr<IMAPISession> session;
     MapiPtr<IMAPITable> stores;
     RowSet rows;
-    if (api().MAPILogonEx(0, "Test", nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, session.put()) !=
-            S_OK ||
+    if (newSession("Test", &session) != S_OK ||
         session->GetMsgStoresTable(0, stores.put()) != S_OK ||
         queryAll(stores.get(), {PR_ENTRYID}, &rows) != S_OK || rows.count() == 0) {
         return 11;
@@ -739,11 +738,9 @@ int adviseWithoutApplication()
     ULONG connection = 0;
     int failures = 0;
     failures += stores->Advise(fnevTableModified, sink, &connection) != MAPI_E_NO_SUPPORT;
-    Buffer<ENTRYID> inbox;
-    ULONG size = 0;
-    store->GetReceiveFolder("IPM.Note", 0, &size, inbox.put(), nullptr);
-    failures +=
-        store->Advise(size, inbox.get(), fnevObjectCreated, sink, &connection) != MAPI_E_NO_SUPPORT;
+    QByteArray inbox = inboxId(store.get());
+    failures += store->Advise(ULONG(inbox.size()), entryPtr(inbox), fnevObjectCreated, sink,
+                              &connection) != MAPI_E_NO_SUPPORT;
     failures += sink->refs() != 1;
     session->Logoff(0, 0, 0);
     return failures;
