@@ -234,7 +234,6 @@ private Q_SLOTS:
     void copyProps();
     void copyToWithExclusions();
     void copyProblems();
-    void copyTargetChecked();
 
 private:
     MapiPtr<IMessage> deliver(const QByteArray& content);
@@ -401,7 +400,6 @@ void TestMaildirAttach::attachmentBytes()
     Props nameOnly(attach.get(), {PR_ATTACH_LONG_FILENAME});
     QCOMPARE(withData.hr, S_OK);
     QCOMPARE(binary(withData[1]), all);
-    QCOMPARE(text(withData[0]), QStringLiteral("all.bin"));
     QCOMPARE(text(nameOnly[0]), QStringLiteral("all.bin"));
 }
 
@@ -747,20 +745,13 @@ void TestMaildirAttach::copyProblems()
     // Without a place for the problems, the warning says there were some.
     QCOMPARE(source->CopyProps(tags.get(), 0, nullptr, &IID_IMessage, dest.get(), 0, nullptr),
              MAPI_W_ERRORS_RETURNED);
-}
 
-void TestMaildirAttach::copyTargetChecked()
-{
-    MapiPtr<IMessage> source = deliver(email(kHeaders));
-    QVERIFY(source);
+    // The target must be what the interface says, and not the source itself.
     ULONG number = 0;
     MapiPtr<IAttach> attach;
     QCOMPARE(source->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
-    TagArray tags{PR_SUBJECT};
     QCOMPARE(source->CopyProps(tags.get(), 0, nullptr, &IID_IMessage, attach.get(), 0, nullptr),
              MAPI_E_INTERFACE_NOT_SUPPORTED);
-    MapiPtr<IMessage> dest;
-    QCOMPARE(openInbox(m_support.get())->CreateMessage(nullptr, 0, dest.put()), S_OK);
     QCOMPARE(
         source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IAttachment, dest.get(), 0, nullptr),
         MAPI_E_INTERFACE_NOT_SUPPORTED);
