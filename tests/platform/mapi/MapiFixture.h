@@ -164,6 +164,16 @@ inline LPENTRYID entryPtr(QByteArray& id)
     return reinterpret_cast<LPENTRYID>(id.data());
 }
 
+// 1 when the session takes ids `a` and `b` for the same object, 0 when not, -1 when it fails.
+inline int sameEntry(IMAPISession* session, QByteArray a, QByteArray b)
+{
+    ULONG same = 0;
+    return session->CompareEntryIDs(static_cast<ULONG>(a.size()), entryPtr(a),
+                                    static_cast<ULONG>(b.size()), entryPtr(b), 0, &same) == S_OK
+               ? int(same != 0)
+               : -1;
+}
+
 // A new extended session on `profile`.
 inline HRESULT newSession(const char* profile, MapiPtr<IMAPISession>* session)
 {

@@ -201,10 +201,7 @@ void TestAddressBook::rootAndContainers()
         QVERIFY(c);
         QByteArray a = propBytes(c.get(), PR_STORE_ENTRYID);
         QByteArray b = binary(findValue(storeRows.row(i), PR_ENTRYID));
-        ULONG same = 0;
-        QCOMPARE(m_session->CompareEntryIDs(a.size(), entryPtr(a), b.size(), entryPtr(b), 0, &same),
-                 S_OK);
-        QCOMPARE(same, 1u);
+        QCOMPARE(sameEntry(m_session.get(), a, b), 1);
     }
 }
 

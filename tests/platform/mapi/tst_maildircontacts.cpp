@@ -165,12 +165,7 @@ void TestMaildirContacts::contactsFolderInHierarchy()
     QCOMPARE(value.hr, S_OK);
     QByteArray fromInbox = binary(value[0]);
     QByteArray fromTable = folderIdByName(QStringLiteral("Contacts"));
-    ULONG same = 0;
-    QCOMPARE(m_session->CompareEntryIDs(static_cast<ULONG>(fromInbox.size()), entryPtr(fromInbox),
-                                        static_cast<ULONG>(fromTable.size()), entryPtr(fromTable),
-                                        0, &same),
-             S_OK);
-    QCOMPARE(same, 1u);
+    QCOMPARE(sameEntry(m_session.get(), fromInbox, fromTable), 1);
 
     MapiPtr<IMAPIFolder> contacts = open(fromTable);
     QVERIFY(contacts);

@@ -178,12 +178,7 @@ void TestMaildirStore::walk(IMAPIFolder* folder, const QString& path, QStringLis
         *out << name;
         const QByteArray id = binary(&row.lpProps[0]);
         QByteArray parent = binary(&row.lpProps[3]);
-        ULONG same = 0;
-        QCOMPARE(m_session->CompareEntryIDs(static_cast<ULONG>(parent.size()), entryPtr(parent),
-                                            static_cast<ULONG>(ownId.size()), entryPtr(ownId), 0,
-                                            &same),
-                 S_OK);
-        QVERIFY2(same == 1, qPrintable(name));
+        QVERIFY2(sameEntry(m_session.get(), parent, ownId) == 1, qPrintable(name));
         ids->insert(name, id);
         ULONG type = 0;
         MapiPtr<IMAPIFolder> child = openEntry<IMAPIFolder>(folder, id, MAPI_BEST_ACCESS, &type);
@@ -271,12 +266,7 @@ void TestMaildirStore::hierarchyWalk()
     // The receive folder is the Inbox.
     QByteArray inbox = inboxId(m_store.get());
     QByteArray listed = ids.value(QStringLiteral("Inbox"));
-    ULONG same = 0;
-    QCOMPARE(m_session->CompareEntryIDs(static_cast<ULONG>(inbox.size()), entryPtr(inbox),
-                                        static_cast<ULONG>(listed.size()), entryPtr(listed), 0,
-                                        &same),
-             S_OK);
-    QCOMPARE(same, 1u);
+    QCOMPARE(sameEntry(m_session.get(), inbox, listed), 1);
 }
 
 void TestMaildirStore::folderProperties_data()
