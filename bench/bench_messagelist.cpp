@@ -5,10 +5,10 @@
 // before anything is timed.
 //   build/bench/bench_messagelist
 #include "BenchMaildir.h"
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
-#include "mail/MailHost.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
 #include "mail/MessageList.h"
@@ -25,36 +25,18 @@ namespace {
 using namespace benchmaildir;
 using namespace vantrel::mail;
 
-class BenchHost : public MailHost
-{
-public:
-    QWidget* hostWidget() override { return nullptr; }
-    int currentTab() override { return 0; }
-    bool previewOn() const override { return true; }
-    bool gridOn() const override { return true; }
-    bool composing() const override { return false; }
-    bool showReadText(const QString&, bool) override { return true; }
-    void setSenderFields(const QString&, const QString&) override {}
-    void restartReadTimer() override {}
-    void stopReadTimer() override {}
-};
+using BenchHost = mailtest::TestMailHost;
 
 // The registry names the built library as the mail client; the profile is the default one and
-// its one store the generated folder.
+// its one store the generated folder. They live in a folder of their own, beside the index
+// benchmark's profile.
 void writeSetup()
 {
     generateFolder();
-    const fs::path root = benchRoot();
-    std::ofstream(root / "registry-list.ini")
-        << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n\"DLLPathEx\"="
-           "\"" VNTMAPI_LIBRARY_PATH "\"\n";
-    std::ofstream(root / "profiles-list.ini")
-        << "[Profile Bench]\nDefault=true\nStores=Mail\n[Store Bench/Mail]\nDefault=true\nPath="
-        << maildir().string() << "\n";
-    setenv("VANTREL_REGISTRY", (root / "registry-list.ini").c_str(), 1);
-    setenv("VANTREL_MAPI_PROFILES", (root / "profiles-list.ini").c_str(), 1);
-    setenv("VANTREL_MAPI_CACHE", (root / "cache").c_str(), 1);
+    mailtest::installMailClient(QString::fromStdString((benchRoot() / "list").string()),
+                                "[Profile Bench]\nDefault=true\nStores=Mail\n"
+                                "[Store Bench/Mail]\nDefault=true\nPath=" +
+                                    QByteArray::fromStdString(maildir().string()) + "\n");
 }
 
 double msOf(const QElapsedTimer& timer)

@@ -3,10 +3,10 @@
 // body read and turned into text, the text set on a shown QTextEdit. Each measured call is
 // one whole read of the selected row; the folder's summary index is built before.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_reading
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
-#include "mail/MailHost.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
 #include "mail/MessageReader.h"
@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTextEdit>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -46,39 +45,8 @@ QByteArray htmlBody()
     return html + "</div></body></html>\r\n";
 }
 
-// The view's read box: plain text set on the QTextEdit, "\r\n" as one line end.
-class ReadBox : public MailHost
-{
-public:
-    QWidget* hostWidget() override { return &box; }
-    int currentTab() override { return 1; }
-    bool previewOn() const override { return true; }
-    bool gridOn() const override { return true; }
-    bool composing() const override { return false; }
-    bool showReadText(const QString& text, bool rich) override
-    {
-        if (rich)
-            return false;
-        QElapsedTimer timer;
-        timer.start();
-        box.setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        boxNs += timer.nsecsElapsed();
-        return true;
-    }
-    void setSenderFields(const QString&, const QString&) override {}
-    void restartReadTimer() override { ++reads; }
-    void stopReadTimer() override {}
-
-    QTextEdit box;
-    int reads = 0;
-    qint64 boxNs = 0; // spent setting the text on the box
-};
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
+// The view's read box; the rich text of this message is never shown.
+using ReadBox = mailtest::TestMailHost;
 
 // A logged-on session over a Maildir holding the one message, and its Inbox's contents.
 struct Mailbox
@@ -93,26 +61,18 @@ struct Mailbox
     {
         for (const char* sub : {"cur", "new", "tmp"})
             QDir().mkpath(dir.filePath(QStringLiteral("Maildir/") + QLatin1StringView(sub)));
-        const QByteArray root = QFile::encodeName(dir.path());
         const QByteArray message =
             "From: Support <support@example.com>\r\nTo: me@example.com\r\n"
             "Subject: Your order\r\nDate: Tue, 02 Jan 2024 10:30:00 +0000\r\n"
             "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
             "Content-Transfer-Encoding: 8bit\r\n\r\n" +
             htmlBody();
-        const QByteArray registry = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
-                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n"
-                                    "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n";
-        const QByteArray profiles = "[Profile Bench]\nDefault=true\nStores=Mail\n"
-                                    "[Store Bench/Mail]\nPath=" +
-                                    root + "/Maildir\n";
-        if (!writeFile(dir.filePath(QStringLiteral("Maildir/cur/1.bench:2,S")), message) ||
-            !writeFile(dir.filePath(QStringLiteral("registry.ini")), registry) ||
-            !writeFile(dir.filePath(QStringLiteral("profiles.ini")), profiles))
+        if (!mailtest::writeFile(dir.filePath(QStringLiteral("Maildir/cur/1.bench:2,S")),
+                                 message) ||
+            !mailtest::installMailClient(dir.path(), "[Profile Bench]\nDefault=true\n"
+                                                     "Stores=Mail\n[Store Bench/Mail]\n"
+                                                     "Path=@ROOT@/Maildir\n"))
             return false;
-        qputenv("VANTREL_MAPI_CACHE", root + "/cache");
-        qputenv("VANTREL_REGISTRY", root + "/registry.ini");
-        qputenv("VANTREL_MAPI_PROFILES", root + "/profiles.ini");
         settings = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
         doc = std::make_unique<CSupportDoc>(*settings, dir.path() + QStringLiteral("/"));
         doc->LoadSettings();
@@ -158,7 +118,7 @@ void BM_ReadHtmlMessage(benchmark::State& state)
         reader.readSelected(target);
         QApplication::processEvents();
     }
-    if (!prompter.notices().isEmpty() || host.reads != int(state.iterations()) + 1)
+    if (!prompter.notices().isEmpty() || host.timerRestarts != int(state.iterations()) + 1)
         state.SkipWithError("a read failed");
     state.counters["chars"] = double(host.box.document()->characterCount());
     // Of each read, the milliseconds the box took to take the text.

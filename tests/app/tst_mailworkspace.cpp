@@ -5,6 +5,7 @@
 #include "CSupportApp.h"
 #include "CSupportView.h"
 #include "CTextBox.h"
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
@@ -22,6 +23,8 @@
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
+using mailtest::installMailClient;
+using mailtest::writeFile;
 
 namespace {
 
@@ -73,13 +76,6 @@ const QByteArray kContacts[][2] = {
     {"patel.vcf", "BEGIN:VCARD\nVERSION:3.0\nUID:c3\nFN:Raj Patel\nN:Patel;Raj;;;\n"
                   "EMAIL:raj@example.net\nEND:VCARD\n"},
 };
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
 
 } // namespace
 
@@ -174,18 +170,10 @@ private Q_SLOTS:
         for (const auto& [name, card] : kContacts)
             QVERIFY(writeFile(m_dir.filePath(u"Contacts/"_s + QString::fromLatin1(name)), card));
 
-        const QByteArray root = QFile::encodeName(m_dir.path());
-        QVERIFY(writeFile(m_dir.filePath(u"registry.ini"_s),
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Vantrel Mail\"\n"
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Vantrel Mail]\n"
-                          "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n"));
-        QVERIFY(writeFile(m_dir.filePath(u"profiles.ini"_s),
-                          "[Profile Support]\nDefault=true\nStores=Personal Folders\n"
-                          "[Store Support/Personal Folders]\nDefault=true\nPath=" +
-                              root + "/Mail\nContacts=" + root + "/Contacts\n"));
-        qputenv("VANTREL_REGISTRY", root + "/registry.ini");
-        qputenv("VANTREL_MAPI_PROFILES", root + "/profiles.ini");
-        qputenv("VANTREL_MAPI_CACHE", root + "/cache");
+        QVERIFY(installMailClient(m_dir.path(),
+                                  "[Profile Support]\nDefault=true\nStores=Personal Folders\n"
+                                  "[Store Support/Personal Folders]\nDefault=true\n"
+                                  "Path=@ROOT@/Mail\nContacts=@ROOT@/Contacts\n"));
 
         const QString settings = settingsFile();
         {
@@ -357,8 +345,8 @@ private Q_SLOTS:
         for (const ScriptedPrompter::Notice& notice : prompter.notices())
             notices.append(notice.text);
         const QString noInbox = u"Unable to find your incoming folder!"_s;
-        QCOMPARE(notices, (QStringList{u"No Contact address folders - please add one!"_s,
-                                       noInbox, noInbox}));
+        QCOMPARE(notices, (QStringList{u"No Contact address folders - please add one!"_s, noInbox,
+                                       noInbox}));
         QVERIFY(mail()->isLoggedOn());
         QVERIFY(treeItem(u"Work"_s));
         QVERIFY(!treeItem(u"Inbox"_s));

@@ -1,6 +1,7 @@
 // The folder list and tree over real Maildir stores through a real logon: which folders are
 // listed and where they hang, the contacts folders, folder notifications from outside, and
 // what a selection in the tree hands on.
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "mail/FolderImages.h"
 #include "mail/FolderList.h"
@@ -109,19 +110,7 @@ void TestFolderList::makeFolder(const QString& store, const QString& folder, con
 
 void TestFolderList::install(const QByteArray& profiles)
 {
-    const QByteArray root = QFile::encodeName(m_dir.path());
-    for (const auto& [name, text] :
-         {std::pair{u"registry.ini"_s, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n"
-                                       "@=\"Vantrel Mail\"\n"
-                                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Vantrel "
-                                       "Mail]\n\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n"_ba},
-          {u"profiles.ini"_s, QByteArray(profiles).replace("@ROOT@", root)}}) {
-        QFile file(m_dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QVERIFY(file.write(text) == text.size());
-    }
-    qputenv("VANTREL_REGISTRY", QFile::encodeName(m_dir.filePath(u"registry.ini"_s)));
-    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(m_dir.filePath(u"profiles.ini"_s)));
+    QVERIFY(mailtest::installMailClient(m_dir.path(), profiles));
 }
 
 const QByteArray kMailProfile = "[Profile Test]\nDefault=true\nStores=Mail\n"
@@ -135,7 +124,6 @@ const QByteArray kArchiveOnly = "[Profile Test]\nDefault=true\nStores=Archive\n"
 void TestFolderList::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_dir.filePath(u"cache"_s)));
     QVERIFY(QDir().mkpath(m_dir.filePath(u"cards"_s)));
     makeFolder(u"mail"_s, {});
     for (const QString& folder : {u".Projects.Alpha.Plans.V1.Old"_s, u".Calendar.Holidays"_s})

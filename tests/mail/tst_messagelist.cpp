@@ -1,11 +1,11 @@
 // The message list over a real logon to the mail library: a Maildir Inbox with a message of
 // each kind, a vCard contacts folder and an empty store, shown in an offscreen QTreeView.
 // Changes made to the Maildir from outside reach the list through the table's notifications.
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
 #include "mail/ListImages.h"
-#include "mail/MailHost.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
 #include "mail/MessageFilter.h"
@@ -30,22 +30,7 @@ using namespace vantrel::mail;
 
 namespace {
 
-class ListHost : public MailHost
-{
-public:
-    QWidget* hostWidget() override { return nullptr; }
-    int currentTab() override { return tab; }
-    bool previewOn() const override { return true; }
-    bool gridOn() const override { return grid; }
-    bool composing() const override { return false; }
-    bool showReadText(const QString&, bool) override { return true; }
-    void setSenderFields(const QString&, const QString&) override {}
-    void restartReadTimer() override {}
-    void stopReadTimer() override {}
-
-    int tab = 0;
-    bool grid = true;
-};
+using ListHost = mailtest::TestMailHost;
 
 // Delivered 2024-01-15 20:04 UTC, which the list shows in the test's zone (UTC-5).
 const QDateTime kDelivered(QDate(2024, 1, 15), QTime(20, 4), Qt::UTC);
@@ -130,27 +115,14 @@ void TestMessageList::initTestCase()
     QVERIFY(m_dir.isValid());
     qputenv("TZ", "EST5");
     tzset();
-    qputenv("VANTREL_MAPI_CACHE", QFile::encodeName(m_dir.filePath(u"cache"_s)));
     for (const char* folder :
          {"mail/cur", "mail/new", "mail/tmp", "empty/cur", "empty/new", "empty/tmp", "contacts"})
         QVERIFY(QDir().mkpath(m_dir.filePath(QLatin1StringView(folder))));
-    const QByteArray registry = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n"
-                                "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n";
-    const QByteArray root = QFile::encodeName(m_dir.path());
-    const QByteArray profiles = "[Profile Test]\nDefault=true\nStores=Mail;Empty\n"
-                                "[Store Test/Mail]\nDefault=true\nPath=" +
-                                root + "/mail\nContacts=" + root +
-                                "/contacts\n"
-                                "[Store Test/Empty]\nPath=" +
-                                root + "/empty\n";
-    for (const auto& [name, text] :
-         {std::pair{u"registry.ini"_s, registry}, std::pair{u"profiles.ini"_s, profiles}}) {
-        QFile file(m_dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-    }
-    qputenv("VANTREL_REGISTRY", QFile::encodeName(m_dir.filePath(u"registry.ini"_s)));
-    qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(m_dir.filePath(u"profiles.ini"_s)));
+    QVERIFY(mailtest::installMailClient(m_dir.path(),
+                                        "[Profile Test]\nDefault=true\nStores=Mail;Empty\n"
+                                        "[Store Test/Mail]\nDefault=true\nPath=@ROOT@/mail\n"
+                                        "Contacts=@ROOT@/contacts\n"
+                                        "[Store Test/Empty]\nPath=@ROOT@/empty\n"));
 
     writeMessage(u"cur"_s, u"1.alpha:2,S"_s,
                  message("Alpha high", kDate + "X-Priority: 1\r\nSensitivity: Personal\r\n"

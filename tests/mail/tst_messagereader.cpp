@@ -1,14 +1,13 @@
 // Reading the selected item through a real logon to the mail library: a Maildir holding a
 // message of each body form and a vCard folder. The read box is a real QTextEdit loaded as
 // the view loads it, so the tests see what the user would.
+#include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
-#include "mail/MailHost.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
 #include "mail/MessageReader.h"
-#include "rtf/RtfReader.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,7 +15,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
 #include <utime.h>
 
 using namespace Qt::StringLiterals;
@@ -24,36 +22,7 @@ using namespace vantrel::mail;
 
 namespace {
 
-// The read box as the view has it: plain text set on a QTextEdit, rich text read as 8-bit RTF.
-class ReadBoxHost : public MailHost
-{
-public:
-    QWidget* hostWidget() override { return &box; }
-    int currentTab() override { return 1; }
-    bool previewOn() const override { return true; }
-    bool gridOn() const override { return true; }
-    bool composing() const override { return false; }
-    bool showReadText(const QString& text, bool rich) override
-    {
-        loads += rich ? u'R' : u'P';
-        if (rich)
-            return !refuseRich && vnt::rtf::readRtf(text.toLatin1(), box.document());
-        box.setPlainText(QString(text).replace(u"\r\n"_s, u"\n"_s));
-        return true;
-    }
-    void setSenderFields(const QString& name, const QString& address) override
-    {
-        sender = {name, address};
-    }
-    void restartReadTimer() override { ++timerRestarts; }
-    void stopReadTimer() override {}
-
-    QTextEdit box;
-    QString loads;
-    QStringList sender;
-    int timerRestarts = 0;
-    bool refuseRich = false;
-};
+using ReadBoxHost = mailtest::TestMailHost;
 
 enum Flags { RawHtml = 1, Alt = 2, RefuseRich = 4, Contact = 8 };
 enum After { Nothing, Timer, Drag }; // the read timer restarted, or the drag state cleared
@@ -161,18 +130,12 @@ private:
 void TestMessageReader::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QByteArray root = QFile::encodeName(m_dir.path());
-    qputenv("VANTREL_MAPI_CACHE", root + "/cache");
-    qputenv("VANTREL_REGISTRY", root + "/registry.ini");
-    qputenv("VANTREL_MAPI_PROFILES", root + "/profiles.ini");
+    QVERIFY(mailtest::installMailClient(m_dir.path(), "[Profile Test]\nDefault=true\nStores=Mail\n"
+                                                      "[Store Test/Mail]\nPath=@ROOT@/Maildir\n"
+                                                      "Contacts=@ROOT@/contacts\n"));
     for (const char* sub : {"Maildir/cur", "Maildir/new", "Maildir/tmp", "contacts"})
         QVERIFY(QDir().mkpath(m_dir.filePath(QLatin1StringView(sub))));
     const QList<std::pair<const char*, QByteArray>> files = {
-        {"registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"Mail\"\n"
-                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mail]\n"
-                         "\"DLLPathEx\"=\"" VNTMAPI_LIBRARY_PATH "\"\n"},
-        {"profiles.ini", "[Profile Test]\nDefault=true\nStores=Mail\n[Store Test/Mail]\nPath=" +
-                             root + "/Maildir\nContacts=" + root + "/contacts\n"},
         {"contacts/bea.vcf", kBea},
         {"contacts/team.vcf", kTeam},
         {"Maildir/cur/1:2,S", mailFile("Plain", "text/plain; charset=utf-8",
