@@ -93,7 +93,7 @@ bool MailController::OnLogon()
     WaitCursor wait;
     m_messages.buildColumnTable();
     LogonSettings settings{m_doc.intSetting(ProfileOption) == 1, m_doc.intSetting(AddinWarning)};
-    m_notificationsOn = true;
+    m_messages.setNotificationsOn(true);
     if (!m_session.logon(settings)) {
         QDir::setCurrent(m_programDirectory);
         return false;
@@ -176,7 +176,7 @@ void MailController::probeContactProperties()
     MAPINAMEID name{&set, MNID_ID, {kEmailDisplayName1}};
     LPMAPINAMEID names[] = {&name};
     MapiBuffer<SPropTagArray> tags(api);
-    const HRESULT hr = message->GetIDsFromNames(1, names, MAPI_CREATE, tags.put());
+    const HRESULT hr = message->GetIDsFromNames(1, names, 0, tags.put());
     if (FAILED(hr) || hr == MAPI_W_ERRORS_RETURNED)
         m_contactProperties = false;
 }
@@ -200,8 +200,9 @@ void MailController::adviseFolders()
         onFolderEvent(sequence, notification);
     };
     FolderRecord* inbox = currentFolder();
-    if (m_notificationsOn && inbox && !m_folders.adviseInbox(*inbox, handler))
-        m_notificationsOn = false;
+    // One flag for the session: a folder that cannot be advised stops the table advises too.
+    if (m_messages.notificationsOn() && inbox && !m_folders.adviseInbox(*inbox, handler))
+        m_messages.setNotificationsOn(false);
     m_folders.adviseContacts(handler);
 }
 

@@ -54,7 +54,7 @@ public:
 
     bool isLoggedOn() const { return m_session.isLoggedOn(); }
     bool listReady() const { return m_listReady; }
-    bool notificationsOn() const { return m_notificationsOn; }
+    bool notificationsOn() const { return m_messages.notificationsOn(); }
     bool contactPropertiesAvailable() const { return m_contactProperties; }
     // The folder whose messages the list shows, nullptr when none.
     FolderRecord* currentFolder();
@@ -98,7 +98,6 @@ private:
     MessageReader m_reader;
     int m_currentFolder = -1;
     bool m_listReady = false;
-    bool m_notificationsOn = true;
     bool m_contactProperties = true;
     bool m_foldersModifiedShown = false;
 };

@@ -202,6 +202,8 @@ private Q_SLOTS:
         QCOMPARE(alpha->parent()->text(0), u"Projects"_s);
         // The Inbox is open and selected.
         QCOMPARE(tree()->currentItem(), treeItem(u"Inbox"_s));
+        // The contacts carry the named e-mail properties, so their columns can be shown.
+        QVERIFY(mail()->contactPropertiesAvailable());
         QCOMPARE(model()->rowCount(), 4);
     }
 
