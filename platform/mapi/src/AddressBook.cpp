@@ -137,6 +137,115 @@ private:
     PropList m_props;
 };
 
+// A container's contents table. Its rows are packed only when a caller reads them; a
+// restriction on PR_ANR alone packs just the entries the typed name matches (with the keys the
+// entries were read with), so that looking up one name in a large address book does not build
+// a row for every contact. Instance keys follow the entries' order, whichever rows are packed.
+class AbContentsTable : public MemoryTable
+{
+public:
+    explicit AbContentsTable(std::shared_ptr<const std::vector<AbEntry>> entries)
+        : MemoryTable(kContentsColumns)
+        , m_entries(std::move(entries))
+    {}
+
+    HRESULT Restrict(LPSRestriction lpRestriction, ULONG ulFlags) override
+    {
+        const char* typed = anrText(lpRestriction);
+        if (typed) {
+            packMatching(typed);
+        } else {
+            packAll();
+        }
+        return MemoryTable::Restrict(lpRestriction, ulFlags);
+    }
+    HRESULT Advise(ULONG mask, IMAPIAdviseSink* sink, ULONG* connection) override
+    {
+        packAll();
+        return MemoryTable::Advise(mask, sink, connection);
+    }
+    HRESULT GetRowCount(ULONG flags, ULONG* count) override
+    {
+        packUnlessRestricted();
+        return MemoryTable::GetRowCount(flags, count);
+    }
+    HRESULT SeekRow(BOOKMARK origin, LONG count, LONG* sought) override
+    {
+        packUnlessRestricted();
+        return MemoryTable::SeekRow(origin, count, sought);
+    }
+    HRESULT QueryPosition(ULONG* row, ULONG* numerator, ULONG* denominator) override
+    {
+        packUnlessRestricted();
+        return MemoryTable::QueryPosition(row, numerator, denominator);
+    }
+    HRESULT SortTable(LPSSortOrderSet order, ULONG flags) override
+    {
+        packUnlessRestricted();
+        return MemoryTable::SortTable(order, flags);
+    }
+    HRESULT QueryRows(LONG count, ULONG flags, LPSRowSet* rows) override
+    {
+        packUnlessRestricted();
+        return MemoryTable::QueryRows(count, flags, rows);
+    }
+
+private:
+    enum class Packed { None, Matching, All };
+
+    static const char* anrText(LPSRestriction restriction)
+    {
+        if (!restriction || restriction->rt != RES_PROPERTY) {
+            return nullptr;
+        }
+        const SPropertyRestriction& property = restriction->res.resProperty;
+        if (property.ulPropTag != PR_ANR || !property.lpProp ||
+            property.lpProp->ulPropTag != PR_ANR) {
+            return nullptr;
+        }
+        return property.lpProp->Value.lpszA;
+    }
+    void packUnlessRestricted()
+    {
+        if (m_packed == Packed::None) {
+            packAll();
+        }
+    }
+    void packAll()
+    {
+        if (m_packed != Packed::All) {
+            pack([](const AbEntry&) { return true; });
+            m_packed = Packed::All;
+        }
+    }
+    void packMatching(const std::string& typed)
+    {
+        const std::vector<std::string> words = anrWords(typed);
+        const std::string folded = anrFold(typed);
+        pack([&](const AbEntry& entry) { return anrMatches(words, folded, entry.keys); });
+        m_packed = Packed::Matching;
+    }
+    template<typename Keep>
+    void pack(const Keep& keep)
+    {
+        PackedRows rows;
+        for (std::size_t i = 0; i < m_entries->size(); ++i) {
+            const AbEntry& entry = (*m_entries)[i];
+            if (!keep(entry)) {
+                continue;
+            }
+            PropList row = abEntryProps(entry);
+            row.push_back(
+                binaryProp(PR_INSTANCE_KEY, keyOfNumber(static_cast<std::uint32_t>(i + 1))));
+            rows.append(row);
+        }
+        reload(std::move(rows));
+    }
+
+    std::shared_ptr<const std::vector<AbEntry>> m_entries;
+    Packed m_packed = Packed::None;
+};
+
 class AbContainer : public PropObject<IABContainer>
 {
 public:
@@ -173,15 +282,8 @@ public:
         if (!table) {
             return MAPI_E_INVALID_PARAMETER;
         }
-        std::vector<PropList> rows;
-        if (m_store) {
-            const auto entries = abEntries(*m_store);
-            rows.reserve(entries->size());
-            for (const AbEntry& entry : *entries) {
-                rows.push_back(abEntryProps(entry));
-            }
-        }
-        *table = new MemoryTable(std::move(rows), kContentsColumns);
+        *table = new AbContentsTable(m_store ? abEntries(*m_store)
+                                             : std::make_shared<const std::vector<AbEntry>>());
         return S_OK;
     }
     // One level of containers below the root, so CONVENIENT_DEPTH lists the same rows.

@@ -243,6 +243,23 @@ void TestAddressBook::anrRestriction()
     found.removeDuplicates(); // Bob has two addresses, two entries
     found.sort();
     QCOMPARE(found, names);
+    // Lifting the restriction shows every entry again, the matched ones under the same keys.
+    RowSet matched;
+    QCOMPARE(queryAll(table.get(), {PR_INSTANCE_KEY, PR_DISPLAY_NAME}, &matched), S_OK);
+    QCOMPARE(table->Restrict(nullptr, 0), S_OK);
+    RowSet all;
+    QCOMPARE(queryAll(table.get(), {PR_INSTANCE_KEY, PR_DISPLAY_NAME}, &all), S_OK);
+    QVERIFY(all.count() > matched.count());
+    for (ULONG i = 0; i < matched.count(); ++i) {
+        const QByteArray key = binary(findValue(matched.row(i), PR_INSTANCE_KEY));
+        bool same = false;
+        for (ULONG j = 0; j < all.count() && !same; ++j) {
+            same = binary(findValue(all.row(j), PR_INSTANCE_KEY)) == key &&
+                   text(findValue(all.row(j), PR_DISPLAY_NAME)) ==
+                       text(findValue(matched.row(i), PR_DISPLAY_NAME));
+        }
+        QVERIFY(same);
+    }
 }
 
 void TestAddressBook::resolveName_data()
