@@ -223,9 +223,28 @@ HRESULT Message::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProble
             } else {
                 putProp(&m_props, std::move(prop));
             }
+            noteBodyChange(lpPropArray[i].ulPropTag);
         }
     }
     return S_OK;
+}
+
+void Message::noteBodyChange(ULONG tag)
+{
+    if (tag == PR_RTF_COMPRESSED) {
+        m_rtfChanged = true;
+    } else if (PROP_ID(tag) == PROP_ID(PR_BODY)) {
+        m_bodyChanged = true;
+    }
+}
+
+HRESULT Message::keepBodiesInStep()
+{
+    // Both changed: the writer has put them in step itself.
+    if (!m_store->config().richText || m_bodyChanged == m_rtfChanged) {
+        return S_OK;
+    }
+    return rtfSync(this, m_rtfChanged ? RTF_SYNC_RTF_CHANGED : RTF_SYNC_BODY_CHANGED, nullptr);
 }
 
 HRESULT Message::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems)
@@ -255,11 +274,16 @@ HRESULT Message::SaveChanges(ULONG)
     if (!m_baseName.empty() && !findMessage(target.folderDir, m_baseName, &target.old)) {
         return MAPI_E_OBJECT_DELETED;
     }
-    const HRESULT hr = saveMessageFile(target, m_props, m_recipients, parts().attachments);
+    HRESULT hr = keepBodiesInStep();
+    if (SUCCEEDED(hr)) {
+        hr = saveMessageFile(target, m_props, m_recipients, parts().attachments);
+    }
     if (FAILED(hr)) {
         return hr;
     }
     m_baseName = target.baseName;
+    m_bodyChanged = false;
+    m_rtfChanged = false;
     // Ids, size and flags as the saved file gives them; the object stays usable either way.
     MessageParts saved;
     if (SUCCEEDED(loadMessage(*m_store, m_folder, m_baseName, &saved))) {

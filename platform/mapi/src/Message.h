@@ -111,6 +111,10 @@ private:
                             Message** dest);
     static HRESULT returnProblems(const std::vector<CopyProblem>& problems,
                                   LPSPropProblemArray* lppProblems);
+    // Notes a body set since the last save, for a store that keeps the bodies in step.
+    void noteBodyChange(ULONG tag);
+    // On such a store: builds the body that did not change from the one that did.
+    HRESULT keepBodiesInStep();
 
     MsgStore* m_store;
     std::string m_folder;
@@ -121,6 +125,8 @@ private:
     std::vector<ULONG> m_createdAttachments; // numbers handed out by CreateAttach, not saved
     ULONG m_nextAttachment = 0;
     bool m_readOnly = false;
+    bool m_bodyChanged = false;
+    bool m_rtfChanged = false;
 };
 
 } // namespace vntmapi

@@ -15,10 +15,12 @@ namespace vntmapi {
 
 namespace {
 
-// No STORE_RTF_OK: the store does not build one body from the other by itself, so callers
-// keep them in step with RTFSync.
+// No STORE_RTF_OK unless the profile asks for it (StoreConfig::richText): only then does
+// saving a message build one body from the other, otherwise callers keep them in step with
+// RTFSync.
 constexpr ULONG kSupportMask =
     STORE_ENTRYID_UNIQUE | STORE_SORT_OK | STORE_UNICODE_OK | STORE_NOTIFY_OK | STORE_HTML_OK;
+constexpr ULONG kRichTextMask = STORE_RTF_OK | STORE_UNCOMPRESSED_RTF;
 
 } // namespace
 
@@ -104,8 +106,9 @@ PropList MsgStore::properties() const
     // Submitting needs an Outbox to queue in and a way for messages to leave.
     const bool canSubmit =
         !m_config.outbox.empty() && folderExists(m_config.outbox) && m_config.transport.isUsable();
-    props.push_back(
-        longProp(PR_STORE_SUPPORT_MASK, kSupportMask | (canSubmit ? STORE_SUBMIT_OK : 0)));
+    props.push_back(longProp(PR_STORE_SUPPORT_MASK, kSupportMask |
+                                                        (canSubmit ? STORE_SUBMIT_OK : 0) |
+                                                        (m_config.richText ? kRichTextMask : 0)));
     props.push_back(binaryProp(PR_IPM_SUBTREE_ENTRYID, folderId(kSubtreeFolder)));
     ULONG mask = FOLDER_IPM_SUBTREE_VALID | FOLDER_IPM_INBOX_VALID;
     addSpecialFolder(&props, &mask, PR_IPM_OUTBOX_ENTRYID, FOLDER_IPM_OUTBOX_VALID,

@@ -73,6 +73,7 @@ StoreConfig readStore(GKeyFile* file, const std::string& profile, const std::str
     store.deletedItems = readString(file, group, "DeletedItems", store.deletedItems);
     store.drafts = readString(file, group, "Drafts", store.drafts);
     store.contacts = readString(file, group, "Contacts", "");
+    store.richText = g_key_file_get_boolean(file, group.c_str(), "RichText", nullptr);
     store.key = makeStoreKey(profile, name);
     return store;
 }

@@ -12,6 +12,8 @@
 //   Outbox=.Outbox            (optional; also SentItems, DeletedItems, Drafts; without them
 //                              the folders other mail programs made for these roles are used)
 //   Contacts=/home/me/.local/share/Korvane/Vantrel/Contacts   (optional vCard directory)
+//   RichText=true             (optional; the store then says it handles rich text, and keeps a
+//                              message's plain and RTF bodies in step itself when it is saved)
 //
 //   [Transport Vantrel]        (optional; without it the system's sendmail)
 //   Kind=smtp                  (or sendmail)
@@ -67,6 +69,9 @@ struct StoreConfig
     std::string deletedItems;
     std::string drafts;
     std::string contacts; // vCard directory; empty when the store has no contacts folder
+    // STORE_RTF_OK and STORE_UNCOMPRESSED_RTF: saving a message with only one body changed
+    // rebuilds the other from it.
+    bool richText = false;
     StoreKey key{};
     // From the profile: whom messages are sent as, and how.
     std::string identityName;

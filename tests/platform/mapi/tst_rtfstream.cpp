@@ -1,6 +1,6 @@
 // Compressed RTF through the mail library: WrapCompressedRTFStream over a message's
-// PR_RTF_COMPRESSED stream, corrupt data, RTFSync in both directions, and the RTF body kept
-// in the message file.
+// PR_RTF_COMPRESSED stream, corrupt data, RTFSync in both directions, the RTF body kept
+// in the message file, and a store with rich text support keeping the bodies in step.
 #include "MapiFixture.h"
 #include "PropValues.h"
 
@@ -15,7 +15,9 @@ constexpr BOOL kTrue = 1;
 constexpr BOOL kFalse = 0;
 
 const QByteArray kProfiles = "[Profile Test]\nStores=Support\n"
-                             "[Store Test/Support]\nPath=@ROOT@/support\n";
+                             "[Store Test/Support]\nPath=@ROOT@/support\n"
+                             "[Profile Rich]\nStores=Rich\n"
+                             "[Store Rich/Rich]\nPath=@ROOT@/rich\nRichText=true\n";
 
 // The first worked example of the compressed form: the text and its compressed bytes.
 const QByteArray kExampleText = "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n";
@@ -46,6 +48,8 @@ private Q_SLOTS:
     void syncRtfToBody();
     void syncFlags();
     void rtfBodySavedAndReopened();
+    void richTextStoreKeepsBodiesInStep_data();
+    void richTextStoreKeepsBodiesInStep();
 
 private:
     MapiPtr<IMessage> newMessage();
@@ -355,6 +359,72 @@ void TestRtfStream::rtfBodySavedAndReopened()
     QCOMPARE(props.hr, S_OK);
     QCOMPARE(text(props[0]), QStringLiteral("Plain.\n"));
     QCOMPARE(props[1]->Value.b, kTrue);
+}
+
+void TestRtfStream::richTextStoreKeepsBodiesInStep_data()
+{
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<QString>("body");      // written as PR_BODY unless empty
+    QTest::addColumn<QByteArray>("rtf");    // written as PR_RTF_COMPRESSED unless empty
+    QTest::addColumn<QString>("bodyOut");   // after saving and reopening
+    QTest::addColumn<QByteArray>("rtfOut"); // a part of the RTF then; empty: no RTF
+    const QByteArray rtf = "{\\rtf1\\ansi {\\b Bold} words.\\par\r\n}";
+    QTest::newRow("no support, body only") << QByteArray("Test") << "Plain words.\n"
+                                           << QByteArray() << "Plain words.\n"
+                                           << QByteArray();
+    QTest::newRow("body only") << QByteArray("Rich") << "Plain words.\n"
+                               << QByteArray() << "Plain words.\n"
+                               << QByteArray("Plain words.\\par");
+    QTest::newRow("RTF only") << QByteArray("Rich") << QString() << rtf << "Bold words.\n" << rtf;
+    QTest::newRow("both, each kept") << QByteArray("Rich") << "Other text.\n"
+                                     << rtf << "Other text.\n"
+                                     << rtf;
+}
+
+void TestRtfStream::richTextStoreKeepsBodiesInStep()
+{
+    QFETCH(QByteArray, profile);
+    QFETCH(QString, body);
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, bodyOut);
+    QFETCH(QByteArray, rtfOut);
+    const bool rich = profile == "Rich";
+    MaildirBuilder builder(m_dir.filePath(QStringLiteral("rich")));
+    MapiPtr<IMAPISession> session;
+    QCOMPARE(newSession(profile.constData(), &session), S_OK);
+    MapiPtr<IMsgStore> store = openStore(session.get());
+    QVERIFY(store);
+    const ULONG mask = Props(store.get(), {PR_STORE_SUPPORT_MASK})[0]->Value.l;
+    QCOMPARE((mask & STORE_RTF_OK) != 0, rich);
+    QCOMPARE((mask & STORE_UNCOMPRESSED_RTF) != 0, rich);
+
+    MapiPtr<IMAPIFolder> inbox = openInbox(store.get());
+    MapiPtr<IMessage> message;
+    QCOMPARE(inbox->CreateMessage(nullptr, 0, message.put()), S_OK);
+    if (!body.isEmpty()) {
+        Values values;
+        values.text(PR_BODY, body);
+        QCOMPARE(values.applyTo(message.get()), S_OK);
+    }
+    if (!rtf.isEmpty()) {
+        QCOMPARE(writeRtf(message.get(), rtf), S_OK);
+    }
+    QCOMPARE(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    const QByteArray id = propBytes(message.get(), PR_ENTRYID);
+    message = reopen(store.get(), id);
+    QVERIFY(message);
+    QCOMPARE(text(Props(message.get(), {PR_BODY})[0]), bodyOut);
+    HRESULT read = S_OK;
+    const QByteArray stored = readRtf(message.get(), &read);
+    if (rtfOut.isEmpty()) {
+        QCOMPARE(read, MAPI_E_NOT_FOUND);
+    } else {
+        QVERIFY2(stored.contains(rtfOut), stored.constData());
+    }
+    if (rich && body.isEmpty() != rtf.isEmpty()) {
+        QCOMPARE(Props(message.get(), {PR_RTF_IN_SYNC})[0]->Value.b, kTrue);
+    }
+    endSession(&session, &message, &inbox, &store);
 }
 
 QTEST_GUILESS_MAIN(TestRtfStream)
