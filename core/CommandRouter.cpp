@@ -15,6 +15,13 @@ void CommandRouter::bind(int id, Handler handler, UpdateRule update)
         apply(id, action);
 }
 
+void CommandRouter::setTextRule(int id, TextRule rule)
+{
+    m_textRules.insert(id, std::move(rule));
+    for (QAction* action : m_actions.value(id))
+        apply(id, action);
+}
+
 CommandState CommandRouter::state(int id) const
 {
     const auto it = m_routes.constFind(id);
@@ -53,6 +60,13 @@ void CommandRouter::apply(int id, QAction* action) const
     action->setEnabled(current.enabled);
     if (action->isCheckable())
         action->setChecked(current.checked);
+    const auto rule = m_textRules.constFind(id);
+    const QString text = rule != m_textRules.cend() && *rule ? (*rule)() : QString();
+    if (!text.isEmpty()) {
+        const QString old = action->text();
+        const qsizetype tab = old.indexOf(u'\t');
+        action->setText(tab < 0 ? text : text + old.mid(tab));
+    }
 }
 
 void CommandRouter::updateMenu(QMenu* menu)

@@ -24,6 +24,7 @@ class CommandRouter : public QObject
 public:
     using Handler = std::function<void()>;
     using UpdateRule = std::function<CommandState()>;
+    using TextRule = std::function<QString()>;
 
     explicit CommandRouter(QObject* parent = nullptr);
 
@@ -31,6 +32,9 @@ public:
     // replaces an earlier one.
     void bind(int id, Handler handler, UpdateRule update = {});
     bool isBound(int id) const { return m_routes.contains(id); }
+    // For a command whose menu text changes with the state: updates give its actions the
+    // text `rule` answers (keeping a shortcut text after a tab) unless that is empty.
+    void setTextRule(int id, TextRule rule);
 
     // Carries out the command when it is bound and enabled; false otherwise.
     bool execute(int id);
@@ -62,6 +66,7 @@ private:
     void apply(int id, QAction* action) const;
 
     QHash<int, Route> m_routes;
+    QHash<int, TextRule> m_textRules;
     QHash<int, QList<QAction*>> m_actions;
     std::function<bool(int)> m_interceptor;
 };

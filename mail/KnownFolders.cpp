@@ -17,36 +17,6 @@ int indexOf(FolderClass folderClass)
     return static_cast<int>(folderClass);
 }
 
-// Properties of `object`; a partial answer (some values errors) counts as read.
-class PropsRead
-{
-public:
-    PropsRead(const vntmapi::EntryPoints& api, IMAPIProp* object, std::initializer_list<ULONG> tags)
-        : m_values(api)
-    {
-        TagArray array(tags);
-        const HRESULT hr = object->GetProps(array.get(), 0, &m_count, m_values.put());
-        m_ok = (hr == S_OK || hr == MAPI_W_ERRORS_RETURNED) && m_values;
-    }
-    bool ok() const { return m_ok; }
-    // The identifier under `tag`, empty when missing or an error value.
-    QByteArray id(ULONG tag) const { return m_ok ? BinaryOf(value(tag)) : QByteArray(); }
-    ULONG number(ULONG tag) const
-    {
-        const SPropValue* found = value(tag);
-        return found ? found->Value.l : 0;
-    }
-    const SPropValue* value(ULONG tag) const
-    {
-        return m_ok ? FindValue(m_values.get(), m_count, tag) : nullptr;
-    }
-
-private:
-    MapiBuffer<SPropValue> m_values;
-    ULONG m_count = 0;
-    bool m_ok = false;
-};
-
 bool SameEntry(IMAPISession* session, const QByteArray& a, const QByteArray& b)
 {
     ULONG same = 0;

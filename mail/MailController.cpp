@@ -284,6 +284,7 @@ void MailController::logoffNow()
 {
     WaitCursor wait;
     if (isLoggedOn()) {
+        Q_EMIT loggingOff();
         m_folders.removeAdvises();
         m_messages.close();
         m_folders.clear();

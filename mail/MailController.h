@@ -76,6 +76,9 @@ Q_SIGNALS:
     // "Open Outlook (r)" started the desktop client: the main window comes back to the front
     // a little later.
     void desktopClientStarted();
+    // A logoff is under way: whatever holds objects of the session releases them now, while
+    // the stores are still open.
+    void loggingOff();
 
 private:
     bool openFolders();

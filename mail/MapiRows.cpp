@@ -107,4 +107,24 @@ QByteArray BinaryOf(const SRow& row, ULONG tag)
     return BinaryOf(FindValue(row, tag));
 }
 
+PropsRead::PropsRead(const vntmapi::EntryPoints& api, IMAPIProp* object,
+                     std::initializer_list<ULONG> tags)
+    : m_values(api)
+{
+    TagArray array(tags);
+    const HRESULT hr = object->GetProps(array.get(), 0, &m_count, m_values.put());
+    m_ok = (hr == S_OK || hr == MAPI_W_ERRORS_RETURNED) && m_values;
+}
+
+const SPropValue* PropsRead::value(ULONG tag) const
+{
+    return m_ok ? FindValue(m_values.get(), m_count, tag) : nullptr;
+}
+
+QString PropsRead::text(ULONG tag) const
+{
+    const SPropValue* found = value(tag);
+    return found && found->Value.lpszA ? QString::fromUtf8(found->Value.lpszA) : QString();
+}
+
 } // namespace vantrel::mail

@@ -109,4 +109,29 @@ inline LPENTRYID EntryIdData(const QByteArray& id)
     return reinterpret_cast<LPENTRYID>(const_cast<char*>(id.constData()));
 }
 
+// Properties of `object`; a partial answer (some values errors) counts as read.
+class PropsRead
+{
+public:
+    PropsRead(const vntmapi::EntryPoints& api, IMAPIProp* object,
+              std::initializer_list<ULONG> tags);
+    bool ok() const { return m_ok; }
+    // The value under `tag`, nullptr when missing or an error value.
+    const SPropValue* value(ULONG tag) const;
+    // The identifier under `tag`, empty when missing.
+    QByteArray id(ULONG tag) const { return BinaryOf(value(tag)); }
+    ULONG number(ULONG tag) const
+    {
+        const SPropValue* found = value(tag);
+        return found ? found->Value.l : 0;
+    }
+    // The string under `tag`, empty when missing.
+    QString text(ULONG tag) const;
+
+private:
+    MapiBuffer<SPropValue> m_values;
+    ULONG m_count = 0;
+    bool m_ok = false;
+};
+
 } // namespace vantrel::mail
