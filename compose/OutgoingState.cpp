@@ -1,0 +1,116 @@
+#include "compose/OutgoingState.h"
+
+#include "compose/ComposeHost.h"
+#include "core/MessageHelpers.h"
+#include "mail/MailController.h"
+#include "mail/MapiRows.h"
+
+namespace vantrel::compose {
+
+namespace {
+constexpr int kMsgNotLoggedOn = 20000;
+constexpr int kMsgNoOutputFolder = 20008;
+constexpr int kMsgNoStore = 20022;
+} // namespace
+
+OutgoingState::OutgoingState(mail::MailController& mail, ComposeHost& host)
+    : m_mail(mail)
+    , m_host(host)
+    , m_pending(mail.session().api())
+    , m_candidates(mail.session().api())
+    , m_checked(mail.session().api())
+{}
+
+OutgoingState::~OutgoingState()
+{
+    releaseAll();
+}
+
+const vntmapi::EntryPoints& OutgoingState::api() const
+{
+    return m_mail.session().api();
+}
+
+bool OutgoingState::isLoggedOn() const
+{
+    return m_mail.isLoggedOn();
+}
+
+void OutgoingState::ClearOutgoing(bool resetFields, bool clearBody)
+{
+    m_pending.reset();
+    m_message.reset();
+    m_folder.reset();
+    if (clearBody)
+        m_host.clearOutgoingBody();
+    if (resetFields) {
+        for (int type = 1; type <= 3; ++type)
+            m_host.setRecipientText(type, {});
+        m_host.setSubjectText({});
+        m_options = MessageOptions{};
+        m_answered.fill(QString());
+    }
+}
+
+void OutgoingState::StopOutgoing(bool clearBody)
+{
+    ClearOutgoing(true, clearBody);
+    m_mode = OutgoingMode::None;
+}
+
+bool OutgoingState::OpenOutbox()
+{
+    QWidget* view = m_host.hostWidget();
+    if (!isLoggedOn()) {
+        ShowViewMessage(view, kMsgNotLoggedOn, TitleInformation);
+        return false;
+    }
+    IMsgStore* store = m_mail.session().store(0);
+    if (!store) {
+        ShowViewMessage(view, kMsgNoStore, TitleInformation);
+        return false;
+    }
+    const QByteArray id =
+        mail::PropsRead(api(), store, {PR_IPM_OUTBOX_ENTRYID}).id(PR_IPM_OUTBOX_ENTRYID);
+    if (id.isEmpty())
+        return false;
+    ULONG type = 0;
+    MapiPtr<IMAPIFolder> outbox;
+    if (store->OpenEntry(mail::EntryIdSize(id), mail::EntryIdData(id), nullptr, MAPI_BEST_ACCESS,
+                         &type, outbox.putUnknown()) != S_OK ||
+        type != MAPI_FOLDER) {
+        return false;
+    }
+    m_folder = std::move(outbox);
+    return true;
+}
+
+bool OutgoingState::CreateOutgoingMessage()
+{
+    QWidget* view = m_host.hostWidget();
+    if (!isLoggedOn()) {
+        ShowViewMessage(view, kMsgNotLoggedOn, TitleInformation);
+        return false;
+    }
+    if (!m_folder) {
+        ShowViewMessage(view, kMsgNoOutputFolder, TitleInformation);
+        return false;
+    }
+    MapiPtr<IMessage> message;
+    if (m_folder->CreateMessage(nullptr, 0, message.put()) != S_OK)
+        return false;
+    m_message = std::move(message);
+    return true;
+}
+
+void OutgoingState::releaseAll()
+{
+    m_pending.reset();
+    m_candidates.reset();
+    m_checked.reset();
+    m_message.reset();
+    m_folder.reset();
+    m_chosenFolder.reset();
+}
+
+} // namespace vantrel::compose
