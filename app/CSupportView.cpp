@@ -3,6 +3,7 @@
 #include "CRecipientBox.h"
 #include "CTextBox.h"
 #include "WorkspaceControls.h"
+#include "compose/ComposeController.h"
 #include "core/LifecycleHooks.h"
 #include "core/MessageHelpers.h"
 #include "core/StringTable.h"
@@ -282,6 +283,9 @@ CSupportView::~CSupportView()
     m_hooks.isLoggedOn = nullptr;
     m_hooks.logon = nullptr;
     m_hooks.logoff = nullptr;
+    m_hooks.isComposing = nullptr;
+    m_hooks.stopMessage = nullptr;
+    m_compose.reset();
     m_mail.reset();
 }
 
@@ -347,7 +351,6 @@ void CSupportView::stopReadTimer()
     m_waitArmed = false;
 }
 
-
 void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus)
 {
     // Working copies of the settings the view owns while it runs: any "Grid On" but 1
@@ -359,6 +362,7 @@ void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus
     LifecycleHooks::run(m_workspaceHooks.fillRecordChoices);
     createTopics(router, menus.topicTree);
     createMail(router, menus);
+    createCompose(router);
     m_doc.ValidateColumnMasks();
 
     m_settings.outgoingTextType = m_doc.intSetting(OutgoingTextType);

@@ -5,6 +5,7 @@
 #include "WorkspaceHooks.h"
 #include "WorkspaceLayout.h"
 #include "WorkspaceTabs.h"
+#include "compose/ComposeHost.h"
 #include "core/CSupportDoc.h"
 #include "mail/MailHost.h"
 #include "topics/TopicHost.h"
@@ -25,6 +26,9 @@ struct LifecycleHooks;
 namespace vantrel::mail {
 class MailController;
 }
+namespace vantrel::compose {
+class ComposeController;
+}
 
 // The pop-up menus the view's controls show, built by the main frame.
 struct ViewMenus
@@ -39,7 +43,10 @@ struct ViewMenus
 // moves, shows and hides controls from the layout table, sets the shared labels and
 // refills the shared selector. The view routes the commands it owns, keeps working
 // copies of some settings while it runs and writes every setting back when it goes.
-class CSupportView : public QWidget, public TopicHost, public vantrel::mail::MailHost
+class CSupportView : public QWidget,
+                     public TopicHost,
+                     public vantrel::mail::MailHost,
+                     public vantrel::compose::ComposeHost
 {
     Q_OBJECT
 
@@ -95,7 +102,7 @@ public:
     }
     // 0 plain text, 1 rich text.
     int OutgoingFormat() const { return m_settings.outgoingTextType; }
-    void setOutgoingFormat(int format) { m_settings.outgoingTextType = format; }
+    void setOutgoingFormat(int format) override { m_settings.outgoingTextType = format; }
 
     bool previewOn() const override { return m_settings.previewOn != 0; }
     // Shows or hides the read box below the folder tree and message list.
@@ -113,12 +120,15 @@ public:
 
     // The control remembered as focused on `tab` (0 when none).
     int rememberedFocus(int tab) const { return m_focusMemory[static_cast<size_t>(tab)]; }
+    // The id of the view's control that has the keyboard focus (0 when none).
+    int focusedControl() const { return focusedControlId(); }
 
     // Edit commands on the focused control of the view; nothing when none has focus.
     void EditCommand(int commandId);
 
     TopicController* topics() const { return m_topics.get(); }
     vantrel::mail::MailController* mail() const { return m_mail.get(); }
+    vantrel::compose::ComposeController* compose() const { return m_compose.get(); }
 
     // TopicHost and MailHost
     QWidget* hostWidget() override { return this; }
@@ -147,6 +157,16 @@ public:
     void restartReadTimer() override { ArmMarkReadWait(); }
     void stopReadTimer() override;
 
+    // ComposeHost (SupportViewCompose.cpp)
+    void applyOutgoingFormat(int format) override;
+    void clearOutgoingBody() override;
+    QString recipientText(int recipientType) override;
+    void setRecipientText(int recipientType, const QString& text) override;
+    bool setRecipientRtf(int recipientType, const QByteArray& rtf) override;
+    QString subjectText() override;
+    void setSubjectText(const QString& text) override;
+    void showSendEmail(int controlId) override;
+
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();
 
@@ -158,6 +178,7 @@ private:
     void createTextBoxes(QMenu* textBoxMenu);
     void createTopics(CommandRouter& router, QMenu* topicTreeMenu);
     void createMail(CommandRouter& router, const ViewMenus& menus);
+    void createCompose(CommandRouter& router);
     void configureTextBoxes();
     void configureDatePickers();
     void registerControl(int controlId, QWidget* control);
@@ -188,6 +209,7 @@ private:
     TextStreams m_streams;
     std::unique_ptr<TopicController> m_topics;
     std::unique_ptr<vantrel::mail::MailController> m_mail;
+    std::unique_ptr<vantrel::compose::ComposeController> m_compose;
     ViewTimers m_timers;
     std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
     std::array<int, WorkspaceTab::Count> m_focusMemory{};

@@ -340,15 +340,16 @@ CommandOwner commandOwner(int id)
         assign(CommandOwner::Preferences, {32828, 32854, 32855, 32893, 32831, 32883});
         assign(CommandOwner::MailSession, {1236, 32797, 32891});
         assign(CommandOwner::MessageList, {32829, 32830});
-        assign(CommandOwner::Compose, {1200, 1203, 1207, 1206, 1201, 32800, 32884, 32865});
+        assign(CommandOwner::Compose, {1200, 1203, 1207, 1206, 1201, 32884});
         assign(CommandOwner::Reply, {1204, 1205, 1202});
-        assign(CommandOwner::Recipients, {32795, 32858});
-        assign(CommandOwner::BodyFormat, {32824, 32825, 32844, 32845, 32887, 32886, 32846, 32847,
-                                          32848, 32849, 32850, 32851, 32852, 32853});
-        assign(CommandOwner::MessageManagement, {32859, 32860, 32861, 32862, 32863, 32864, 32885});
+        assign(CommandOwner::Recipients, {32795, 32858, 32888});
+        assign(CommandOwner::BodyFormat, {32800, 32824, 32825, 32844, 32845, 32887, 32886, 32846,
+                                          32847, 32848, 32849, 32850, 32851, 32852, 32853});
+        assign(CommandOwner::MessageManagement,
+               {32859, 32860, 32861, 32862, 32863, 32864, 32865, 32885});
         assign(CommandOwner::ContactEntry, {32892});
         assign(CommandOwner::Database,
-               {32788, 32888, 59648, 59651, 59650, 59649, 32785, 32889, 32786, 32783, 32789});
+               {32788, 59648, 59651, 59650, 59649, 32785, 32889, 32786, 32783, 32789});
         assign(CommandOwner::Topics, {1238, 1007, 57601, 57603, 57604, 32882, 1239, 32835});
         assign(CommandOwner::Printing,
                {57607, 32868, 32866, 32869, 32867, 32871, 32872, 32873, 32874, 57606});

@@ -3,6 +3,7 @@
 
 #include "CSupportView.h"
 #include "CTextBox.h"
+#include "TextFormatCommands.h"
 #include "core/CommandRouter.h"
 
 #include <QApplication>
@@ -82,6 +83,7 @@ void CSupportView::bindCommands(CommandRouter& router)
     if (auto* copy = qobject_cast<QPushButton*>(control(kCopyMessageButton)))
         connect(copy, &QPushButton::clicked, this,
                 [this] { m_streams.CopyMessage(OutgoingFormat()); });
+    bindTextFormatCommands(router, *this, m_doc);
 }
 
 void CSupportView::EditCommand(int commandId)
