@@ -147,11 +147,16 @@ public:
         m_streams.TransferToOutgoing(text, rich);
     }
     QTextEdit* topicBox() override;
+    void wholeTextOut(int controlId, QString& text, int rich) override
+    {
+        m_streams.WholeTextOut(controlId, text, rich);
+    }
     QRect outgoingBoxScreenRect() override;
 
     // MailHost
     bool gridOn() const override { return m_settings.gridOn != 0; }
     bool composing() const override;
+    void stopComposing() override;
     bool showReadText(const QString& text, bool rich) override;
     void setSenderFields(const QString& name, const QString& address) override;
     void restartReadTimer() override { ArmMarkReadWait(); }

@@ -44,6 +44,11 @@ void CSupportView::createCompose(CommandRouter& router)
     };
 }
 
+void CSupportView::stopComposing()
+{
+    LifecycleHooks::run(m_hooks.stopMessage);
+}
+
 void CSupportView::applyOutgoingFormat(int format)
 {
     CTextBox* outgoing = textBox(TextStreams::kOutgoingBox);

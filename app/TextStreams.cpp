@@ -54,6 +54,12 @@ void TextStreams::StreamTextOut(int controlId, QString& text, int rich) const
         text = cursor.hasSelection() ? boxPlainText(cursor) : boxPlainText(*edit->document());
 }
 
+void TextStreams::WholeTextOut(int controlId, QString& text, int rich) const
+{
+    if (QTextEdit* edit = box(controlId))
+        text = rich ? vnt::rtf::writeRtf(*edit->document()) : boxPlainText(*edit->document());
+}
+
 void TextStreams::StreamTextIn(int controlId, bool atSelection, const QString& text, int rich) const
 {
     QTextEdit* edit = box(controlId);

@@ -24,6 +24,8 @@ public:
     // The box's selection, or its whole text when nothing is selected; plain text has
     // "\r\n" line ends. A missing box leaves `text` unchanged.
     void StreamTextOut(int controlId, QString& text, int rich) const;
+    // The box's whole text, whatever is selected.
+    void WholeTextOut(int controlId, QString& text, int rich) const;
     // Replaces the selection (or inserts at the caret) or the whole content. The text
     // goes in as rich text only when `rich` is set and it begins with "{\rtf".
     void StreamTextIn(int controlId, bool atSelection, const QString& text, int rich) const;

@@ -2,15 +2,10 @@
 
 #include "compose/ComposeHost.h"
 #include "compose/OutgoingState.h"
+#include "compose/PropBatch.h"
 #include "core/MessageHelpers.h"
 #include "mail/MailController.h"
 #include "mail/MapiRows.h"
-
-#include <QSignalBlocker>
-#include <QTextEdit>
-#include <deque>
-#include <optional>
-#include <vector>
 
 namespace vantrel::compose {
 
@@ -21,84 +16,12 @@ constexpr int kMsgCannotSetOptions = 20027;
 constexpr int kMsgCannotWriteStream = 20117;
 constexpr ULONG kBodyStreamFlags = MAPI_CREATE | MAPI_MODIFY | MAPI_DEFERRED_ERRORS;
 
-// Values for one SetProps call, owning the bytes they point at.
-class PropBatch
-{
-public:
-    void text(ULONG tag, const QString& value) { bytes(tag, value.toUtf8(), true); }
-    void textOrNull(ULONG tag, const QString& value)
-    {
-        value.isEmpty() ? null() : text(tag, value);
-    }
-    void binary(ULONG tag, const QByteArray& value) { bytes(tag, value, false); }
-    void binaryOrNull(ULONG tag, const QByteArray& value)
-    {
-        value.isEmpty() ? null() : binary(tag, value);
-    }
-    void flag(ULONG tag, bool on)
-    {
-        SPropValue& value = add(tag);
-        value.Value.b = on ? 1 : 0;
-    }
-    void number(ULONG tag, LONG number) { add(tag).Value.l = number; }
-    void null() { add(PR_NULL); }
-    HRESULT applyTo(IMessage* message)
-    {
-        return message->SetProps(static_cast<ULONG>(m_values.size()), m_values.data(), nullptr);
-    }
-
-private:
-    SPropValue& add(ULONG tag)
-    {
-        SPropValue value{};
-        value.ulPropTag = tag;
-        return m_values.emplace_back(value);
-    }
-    void bytes(ULONG tag, const QByteArray& data, bool isText)
-    {
-        const QByteArray& owned = m_owned.emplace_back(data);
-        SPropValue& value = add(tag);
-        if (isText) {
-            value.Value.lpszA = const_cast<char*>(owned.constData());
-        } else {
-            value.Value.bin.cb = static_cast<ULONG>(owned.size());
-            value.Value.bin.lpb = reinterpret_cast<LPBYTE>(const_cast<char*>(owned.constData()));
-        }
-    }
-
-    std::vector<SPropValue> m_values;
-    std::deque<QByteArray> m_owned; // a deque keeps the elements in place as it grows
-};
-
-QTextEdit* outgoingBox(ComposeHost& host)
-{
-    QWidget* view = host.hostWidget();
-    if (!view)
-        return nullptr;
-    for (QTextEdit* edit : view->findChildren<QTextEdit*>()) {
-        if (edit->property("controlId").toInt() == ComposeHost::kOutgoingBox)
-            return edit;
-    }
-    return nullptr;
-}
-
-// The whole outgoing body. Streaming reads only the selection when there is one, and a
-// message must not go out as the piece of its text that happened to be selected.
+// The whole outgoing body: a message must not go out as the piece of its text that happened
+// to be selected.
 QString wholeBody(ComposeHost& host, int rich)
 {
-    QTextEdit* box = outgoingBox(host);
-    const QSignalBlocker quiet(box);
-    std::optional<QTextCursor> selection;
-    if (box && box->textCursor().hasSelection()) {
-        selection = box->textCursor();
-        QTextCursor caret = *selection;
-        caret.clearSelection();
-        box->setTextCursor(caret);
-    }
     QString text;
-    host.streamTextOut(ComposeHost::kOutgoingBox, text, rich);
-    if (selection)
-        box->setTextCursor(*selection);
+    host.wholeTextOut(ComposeHost::kOutgoingBox, text, rich);
     return text;
 }
 
@@ -220,42 +143,50 @@ bool WriteOutgoingBody(OutgoingState& state)
     return SUCCEEDED(message->SaveChanges(KEEP_OPEN_READWRITE));
 }
 
+SenderIdentity ReadIdentity(OutgoingState& state, ULONG openFlags)
+{
+    SenderIdentity identity;
+    IMAPISession* session = state.mail().session().session();
+    if (!session) {
+        identity.result = MAPI_E_NOT_INITIALIZED;
+        return identity;
+    }
+    const vntmapi::EntryPoints& api = state.api();
+    mail::MapiBuffer<ENTRYID> id(api);
+    ULONG size = 0;
+    identity.result = session->QueryIdentity(&size, id.put());
+    if (FAILED(identity.result) || !id)
+        return identity;
+    identity.entryId =
+        QByteArray(reinterpret_cast<const char*>(id.get()), static_cast<qsizetype>(size));
+    ULONG type = 0;
+    MapiPtr<IMAPIProp> user;
+    identity.result =
+        session->OpenEntry(size, id.get(), nullptr, openFlags, &type, user.putUnknown());
+    if (SUCCEEDED(identity.result)) {
+        const mail::PropsRead props(api, user.get(), {PR_DISPLAY_NAME, PR_EMAIL_ADDRESS});
+        identity.name = props.text(PR_DISPLAY_NAME);
+        identity.address = props.text(PR_EMAIL_ADDRESS);
+        identity.complete = props.value(PR_DISPLAY_NAME) && props.value(PR_EMAIL_ADDRESS);
+    }
+    return identity;
+}
+
 bool SetSenderProps(OutgoingState& state)
 {
     IMessage* message = state.message();
-    IMAPISession* session = state.mail().session().session();
-    if (!message || !session)
+    if (!message)
         return false;
-    const vntmapi::EntryPoints& api = state.api();
-    mail::MapiBuffer<ENTRYID> identity(api);
-    ULONG identitySize = 0;
-    HRESULT hr = session->QueryIdentity(&identitySize, identity.put());
-    bool outOfMemory = hr == MAPI_E_NOT_ENOUGH_MEMORY;
-    QByteArray id;
-    QString name;
-    QString address;
-    if (SUCCEEDED(hr) && identity) {
-        id = QByteArray(reinterpret_cast<const char*>(identity.get()),
-                        static_cast<qsizetype>(identitySize));
-        ULONG type = 0;
-        MapiPtr<IMAPIProp> user;
-        hr = session->OpenEntry(identitySize, identity.get(), nullptr, MAPI_BEST_ACCESS, &type,
-                                user.putUnknown());
-        outOfMemory = hr == MAPI_E_NOT_ENOUGH_MEMORY;
-        if (SUCCEEDED(hr)) {
-            const mail::PropsRead props(api, user.get(), {PR_DISPLAY_NAME, PR_EMAIL_ADDRESS});
-            name = props.text(PR_DISPLAY_NAME);
-            address = props.text(PR_EMAIL_ADDRESS);
-        }
-    }
+    const SenderIdentity identity = ReadIdentity(state, MAPI_BEST_ACCESS);
     PropBatch values;
-    values.binaryOrNull(PR_SENDER_ENTRYID, id);
-    values.text(PR_SENDER_NAME, orUnknown(name));
-    values.text(PR_SENDER_EMAIL_ADDRESS, orUnknown(address));
-    values.binaryOrNull(PR_SENT_REPRESENTING_ENTRYID, id);
-    values.text(PR_SENT_REPRESENTING_NAME, orUnknown(name));
-    values.text(PR_SENT_REPRESENTING_EMAIL_ADDRESS, orUnknown(address));
-    hr = outOfMemory ? MAPI_E_NOT_ENOUGH_MEMORY : values.applyTo(message);
+    values.binaryOrNull(PR_SENDER_ENTRYID, identity.entryId);
+    values.text(PR_SENDER_NAME, orUnknown(identity.name));
+    values.text(PR_SENDER_EMAIL_ADDRESS, orUnknown(identity.address));
+    values.binaryOrNull(PR_SENT_REPRESENTING_ENTRYID, identity.entryId);
+    values.text(PR_SENT_REPRESENTING_NAME, orUnknown(identity.name));
+    values.text(PR_SENT_REPRESENTING_EMAIL_ADDRESS, orUnknown(identity.address));
+    const HRESULT hr =
+        identity.result == MAPI_E_NOT_ENOUGH_MEMORY ? identity.result : values.applyTo(message);
     if (hr == MAPI_E_NOT_ENOUGH_MEMORY)
         ShowViewMessage(state.host().hostWidget(), kMsgOutOfMemory, TitleInformation);
     return SUCCEEDED(hr);

@@ -3,9 +3,27 @@
 // message options.
 #pragma once
 
+#include "vntmapi/MapiDefs.h"
+
+#include <QByteArray>
+#include <QString>
+
 namespace vantrel::compose {
 
 class OutgoingState;
+
+// Who the session sends as.
+struct SenderIdentity
+{
+    QByteArray entryId;
+    QString name;
+    QString address;
+    bool complete = false; // both the name and the address came back as strings
+    HRESULT result = S_OK;
+};
+
+// The logged-on identity, its entry opened with `openFlags`.
+SenderIdentity ReadIdentity(OutgoingState& state, ULONG openFlags);
 
 // Writes the body of the outgoing body box into the outgoing message in the outgoing format,
 // then saves the message. False when there is no message, the body is empty, or a write or

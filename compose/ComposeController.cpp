@@ -13,6 +13,7 @@ ComposeController::ComposeController(mail::MailController& mail, ComposeHost& ho
     , m_contacts(m_state, m_book)
     , m_recipients(m_state, m_book, m_contacts)
     , m_bodyFormat(m_state)
+    , m_lifecycle(m_state, m_book, m_recipients)
 {
     connect(&mail, &mail::MailController::loggingOff, this, &ComposeController::releaseAtLogoff);
 }
@@ -47,6 +48,7 @@ void ComposeController::bindCommands(CommandRouter& router)
             return CommandState{shown && m_mail.isLoggedOn() && !isComposing(), false};
         });
     m_bodyFormat.bindCommands(router);
+    m_lifecycle.bindCommands(router);
 }
 
 void ComposeController::OnAddRecipient()

@@ -6,6 +6,7 @@
 #include "compose/AddressBook.h"
 #include "compose/BodyFormatCommands.h"
 #include "compose/ContactEntry.h"
+#include "compose/OutgoingLifecycle.h"
 #include "compose/OutgoingState.h"
 #include "compose/Recipients.h"
 
@@ -45,8 +46,8 @@ public:
     void setRecordSource(RecordSource source) { m_recordSource = std::move(source); }
 
     bool isComposing() const { return m_state.mode() != OutgoingMode::None; }
-    // Stop without sending: the outgoing message and its fields go, the body is cleared.
-    void stopMessage() { m_state.StopOutgoing(true); }
+    // "Stop message", with its question whether to save the message or delete it.
+    void stopMessage() { m_lifecycle.OnStop(); }
 
     // "Mail To:...", "Mail Cc:...", "Mail Bcc:...".
     void OnRecipientsDialog() { m_recipients.OnRecipientsDialog(); }
@@ -59,6 +60,7 @@ public:
     Recipients& recipients() { return m_recipients; }
     ContactEntry& contacts() { return m_contacts; }
     BodyFormatCommands& bodyFormat() { return m_bodyFormat; }
+    OutgoingLifecycle& lifecycle() { return m_lifecycle; }
 
 private:
     void releaseAtLogoff();
@@ -69,6 +71,7 @@ private:
     ContactEntry m_contacts;
     Recipients m_recipients;
     BodyFormatCommands m_bodyFormat;
+    OutgoingLifecycle m_lifecycle;
     RecordSource m_recordSource;
 };
 

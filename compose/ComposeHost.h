@@ -32,6 +32,8 @@ public:
     // Text of a text box (1000 to 1003) as plain text or RTF, and replacing it.
     virtual void streamTextOut(int controlId, QString& text, int rich) = 0;
     virtual void streamTextIn(int controlId, bool atSelection, const QString& text, int rich) = 0;
+    // A box's whole text, whatever is selected in it (what a message is written from).
+    virtual void wholeTextOut(int controlId, QString& text, int rich) = 0;
     virtual void clearOutgoingBody() = 0;
 
     // The recipient boxes by recipient type (1 To, 2 Cc, 3 Bcc).

@@ -302,6 +302,9 @@ bool Recipients::AttachPendingRecipients()
         ADRLIST one{1, {pending[i]}};
         if (FAILED(message->ModifyRecipients(MODRECIP_ADD, &one))) {
             ShowViewMessage(view(), kMsgModifyFailed, TitleInformation);
+            // None stay half attached: the pending list still holds them all.
+            ADRLIST none{0, {}};
+            message->ModifyRecipients(0, &none);
             return false;
         }
     }

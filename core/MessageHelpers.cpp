@@ -45,7 +45,9 @@ bool AskViewYesNo(QWidget* view, int messageId, int titleId)
     return Prompter::current().askYesNo(view, TitleText(titleId), MessageText(messageId));
 }
 
-void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString& titleText)
+namespace {
+
+QString viewTitle(int messageId, int titleKind, const QString& titleText)
 {
     QString title;
     switch (titleKind) {
@@ -61,7 +63,19 @@ void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString&
             title.truncate(kTitleCut);
         break;
     }
-    if (!StringTable::instance().contains(messageId))
-        title = kWarningTitle;
-    Prompter::current().warning(view, title, MessageText(messageId));
+    return StringTable::instance().contains(messageId) ? title : kWarningTitle;
+}
+
+} // namespace
+
+void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString& titleText)
+{
+    Prompter::current().warning(view, viewTitle(messageId, titleKind, titleText),
+                                MessageText(messageId));
+}
+
+void ShowViewMessageArg(QWidget* view, int messageId, int titleKind, const QString& argument)
+{
+    Prompter::current().warning(view, viewTitle(messageId, titleKind, {}),
+                                MessageText(messageId).arg(argument));
 }

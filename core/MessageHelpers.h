@@ -21,6 +21,8 @@ void ShowViewWarning(QWidget* view, int messageId, int titleId);
 // Yes/No owned by the view; true for Yes.
 bool AskViewYesNo(QWidget* view, int messageId, int titleId);
 void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString& titleText = {});
+// As ShowViewMessage, the text's %1 replaced by `argument`.
+void ShowViewMessageArg(QWidget* view, int messageId, int titleKind, const QString& argument);
 
 // The texts the helpers show, exposed for the few callers that compose their own box.
 QString MessageText(int messageId);

@@ -275,6 +275,7 @@ bool MailController::OnLogoff()
     if (isLoggedOn() && m_host.composing()) {
         if (!AskViewYesNo(view(), kMsgStillComposing, kTitleWarning))
             return false;
+        m_host.stopComposing();
     }
     logoffNow();
     return true;

@@ -66,6 +66,8 @@ public:
     int selectedMessageCount() const;
     void markSelectedRead();
 
+    CSupportDoc& doc() { return m_doc; }
+    MailHost& host() { return m_host; }
     MailSession& session() { return m_session; }
     FolderList& folders() { return m_folders; }
     FolderTree& tree() { return m_tree; }

@@ -22,6 +22,8 @@ public:
     virtual bool gridOn() const = 0;
     // An outgoing message is open.
     virtual bool composing() const = 0;
+    // Stops the open outgoing message (the user agreed to leave it when logging off).
+    virtual void stopComposing() {}
     // Replaces the whole content of the read box (1002), as rich text or plain text. Rich
     // text is RTF whose characters are its bytes one for one (Latin-1): loaded as 8-bit RTF,
     // bytes above 127 are read by the document's code page. False when the box could not

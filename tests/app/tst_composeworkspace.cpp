@@ -2,17 +2,9 @@
 // typed into To, Cc and Bcc and checked ("Chec&k names "), an ambiguous name chosen, an
 // unknown person added as a new contact from the "Check names" dialog, a distribution list,
 // and the address dialog behind "Mail Cc:...".
-#include "CMainFrame.h"
-#include "CRecipientBox.h"
-#include "CSupportApp.h"
-#include "CSupportView.h"
-#include "MailTestSetup.h"
+#include "ComposeWorkspace.h"
 #include "ScriptedPrompter.h"
 #include "compose/CheckNamesDialog.h"
-#include "compose/ComposeController.h"
-#include "core/CommandRouter.h"
-#include "core/SettingsStore.h"
-#include "mail/MailController.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,60 +12,27 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 using namespace vantrel::compose;
 
-namespace {
-
-const std::pair<const char*, const char*> kCards[] = {
-    {"archer", "UID:a1\nFN:Ann Archer\nN:Archer;Ann;;;\nEMAIL:ann.archer@example.com\n"},
-    {"baker", "UID:a2\nFN:Ann Baker\nN:Baker;Ann;;;\nEMAIL:ann.baker@example.com\n"},
-    {"team", "UID:t1\nKIND:group\nFN:Support Team\nMEMBER:mailto:ann.archer@example.com\n"},
-};
-
-// The colours of the names in a recipient box, in order: "blue", "green" or "red", with "_"
-// for underlined.
-QStringList nameColours(QTextEdit* box)
-{
-    QStringList colours;
-    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QString text = fragment.text().remove(u';').trimmed();
-            if (text.isEmpty())
-                continue;
-            const QColor c = fragment.charFormat().foreground().color();
-            const QString name = c == QColor(0, 0, 200)   ? u"blue"_s
-                                 : c == QColor(0, 128, 0) ? u"green"_s
-                                 : c == QColor(200, 0, 0) ? u"red"_s
-                                                          : c.name();
-            colours.append(text + u':' + name +
-                           (fragment.charFormat().fontUnderline() ? u"_"_s : u""_s));
-        }
-    }
-    return colours;
-}
-
-} // namespace
-
 class TestComposeWorkspace : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<CSupportApp> m_app;
+    composetest::ComposeWorkspace m_work;
 
-    CSupportView* view() const { return m_app->view(); }
-    ComposeController* compose() const { return view()->compose(); }
-    CRecipientBox* box(int id) const { return view()->recipientBox(id); }
-    CommandRouter& router() const { return m_app->mainFrame()->router(); }
+    CSupportView* view() const { return m_work.view(); }
+    ComposeController* compose() const { return m_work.compose(); }
+    CRecipientBox* box(int id) const { return m_work.box(id); }
+    CommandRouter& router() const { return m_work.router(); }
+    static QStringList nameColours(QTextEdit* box)
+    {
+        return composetest::ComposeWorkspace::nameColours(box);
+    }
 
     void newMessage()
     {
@@ -86,34 +45,8 @@ class TestComposeWorkspace : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        for (const char* part : {"cur", "new", "tmp"})
-            QVERIFY(QDir().mkpath(m_dir.filePath(u"Mail/"_s + QLatin1StringView(part))));
-        for (const auto& [name, body] : kCards) {
-            QVERIFY(mailtest::writeFile(
-                m_dir.filePath(u"Contacts/%1.vcf"_s.arg(QLatin1StringView(name))),
-                "BEGIN:VCARD\nVERSION:4.0\n" + QByteArray(body) + "END:VCARD\n"));
-        }
-        QVERIFY(mailtest::installMailClient(
-            m_dir.path(), "[Profile Support]\nDefault=true\nStores=Personal Folders\n"
-                          "[Store Support/Personal Folders]\nDefault=true\n"
-                          "Path=@ROOT@/Mail\nContacts=@ROOT@/Contacts\n"));
-        {
-            SettingsStore store(m_dir.filePath(u"settings.ini"_s));
-            store.writeInt(SettingsStore::kInternalData, u"Logon to Mail at startup"_s, 1);
-            QVERIFY(store.flush());
-        }
-        m_app = std::make_unique<CSupportApp>(QStringList{u"vantrel"_s});
-        StartOptions options;
-        options.programDirectory = m_dir.filePath(u"home/"_s);
-        options.settingsFile = m_dir.filePath(u"settings.ini"_s);
-        options.screenWidth = 1024;
-        QVERIFY(m_app->InitInstance(options));
-        QVERIFY(view()->mail()->isLoggedOn());
-    }
-    void cleanupTestCase() { m_app.reset(); }
+    void initTestCase() { QVERIFY(m_work.start()); }
+    void cleanupTestCase() { m_work.app.reset(); }
 
     void typedNamesAreCheckedAgainstTheContacts()
     {
@@ -153,7 +86,7 @@ private Q_SLOTS:
         QCOMPARE(prompter.notices().size(), 4); // the four dialogs, no message
 
         // Zoe is a card of the folder now, found by the next check without asking again.
-        QCOMPARE(QDir(m_dir.filePath(u"Contacts"_s)).entryList({u"*.vcf"_s}).size(), 4);
+        QCOMPARE(QDir(m_work.path(u"Contacts"_s)).entryList({u"*.vcf"_s}).size(), 4);
         QTest::keyClicks(box(1064), u"Fred"_s);
         QCOMPARE(nameColours(box(1064)).last(), u"Fred:red"_s);
         box(1064)->setPlainText(u"Zoe Quinn"_s);
@@ -193,8 +126,11 @@ private Q_SLOTS:
     {
         newMessage();
         ScriptedPrompter prompter;
-        prompter.answerYes();
+        prompter.answerYes();                     // still within a message: log off
+        prompter.answerNo();                      // do not save it
+        prompter.dialogResult(QDialog::Rejected); // "&Trash message"
         QVERIFY(view()->mail()->OnLogoff());
+        QCOMPARE(prompter.notices().size(), 3);
         QVERIFY(!compose()->state().message());
         QVERIFY(!compose()->addressBook().isOpen());
     }

@@ -259,6 +259,19 @@ private Q_SLOTS:
         QStringList malformed;
         QVERIFY(!recipients().ValidateRecipients(&malformed));
         QCOMPARE(malformed, QStringList{u"Broken <broken@@example>"_s});
+
+        // Stopping drops the message, its fields, its options and what it answered.
+        state().options() = {2, 3, true};
+        state().answeredTexts()[0] = u"From: someone"_s;
+        m_host.subject.setText(u"Re: x"_s);
+        m_host.body.setPlainText(u"Text"_s);
+        state().StopOutgoing(true);
+        QVERIFY(!state().message() && !state().folder() && !state().pending());
+        QCOMPARE(state().mode(), OutgoingMode::None);
+        QCOMPARE(state().options().importance, 1);
+        QVERIFY(!state().options().readReceipt && state().options().sensitivity == 0);
+        QVERIFY(state().answeredTexts()[0].isEmpty() && m_host.subject.text().isEmpty());
+        QVERIFY(m_host.body.toPlainText().isEmpty() && m_host.cc.toPlainText().isEmpty());
     }
 };
 

@@ -40,6 +40,11 @@ public:
         else
             box.setPlainText(text);
     }
+    void wholeTextOut(int controlId, QString& text, int rich) override
+    {
+        QTextEdit& box = controlId == kReadBox ? read : body;
+        text = rich ? rtfOut.value(controlId) : box.toPlainText();
+    }
     void clearOutgoingBody() override { body.clear(); }
     QString recipientText(int type) override { return box(type).toPlainText(); }
     void setRecipientText(int type, const QString& text) override { box(type).setPlainText(text); }
