@@ -9,6 +9,7 @@
 #include "compose/OutgoingLifecycle.h"
 #include "compose/OutgoingState.h"
 #include "compose/Recipients.h"
+#include "compose/ReplyBuilder.h"
 
 #include <QObject>
 #include <functional>
@@ -61,6 +62,7 @@ public:
     ContactEntry& contacts() { return m_contacts; }
     BodyFormatCommands& bodyFormat() { return m_bodyFormat; }
     OutgoingLifecycle& lifecycle() { return m_lifecycle; }
+    ReplyBuilder& replies() { return m_replies; }
 
 private:
     void releaseAtLogoff();
@@ -72,6 +74,7 @@ private:
     Recipients m_recipients;
     BodyFormatCommands m_bodyFormat;
     OutgoingLifecycle m_lifecycle;
+    ReplyBuilder m_replies;
     RecordSource m_recordSource;
 };
 

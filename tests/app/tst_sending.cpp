@@ -6,16 +6,22 @@
 #include "LocalServers.h"
 #include "ScriptedPrompter.h"
 #include "compose/CheckNamesDialog.h"
+#include "core/CSupportDoc.h"
+#include "core/SettingDefinitions.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 using namespace vantrel::compose;
@@ -40,6 +46,19 @@ QByteArray fileText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The text/plain part of a received message, decoded.
+QByteArray plainPart(const QByteArray& message)
+{
+    const qsizetype start = message.indexOf("Content-Type: text/plain");
+    if (start < 0)
+        return {};
+    const qsizetype bodyAt = message.indexOf("\r\n\r\n", start) + 4;
+    qsizetype end = message.indexOf("\r\n--", bodyAt);
+    const QByteArray body = message.mid(bodyAt, end < 0 ? -1 : end - bodyAt);
+    const QByteArray headers = message.mid(start, bodyAt - start);
+    return headers.contains("base64") ? QByteArray::fromBase64(body) : body;
+}
+
 // Picks the folder named `name` in the folder chooser, or ends it with Cancel.
 std::function<int(QDialog&)> chooseFolder(const QString& name)
 {
@@ -52,6 +71,23 @@ std::function<int(QDialog&)> chooseFolder(const QString& name)
         return int(QDialog::Accepted);
     };
 }
+
+const QByteArray kQuestion = "From: Emily Wilson <ewilson@example.com>\r\n"
+                             "To: Sam Support <sam@example.com>\r\n"
+                             "Cc: Raj Patel <raj@example.net>\r\n"
+                             "Subject: Invoice charged twice\r\n"
+                             "Date: Thu, 03 Dec 2026 09:00:00 +0000\r\n"
+                             "Message-ID: <q1@example.com>\r\n"
+                             "Content-Type: text/plain; charset=utf-8\r\n\r\n"
+                             "Please refund one.\r\nThanks, Emily\r\n";
+const QByteArray kWithAttachment =
+    "From: Tom Becker <tom@example.de>\r\nTo: Sam Support <sam@example.com>\r\n"
+    "Subject: Error log\r\nDate: Fri, 04 Dec 2026 10:00:00 +0000\r\n"
+    "Message-ID: <log@example.de>\r\nMIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+    "--b\r\nContent-Type: text/plain\r\n\r\nLog attached.\r\n"
+    "--b\r\nContent-Type: text/plain; name=error.log\r\n"
+    "Content-Disposition: attachment; filename=error.log\r\n\r\nE42 at startup\r\n--b--\r\n";
 
 } // namespace
 
@@ -85,11 +121,42 @@ class TestSending : public QObject
         }
     }
 
+    // Selects the Inbox message with `subject` in the message list.
+    void selectMessage(const QString& subjectText)
+    {
+        auto* list = qobject_cast<QTreeView*>(m_work.view()->control(1011));
+        QAbstractItemModel* model = list->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            for (int column = 0; column < model->columnCount(); ++column) {
+                if (model->index(row, column).data().toString() == subjectText) {
+                    list->selectionModel()->setCurrentIndex(model->index(row, 0),
+                                                            QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+                    return;
+                }
+            }
+        }
+        QFAIL("no such message");
+    }
+    CSupportDoc& doc() const { return *m_work.app->document(); }
+    // Sends what is open and returns what the server received.
+    QByteArray sendAndReceive()
+    {
+        const int before = m_sink->count();
+        if (!m_work.router().execute(OutgoingLifecycle::kCmdSend))
+            return "(send not enabled)";
+        if (!waitUntil([&] { return m_sink->count() == before + 1; }))
+            return "(nothing received)";
+        return m_sink->message(before + 1);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         m_sink = std::make_unique<SmtpSink>(QStringLiteral(VANTREL_TEST_SUPPORT "/smtp_sink.py"));
         QVERIFY(m_sink->port() > 0);
+        QVERIFY(mailtest::writeFile(m_work.path(u"Mail/cur/100.question:2,S"_s), kQuestion));
+        QVERIFY(mailtest::writeFile(m_work.path(u"Mail/cur/200.report:2,S"_s), kWithAttachment));
         QVERIFY(mailtest::writeFile(m_work.path(u"Contacts/bad.vcf"_s),
                                     "BEGIN:VCARD\nVERSION:4.0\nUID:b1\nFN:Bad Address\n"
                                     "EMAIL:bad@@example\nEND:VCARD\n"));
@@ -209,9 +276,106 @@ private Q_SLOTS:
         body()->clear();
     }
 
+    void replyWithEachOption_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("expected"); // lines of the body received, in order
+        const QString header = u"------------- Original Message -------------"_s;
+        for (int format : {0, 1}) {
+            const char* kind = format ? "rich" : "plain";
+            QTest::addRow("%s, no message", kind) << 1 << format << QStringList{u"Typed first."_s};
+            QTest::addRow("%s, header only", kind)
+                << 2 << format << QStringList{header, u"Invoice charged twice"_s};
+            QTest::addRow("%s, original", kind)
+                << 3 << format << QStringList{header, u"Please refund one."_s};
+            // Rich text takes the prefix in place of the space that starts a paragraph.
+            QTest::addRow("%s, quoted", kind)
+                << 4 << format
+                << (format ? QStringList{u"> "_s + header, u">  Please refund one."_s,
+                                         u"> Thanks, Emily"_s}
+                           : QStringList{u">"_s + header, u"> Please refund one."_s,
+                                         u">Thanks, Emily"_s});
+        }
+    }
+    void replyWithEachOption()
+    {
+        QFETCH(int, option);
+        QFETCH(int, format);
+        QFETCH(QStringList, expected);
+        ScriptedPrompter prompter;
+        doc().WriteIntSetting(ReplyDisplayOptions, option);
+        m_work.compose()->bodyFormat().SwitchFormat(format);
+        body()->setPlainText(u"Typed first."_s);
+        m_work.view()->SelectTab(0);
+        selectMessage(u"Invoice charged twice"_s);
+        QVERIFY(m_work.router().execute(ReplyBuilder::kCmdReply));
+        QCOMPARE(state().mode(), OutgoingMode::Replying);
+        QCOMPARE(subject()->text(), u"RE: Invoice charged twice"_s);
+        const QByteArray sent = sendAndReceive();
+        QVERIFY2(sent.contains("To: Emily Wilson <ewilson@example.com>"), sent.constData());
+        QVERIFY(!sent.contains("raj@example.net"));
+        QVERIFY(sent.contains("Subject: RE: Invoice charged twice"));
+        QVERIFY(sent.contains("In-Reply-To: <q1@example.com>"));
+        QVERIFY(sent.contains("References: <q1@example.com>"));
+        if (format == 1)
+            QVERIFY(sent.contains("text/rtf"));
+        // The plain part holds the expected lines in order.
+        const QByteArray plain = plainPart(sent);
+        qsizetype at = 0;
+        for (const QString& line : expected) {
+            at = plain.indexOf(line.toUtf8(), at);
+            QVERIFY2(at >= 0, qPrintable(line + u"\n"_s + QString::fromUtf8(sent)));
+        }
+        QCOMPARE(state().mode(), OutgoingMode::None);
+        QCOMPARE(prompter.notices().size(), 0);
+        m_work.compose()->bodyFormat().SwitchFormat(0);
+    }
+
+    void replyAllAnswersTheCcToo()
+    {
+        ScriptedPrompter prompter;
+        doc().WriteIntSetting(ReplyDisplayOptions, 2);
+        selectMessage(u"Invoice charged twice"_s);
+        QVERIFY(m_work.router().execute(ReplyBuilder::kCmdReplyAll));
+        QCOMPARE(state().mode(), OutgoingMode::ReplyingAll);
+        const QByteArray sent = sendAndReceive();
+        QVERIFY2(sent.contains("To: Emily Wilson <ewilson@example.com>"), sent.constData());
+        QVERIFY(sent.contains("Cc: Raj Patel <raj@example.net>"));
+        // The To of the answered message (the support address) is not answered.
+        const QJsonObject envelope =
+            QJsonDocument::fromJson(m_sink->envelope(m_sink->count())).object();
+        QCOMPARE(envelope.value(u"to"_s).toVariant().toStringList(),
+                 (QStringList{u"ewilson@example.com"_s, u"raj@example.net"_s}));
+    }
+
+    void forwardKeepsTheAttachments()
+    {
+        ScriptedPrompter prompter;
+        doc().WriteIntSetting(AddAttachmentToForward, 1);
+        selectMessage(u"Error log"_s);
+        QTimer::singleShot(0, this, [] { // the recipients dialog of a forward
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        });
+        QVERIFY(m_work.router().execute(ReplyBuilder::kCmdForward));
+        QCOMPARE(state().mode(), OutgoingMode::Forwarding);
+        QTest::keyClicks(m_work.box(1064), u"ann.archer@example.com"_s);
+        prompter.dialogResult(CheckNamesDialog::UseSelected);
+        const QByteArray sent = sendAndReceive();
+        QVERIFY2(sent.contains("Subject: FW: Error log"), sent.constData());
+        QVERIFY(sent.contains("To: Ann Archer <ann.archer@example.com>"));
+        QVERIFY(sent.contains("filename=error.log") || sent.contains("filename=\"error.log\""));
+        QVERIFY(sent.contains("E42 at startup") ||
+                sent.contains(QByteArray("E42 at startup").toBase64()));
+        QVERIFY(sent.contains("References: <log@example.de>"));
+        doc().WriteIntSetting(AddAttachmentToForward, 0);
+    }
+
     void postToAFolder()
     {
         ScriptedPrompter prompter;
+        const int sent = m_sink->count();
         compose({}, u"Team notes"_s, u"Posted, not sent.\n"_s);
         prompter.dialogScript(chooseFolder(u"Projects"_s));
         QVERIFY(m_work.router().execute(OutgoingLifecycle::kCmdPost));
@@ -219,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(posted.size(), 1);
         QVERIFY(fileText(posted.first()).contains("Posted, not sent."));
         QCOMPARE(state().mode(), OutgoingMode::None);
-        QCOMPARE(m_sink->count(), 1);
+        QCOMPARE(m_sink->count(), sent);
     }
 };
 

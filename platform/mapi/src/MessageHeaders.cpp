@@ -12,8 +12,10 @@ namespace {
 
 constexpr const char* kSensitivities[] = {nullptr, "Personal", "Private", "Company-Confidential"};
 
-constexpr const char* kHeaders[] = {"Sensitivity", "Disposition-Notification-To", "Thread-Topic",
-                                    "Thread-Index", "Reply-To"};
+constexpr const char* kHeaders[] = {"Sensitivity",  "Disposition-Notification-To",
+                                    "Thread-Topic", "Thread-Index",
+                                    "Reply-To",     "In-Reply-To",
+                                    "References"};
 
 // Written through these headers or through From and Sender.
 constexpr ULONG kHeaderProps[] = {PR_SENSITIVITY,           PR_READ_RECEIPT_REQUESTED,
@@ -21,7 +23,8 @@ constexpr ULONG kHeaderProps[] = {PR_SENSITIVITY,           PR_READ_RECEIPT_REQU
                                   PR_REPLY_RECIPIENT_NAMES, PR_REPLY_RECIPIENT_ENTRIES,
                                   PR_SENDER_ENTRYID,        PR_SENT_REPRESENTING_ENTRYID,
                                   PR_SENDER_ADDRTYPE,       PR_SENT_REPRESENTING_ADDRTYPE,
-                                  PR_SENDER_SEARCH_KEY,     PR_SENT_REPRESENTING_SEARCH_KEY};
+                                  PR_SENDER_SEARCH_KEY,     PR_SENT_REPRESENTING_SEARCH_KEY,
+                                  PR_IN_REPLY_TO_ID,        PR_INTERNET_REFERENCES};
 
 constexpr ULONG kDerivedProps[] = {PR_NORMALIZED_SUBJECT, PR_INTERNET_MESSAGE_ID};
 
@@ -44,6 +47,51 @@ std::string trimmed(const char* text)
     value.erase(value.begin(), std::find_if_not(value.begin(), value.end(), space));
     value.erase(std::find_if_not(value.rbegin(), value.rend(), space).base(), value.end());
     return value;
+}
+
+// The message identifiers ("<...>") of a header value, one space between them. Whatever else
+// the value holds (a folded header's line breaks, comments, or text smuggled in that would
+// start a header of its own) is left out.
+std::string identifierList(const std::string& text)
+{
+    const std::string clean = cleanText(text, false);
+    std::string list;
+    std::size_t open = clean.find('<');
+    while (open != std::string::npos) {
+        const std::size_t close = clean.find_first_of("<> ", open + 1);
+        if (close == std::string::npos) {
+            break;
+        }
+        if (clean[close] == '>' && close > open + 1) {
+            list += (list.empty() ? "" : " ") + clean.substr(open, close - open + 1);
+        }
+        open = clean.find('<', close);
+    }
+    return list;
+}
+
+// In-Reply-To and References: what threads a reply under the message it answers.
+void readThreadHeaders(GMimeMessage* message, PropList* props)
+{
+    for (const auto& [name, tag] :
+         {std::pair{"In-Reply-To", PR_IN_REPLY_TO_ID}, {"References", PR_INTERNET_REFERENCES}}) {
+        const std::string ids = identifierList(trimmed(header(message, name)));
+        if (!ids.empty()) {
+            putProp(props, stringProp(tag, ids));
+        }
+    }
+}
+
+void writeThreadHeaders(GMimeObject* object, const PropList& props)
+{
+    for (const auto& [name, tag] :
+         {std::pair{"In-Reply-To", PR_IN_REPLY_TO_ID}, {"References", PR_INTERNET_REFERENCES}}) {
+        const Prop* ids = findProp(props, tag);
+        const std::string list = ids ? identifierList(ids->text()) : std::string();
+        if (!list.empty()) {
+            g_mime_object_set_header(object, name, list.c_str(), nullptr);
+        }
+    }
 }
 
 // "Re: ", "FW: ", "Fwd: " and the like: up to three letters and a colon.
@@ -195,6 +243,7 @@ void readHeaderProperties(GMimeMessage* message, PropList* props)
     if (const char* id = g_mime_message_get_message_id(message)) {
         putProp(props, stringProp(PR_INTERNET_MESSAGE_ID, "<" + cleanText(id, false) + ">"));
     }
+    readThreadHeaders(message, props);
     OneOff from;
     if (firstMailbox(g_mime_message_get_from(message), &from)) {
         addAddressProps(from, PR_SENT_REPRESENTING_ADDRTYPE, PR_SENT_REPRESENTING_SEARCH_KEY,
@@ -235,6 +284,7 @@ void writeHeaderProperties(GMimeMessage* message, const PropList& props)
         g_mime_object_set_header(object, "Thread-Index", encoded, nullptr);
         g_free(encoded);
     }
+    writeThreadHeaders(object, props);
     writeReplyTo(message, props);
 }
 

@@ -288,7 +288,10 @@ void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
         .text(PR_CONVERSATION_TOPIC, QStringLiteral("Licence"))
         .bytes(PR_CONVERSATION_INDEX, index)
         .bytes(PR_REPLY_RECIPIENT_ENTRIES, flat)
-        .text(PR_REPLY_RECIPIENT_NAMES, QStringLiteral("Help Desk; Ann"));
+        .text(PR_REPLY_RECIPIENT_NAMES, QStringLiteral("Help Desk; Ann"))
+        .text(PR_IN_REPLY_TO_ID, QStringLiteral("<a1@example.org>"))
+        // Line breaks must not start a header of their own.
+        .text(PR_INTERNET_REFERENCES, QStringLiteral("<a0@example.org>\r\nBcc: <a1@example.org>"));
     QCOMPARE(values.applyTo(message.get()), S_OK);
     QCOMPARE(message->SaveChanges(0), S_OK);
     const QByteArray id = propBytes(message.get(), PR_ENTRYID);
@@ -300,18 +303,20 @@ void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
     for (const char* header :
          {"Sensitivity: Company-Confidential", "Disposition-Notification-To: help@example.com",
           "Thread-Topic: Licence", "Thread-Index: AdmgowABESIzRFVmd4iZqrvM3e7/AA==",
-          "Reply-To: Help Desk <desk@example.com>, Ann <ann@example.org>"}) {
+          "Reply-To: Help Desk <desk@example.com>, Ann <ann@example.org>",
+          "In-Reply-To: <a1@example.org>", "References: <a0@example.org> <a1@example.org>"}) {
         QVERIFY2(written.contains(header), header);
     }
     // Nothing of these is kept a second time in a private header.
-    for (const char* hidden : {"X-Vantrel-Prop-0036", "X-Vantrel-Prop-0029", "X-Vantrel-Prop-004F"})
+    for (const char* hidden : {"X-Vantrel-Prop-0036", "X-Vantrel-Prop-0029", "X-Vantrel-Prop-004F",
+                               "X-Vantrel-Prop-1042", "X-Vantrel-Prop-1039", "\nBcc:"})
         QVERIFY2(!written.contains(hidden), hidden);
 
     message = reopen(m_support.get(), id);
     QVERIFY(message);
-    Props got(message.get(),
-              {PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_CONVERSATION_TOPIC,
-               PR_CONVERSATION_INDEX, PR_REPLY_RECIPIENT_ENTRIES, PR_REPLY_RECIPIENT_NAMES});
+    Props got(message.get(), {PR_SENSITIVITY, PR_READ_RECEIPT_REQUESTED, PR_CONVERSATION_TOPIC,
+                              PR_CONVERSATION_INDEX, PR_REPLY_RECIPIENT_ENTRIES,
+                              PR_REPLY_RECIPIENT_NAMES, PR_IN_REPLY_TO_ID, PR_INTERNET_REFERENCES});
     QCOMPARE(got.hr, S_OK);
     QCOMPARE(got[0]->Value.l, LONG(SENSITIVITY_COMPANY_CONFIDENTIAL));
     QVERIFY(got[1]->Value.b);
@@ -319,6 +324,8 @@ void TestMaildirWrite::headerPropertiesWrittenAsHeaders()
     QCOMPARE(binary(got[3]), index);
     QCOMPARE(binary(got[4]), flat);
     QCOMPARE(text(got[5]), QStringLiteral("Help Desk; Ann"));
+    QCOMPARE(text(got[6]), QStringLiteral("<a1@example.org>"));
+    QCOMPARE(text(got[7]), QStringLiteral("<a0@example.org> <a1@example.org>"));
 }
 
 void TestMaildirWrite::readFlags_data()
