@@ -298,6 +298,17 @@ void CTextBox::ReapplyPlainFormat()
     applyToAll(m_plainRecord, false);
 }
 
+void CTextBox::ReplacePlainText(const QString& text)
+{
+    // Set as the typing format first, the format is given to the new text as it goes in:
+    // a second pass over a long text would lay the whole document out again.
+    QTextCharFormat typing = currentCharFormat();
+    typing.merge(m_plainRecord.toCharFormat());
+    setCurrentCharFormat(typing);
+    setPlainText(text);
+    setCurrentCharFormat(typing);
+}
+
 void CTextBox::ApplyRichFormat()
 {
     m_richRecord = CharFormatRecord::make(m_richFace, m_richSize, m_richColour);

@@ -46,6 +46,9 @@ public:
     void SetStartFormat(bool isOutgoing, int outgoingFormat);
     void ApplyPlainFormat();
     void ReapplyPlainFormat();
+    // Replaces the whole text with `text` in the plain format (what ReapplyPlainFormat after
+    // setPlainText gives, in one pass).
+    void ReplacePlainText(const QString& text);
     void ApplyRichFormat();
     void ApplyFontToAll(int points, const QColor& colour, const QString& face);
 

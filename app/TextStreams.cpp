@@ -76,15 +76,13 @@ void TextStreams::StreamTextIn(int controlId, bool atSelection, const QString& t
         edit->setTextCursor(cursor);
     } else if (isRtf) {
         ok = vnt::rtf::readRtf(QStringView(text), edit->document());
+    } else if (auto* textBox = qobject_cast<CTextBox*>(edit); textBox && !rich) {
+        textBox->ReplacePlainText(withoutCrLf(text));
     } else {
         edit->setPlainText(withoutCrLf(text));
     }
     if (!ok)
         ShowViewMessage(m_view, kStreamError, TitleInformation);
-    if (!atSelection && !rich) {
-        if (auto* textBox = qobject_cast<CTextBox*>(edit))
-            textBox->ReapplyPlainFormat();
-    }
 }
 
 void TextStreams::TransferToOutgoing(const QString& text, int rich) const
