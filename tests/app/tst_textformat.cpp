@@ -16,6 +16,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int kBackColour = 32844;
@@ -32,9 +34,9 @@ constexpr int kTabOf[] = {WorkspaceTab::SendEmail, WorkspaceTab::CreateTopicFile
 
 struct Workspace
 {
-    explicit Workspace(const QString& dir)
-        : store(dir + QStringLiteral("/settings.ini"))
-        , doc(store, dir + u'/')
+    Workspace()
+        : store(dir.filePath(u"settings.ini"_s))
+        , doc(store, dir.path() + u'/')
     {
         doc.LoadSettings();
         view = std::make_unique<CSupportView>(doc, hooks, 1024);
@@ -49,10 +51,19 @@ struct Workspace
     {
         view->SelectTab(kTabOf[box - 1000]);
         CTextBox* text = view->textBox(box);
-        text->setPlainText(QStringLiteral("Hello world"));
+        text->setPlainText(u"Hello world"_s);
         text->setFocus();
         select(text, from, to);
         return text;
+    }
+    // The next dialog, as a `D`, set up by `fill` and accepted.
+    template<typename D>
+    void accept(std::function<void(D&)> fill)
+    {
+        prompter.dialogScript([fill](QDialog& dialog) {
+            fill(dynamic_cast<D&>(dialog));
+            return int(QDialog::Accepted);
+        });
     }
     static void select(CTextBox* box, int from, int to)
     {
@@ -63,6 +74,7 @@ struct Workspace
     }
 
     ScriptedPrompter prompter;
+    QTemporaryDir dir;
     SettingsStore store;
     CSupportDoc doc;
     LifecycleHooks hooks;
@@ -76,8 +88,6 @@ struct Workspace
 class TestTextFormat : public QObject
 {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
 
 private Q_SLOTS:
     void enabledFor_data()
@@ -96,12 +106,11 @@ private Q_SLOTS:
         QFETCH(int, box);
         QFETCH(int, format);
         QFETCH(bool, formattable);
-        Workspace w(m_dir.path());
+        Workspace w;
         QVERIFY(w.active);
         w.view->setOutgoingFormat(format);
         if (box != 0) {
             w.focus(box);
-            QCOMPARE(w.view->focusedControl(), box);
         } else {
             w.view->SelectTab(WorkspaceTab::Database);
             w.view->control(1016)->setFocus();
@@ -115,21 +124,18 @@ private Q_SLOTS:
 
     void togglesSelection()
     {
-        Workspace w(m_dir.path());
+        Workspace w;
         QVERIFY(w.active);
-        CTextBox* box = w.focus(1001);
+        CTextBox* box = w.focus(1001, 0, 5);
+        QVERIFY(w.router.execute(kBold));
+        // Some of it bold: the whole selection becomes bold, then plain again.
+        Workspace::select(box, 0, 11);
+        QCOMPARE(box->IsBold(), -1);
         for (int expected : {1, 0}) {
             QVERIFY(w.router.execute(kBold));
             QCOMPARE(box->IsBold(), expected);
             QCOMPARE(w.router.state(kBold).checked, expected == 1);
         }
-        // Some of it bold: the whole selection becomes bold.
-        Workspace::select(box, 0, 5);
-        QVERIFY(w.router.execute(kBold));
-        Workspace::select(box, 0, 11);
-        QCOMPARE(box->IsBold(), -1);
-        QVERIFY(w.router.execute(kBold));
-        QCOMPARE(box->IsBold(), 1);
 
         QVERIFY(!w.router.state(kAlignCentre).checked);
         QVERIFY(w.router.execute(kAlignCentre));
@@ -138,19 +144,15 @@ private Q_SLOTS:
         QCOMPARE(box->IsBulleted(), 1);
     }
 
-    void fontDialogAppliesToSelection()
+    void dialogs()
     {
-        Workspace w(m_dir.path());
+        Workspace w;
         QVERIFY(w.active);
+        // The font and colour of the selection ("world") only.
         CTextBox* box = w.focus(1003, 6, 11);
-        w.prompter.dialogScript([](QDialog& dialog) {
-            auto& chooser = dynamic_cast<FontColourDialog&>(dialog);
-            QFont font(QStringLiteral("DejaVu Serif"));
-            font.setPointSize(20);
-            font.setBold(true);
-            chooser.fontPicker()->setCurrentFont(font);
-            chooser.setColour(Qt::red);
-            return int(QDialog::Accepted);
+        w.accept<FontColourDialog>([](FontColourDialog& d) {
+            d.fontPicker()->setCurrentFont(QFont(u"DejaVu Serif"_s, 20, QFont::Bold));
+            d.setColour(Qt::red);
         });
         QVERIFY(w.router.execute(kCharFormat));
         QTextCursor at(box->document());
@@ -161,24 +163,21 @@ private Q_SLOTS:
         QCOMPARE(box->IsBold(), 1);
         at.setPosition(3);
         QVERIFY(at.charFormat().fontWeight() <= QFont::Normal);
-    }
 
-    void startFontsAndBackground()
-    {
-        Workspace w(m_dir.path());
-        QVERIFY(w.active);
-        w.prompter.dialogScript([](QDialog& dialog) {
-            auto& chooser = dynamic_cast<FontColourDialog&>(dialog);
-            chooser.fontPicker()->setCurrentFont(QFont(QStringLiteral("DejaVu Sans"), 14));
-            chooser.setColour(Qt::blue);
-            return int(QDialog::Accepted);
+        // The box background, kept in the settings.
+        w.accept<QColorDialog>([](QColorDialog& d) { d.setCurrentColor(Qt::green); });
+        QVERIFY(w.router.execute(kBackColour));
+        QCOMPARE(box->GetBackColour(), QColor(Qt::green));
+        QCOMPARE(w.view->workingSettings().boxColours[NotePadColour], colourToRef(Qt::green));
+
+        // The outgoing body's starting fonts, whichever box has the focus. Above the plain
+        // font's sizes: the largest.
+        w.accept<FontColourDialog>([](FontColourDialog& d) {
+            d.fontPicker()->setCurrentFont(QFont(u"DejaVu Sans"_s, 14));
+            d.setColour(Qt::blue);
         });
-        // Above the plain font's sizes: the largest.
-        w.prompter.dialogScript([](QDialog& dialog) {
-            dynamic_cast<QFontDialog&>(dialog).setCurrentFont(
-                QFont(QStringLiteral("DejaVu Sans Mono"), 40));
-            return int(QDialog::Accepted);
-        });
+        w.accept<QFontDialog>(
+            [](QFontDialog& d) { d.setCurrentFont(QFont(u"DejaVu Sans Mono"_s, 40)); });
         QVERIFY(w.router.execute(kRichStartFont));
         QVERIFY(w.router.execute(kPlainFont));
         int size = 0;
@@ -188,20 +187,11 @@ private Q_SLOTS:
         outgoing->GetRichFont(size, colour, face);
         QCOMPARE(size, 14);
         QCOMPARE(colour, QColor(Qt::blue));
-        QCOMPARE(face, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(face, u"DejaVu Sans"_s);
         QCOMPARE(w.doc.intSetting(RtfFontSize), 14);
         QCOMPARE(outgoing->plainSize(), 36);
         QCOMPARE(w.doc.intSetting(PlainFontSize), 36);
-        QCOMPARE(w.doc.stringSetting(PlainFontName), QStringLiteral("DejaVu Sans Mono"));
-
-        CTextBox* notepad = w.focus(1003);
-        w.prompter.dialogScript([](QDialog& dialog) {
-            dynamic_cast<QColorDialog&>(dialog).setCurrentColor(Qt::green);
-            return int(QDialog::Accepted);
-        });
-        QVERIFY(w.router.execute(kBackColour));
-        QCOMPARE(notepad->GetBackColour(), QColor(Qt::green));
-        QCOMPARE(w.view->workingSettings().boxColours[NotePadColour], colourToRef(Qt::green));
+        QCOMPARE(w.doc.stringSetting(PlainFontName), u"DejaVu Sans Mono"_s);
     }
 };
 
