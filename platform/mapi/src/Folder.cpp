@@ -11,9 +11,12 @@
 #include "StoredProps.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <map>
+#include <unistd.h>
+#include <unordered_map>
 
 namespace vntmapi {
 
@@ -47,6 +50,31 @@ std::string containerClassOf(const MsgStore& store, const std::string& folder)
     const bool printable = std::all_of(line.begin(), line.end(),
                                        [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
     return !line.empty() && line.size() <= kMaxClassLength && printable ? line : fallback;
+}
+
+// What moveMessageFile does on one file system (a rename to a new unique name in cur/, the
+// stale copies removed), without syncing the folder after each file: the caller syncs it once
+// when the whole list has moved. A failed rename is left to moveMessageFile, which copies
+// across file systems and says why it failed otherwise.
+HRESULT renameWithoutSync(const MessageFile& file, const std::string& destDir, int* failure)
+{
+    const std::string dest = joinPath(destDir, "cur/" + newUniqueName() + ":2," + file.info);
+    if (g_rename(file.path.c_str(), dest.c_str()) != 0) {
+        return moveMessageFile(file, destDir, {}, failure);
+    }
+    for (const std::string& copy : file.copies) {
+        g_unlink(copy.c_str());
+    }
+    return S_OK;
+}
+
+void syncDirectory(const std::string& dir)
+{
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }
 
 HRESULT newTable(std::vector<PropList> rows, const std::vector<ULONG>& columns, IMAPITable** table)
@@ -194,13 +222,36 @@ bool Folder::messagesOf(LPENTRYLIST list, std::vector<MessageFile>* files) const
         *files = listMessages(dir);
         return true;
     }
+    // Each look-up reads through the whole folder: a long list reads each folder once instead.
+    constexpr ULONG kFoundOneByOne = 16;
+    std::map<std::string, std::unordered_map<std::string, MessageFile>> listed;
+    const auto find = [&](const std::string& folder, const std::string& baseName,
+                          MessageFile* file) {
+        const std::string folderDir = m_store->folderDirectory(folder);
+        if (list->cValues <= kFoundOneByOne) {
+            return findMessage(folderDir, baseName, file);
+        }
+        auto [byName, added] = listed.try_emplace(folder);
+        if (added) {
+            for (MessageFile& each : listMessages(folderDir)) {
+                byName->second.emplace(each.baseName, std::move(each));
+            }
+        }
+        const auto found = byName->second.find(baseName);
+        if (found == byName->second.end()) {
+            return false;
+        }
+        *file = found->second;
+        return true;
+    };
     bool allFound = true;
+    files->reserve(list->cValues);
     for (ULONG i = 0; i < list->cValues; ++i) {
         EntryRef ref;
         MessageFile file;
         const bool ours = decodeEntryId(list->lpbin[i].lpb, list->lpbin[i].cb, &ref) &&
                           ref.kind == EntryKind::Message && ref.store == m_store->config().key;
-        if (ours && findMessage(m_store->folderDirectory(ref.folder), ref.message, &file)) {
+        if (ours && find(ref.folder, ref.message, &file)) {
             files->push_back(std::move(file));
         } else {
             allFound = false;
@@ -259,16 +310,22 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     std::size_t failed = 0;
     HRESULT failure = S_OK;
     int systemError = 0;
+    const bool renaming = move && !rewrite;
     for (const MessageFile& file : files) {
         // Either way the file gets a new unique name in its new folder.
         int error = 0;
-        const HRESULT hr = move ? moveMessageFile(file, destDir, rewrite, &error)
-                                : copyMessageFile(file, destDir, newUniqueName(), rewrite, &error);
+        const HRESULT hr = renaming ? renameWithoutSync(file, destDir, &error)
+                           : move
+                               ? moveMessageFile(file, destDir, rewrite, &error)
+                               : copyMessageFile(file, destDir, newUniqueName(), rewrite, &error);
         if (FAILED(hr)) {
             ++failed;
             failure = hr;
             systemError = error;
         }
+    }
+    if (renaming && failed < files.size()) {
+        syncDirectory(joinPath(destDir, "cur")); // every rename on disk before the answer
     }
     const std::size_t missing = lpMsgList->cValues - files.size() - locked;
     if (failed == 0 && complete && locked == 0) {

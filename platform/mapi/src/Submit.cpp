@@ -8,10 +8,12 @@
 #include "fileio/AtomicFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <fcntl.h>
 #include <glib/gstdio.h>
 #include <gmime/gmime.h>
 #include <map>
+#include <string_view>
 
 namespace vntmapi {
 
@@ -93,6 +95,22 @@ char keywordLetter(const std::string& folderDir, const std::string& keyword)
         }
     }
     return 0;
+}
+
+// Whether the file at `path` has `name` anywhere in it, in any case; true when it cannot be
+// read, so that the reader that follows finds that out.
+bool mentions(const std::string& path, std::string_view name)
+{
+    gchar* data = nullptr;
+    gsize size = 0;
+    if (!g_file_get_contents(path.c_str(), &data, &size, nullptr)) {
+        return true;
+    }
+    const std::string_view text(data, size);
+    const auto found = std::search(text.begin(), text.end(), name.begin(), name.end(),
+                                   [](char a, char b) { return g_ascii_tolower(a) == b; });
+    g_free(data);
+    return found != text.end();
 }
 
 std::string folderDirOf(const MessageFile& file)
@@ -240,6 +258,10 @@ HRESULT Message::SubmitMessage(ULONG)
 
 HRESULT queueReadReceipt(MsgStore* store, MessageFile* file)
 {
+    // Most messages ask for no receipt: a look for the header's name spares them the parse.
+    if (!mentions(file->path, "disposition-notification-to")) {
+        return S_OK;
+    }
     const std::string folderDir = folderDirOf(*file);
     const StoreConfig& config = store->config();
     GMimeStream* stream = g_mime_stream_fs_open(file->path.c_str(), O_RDONLY, 0, nullptr);
