@@ -15,6 +15,7 @@ ComposeController::ComposeController(mail::MailController& mail, ComposeHost& ho
     , m_bodyFormat(m_state)
     , m_lifecycle(m_state, m_book, m_recipients)
     , m_replies(m_state, m_book, m_recipients)
+    , m_management(m_state, m_book, m_recipients)
 {
     connect(&mail, &mail::MailController::loggingOff, this, &ComposeController::releaseAtLogoff);
 }
@@ -51,6 +52,7 @@ void ComposeController::bindCommands(CommandRouter& router)
     m_bodyFormat.bindCommands(router);
     m_lifecycle.bindCommands(router);
     m_replies.bindCommands(router);
+    m_management.bindCommands(router);
 }
 
 void ComposeController::OnAddRecipient()

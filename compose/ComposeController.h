@@ -6,6 +6,7 @@
 #include "compose/AddressBook.h"
 #include "compose/BodyFormatCommands.h"
 #include "compose/ContactEntry.h"
+#include "compose/MessageManagement.h"
 #include "compose/OutgoingLifecycle.h"
 #include "compose/OutgoingState.h"
 #include "compose/Recipients.h"
@@ -63,6 +64,7 @@ public:
     BodyFormatCommands& bodyFormat() { return m_bodyFormat; }
     OutgoingLifecycle& lifecycle() { return m_lifecycle; }
     ReplyBuilder& replies() { return m_replies; }
+    MessageManagement& management() { return m_management; }
 
 private:
     void releaseAtLogoff();
@@ -75,6 +77,7 @@ private:
     BodyFormatCommands m_bodyFormat;
     OutgoingLifecycle m_lifecycle;
     ReplyBuilder m_replies;
+    MessageManagement m_management;
     RecordSource m_recordSource;
 };
 

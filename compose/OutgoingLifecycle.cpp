@@ -291,7 +291,10 @@ void OutgoingLifecycle::OnStop()
             m_state.StopOutgoing(false);
         return;
     }
+    OutgoingState::SavedCopy saved = m_state.savedCopy();
     const int result = SaveToFolder(FolderPurpose::Delete);
+    if (result == NotDone)
+        saved.remove(); // "Trash message": a copy saved in the Outbox goes too
     m_state.StopOutgoing(result == NotDone || result == Saved);
 }
 
@@ -338,6 +341,7 @@ int OutgoingLifecycle::SaveToFolder(FolderPurpose purpose)
             return NotDone;
         post = read.text(PR_MESSAGE_CLASS).contains(u"Post");
     }
+    OutgoingState::SavedCopy replaced = m_state.savedCopy();
     m_state.setFolder(std::move(m_state.chosenFolder()));
     MapiPtr<IMessage> copy;
     if (FAILED(m_state.folder()->CreateMessage(nullptr, 0, copy.put()))) {
@@ -369,6 +373,7 @@ int OutgoingLifecycle::SaveToFolder(FolderPurpose purpose)
         m_state.setMode(OutgoingMode::None);
         return FailedAfterReplace;
     }
+    replaced.remove();
     m_state.ClearOutgoing(true, true);
     m_state.setMode(OutgoingMode::None);
     return Saved;
@@ -435,6 +440,7 @@ void OutgoingLifecycle::OnPost()
         m_state.chosenFolder().reset();
         return;
     }
+    OutgoingState::SavedCopy dropped = m_state.savedCopy();
     m_state.setMessage({});
     m_state.setFolder(std::move(m_state.chosenFolder()));
     MapiPtr<IMessage> post;
@@ -445,7 +451,9 @@ void OutgoingLifecycle::OnPost()
     }
     m_state.setMessage(std::move(post));
     const bool posted = SetPostProps();
-    if (!posted)
+    if (posted)
+        dropped.remove();
+    else
         ShowViewMessage(view(), kMsgPostPropsFailed, TitleInformation);
     // A post that did not go keeps its text in the box.
     m_state.ClearOutgoing(true, posted);

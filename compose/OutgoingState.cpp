@@ -103,6 +103,25 @@ bool OutgoingState::CreateOutgoingMessage()
     return true;
 }
 
+OutgoingState::SavedCopy OutgoingState::savedCopy() const
+{
+    SavedCopy copy;
+    if (!m_message || !m_folder)
+        return copy;
+    copy.entryId = mail::PropsRead(api(), m_message.get(), {PR_ENTRYID}).id(PR_ENTRYID);
+    copy.folder = m_folder;
+    return copy;
+}
+
+void OutgoingState::SavedCopy::remove()
+{
+    if (!folder || entryId.isEmpty())
+        return;
+    SBinary entry{mail::EntryIdSize(entryId), reinterpret_cast<LPBYTE>(entryId.data())};
+    ENTRYLIST list{1, &entry};
+    folder->DeleteMessages(&list, 0, nullptr, 0);
+}
+
 void OutgoingState::releaseAll()
 {
     m_pending.reset();

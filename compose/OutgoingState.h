@@ -69,6 +69,15 @@ public:
     bool OpenOutbox();
     // Creates a message in the outgoing folder as the outgoing message.
     bool CreateOutgoingMessage();
+    // Where the outgoing message is saved (a draft reopened for editing, a send that failed
+    // after saving), so that it can be deleted once the user let it go or a copy replaced it.
+    struct SavedCopy
+    {
+        MapiPtr<IMAPIFolder> folder;
+        QByteArray entryId;
+        void remove();
+    };
+    SavedCopy savedCopy() const;
     // At logoff: every object and list, before the stores go.
     void releaseAll();
 

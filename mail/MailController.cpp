@@ -9,6 +9,7 @@
 #include "mail/MapiRows.h"
 
 #include <QDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWidget>
@@ -244,7 +245,15 @@ void MailController::onFolderEvent(int sequence, const NOTIFICATION& notificatio
         m_folders.removeAdvise(*current);
         break;
     case FolderEventAction::MessageCreated:
-        m_messages.refill();
+        // A burst of deliveries (a sync, a big move) refills the list once, not once each.
+        if (!m_refillQueued) {
+            m_refillQueued = true;
+            QTimer::singleShot(0, this, [this] {
+                m_refillQueued = false;
+                if (isLoggedOn())
+                    m_messages.refill();
+            });
+        }
         break;
     case FolderEventAction::Ignore:
         break;

@@ -105,6 +105,7 @@ private:
     bool m_listReady = false;
     bool m_contactProperties = true;
     bool m_foldersModifiedShown = false;
+    bool m_refillQueued = false;
 };
 
 } // namespace vantrel::mail

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTreeView>
+#include <algorithm>
 
 namespace vantrel::mail {
 
@@ -329,6 +330,19 @@ int MessageList::selectedCount() const
     if (!m_view || !m_view->selectionModel())
         return 0;
     return static_cast<int>(m_view->selectionModel()->selectedRows().size());
+}
+
+QList<int> MessageList::selectedRows() const
+{
+    QList<int> rows;
+    if (!m_view || !m_view->selectionModel())
+        return rows;
+    const QModelIndexList selected = m_view->selectionModel()->selectedRows();
+    rows.reserve(selected.size());
+    for (const QModelIndex& index : selected)
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 int MessageList::focusedSelectedRow() const

@@ -70,6 +70,8 @@ public:
 
     int rowCount() const { return m_model.rowCount(); }
     int selectedCount() const;
+    // The selected rows in list order.
+    QList<int> selectedRows() const;
     // The row that has the focus and is selected; -1 when none.
     int focusedSelectedRow() const;
     QByteArray entryIdAt(int row) const { return m_model.entryId(row); }

@@ -22,6 +22,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 using namespace vantrel::compose;
@@ -234,6 +235,11 @@ private Q_SLOTS:
         });
         QVERIFY(report != reports.end());
         QCOMPARE(m_sink->count(), 1);
+        // The refused message is kept in the Outbox, unsent, for the user to correct.
+        const QStringList outbox = m_work.messagesIn(u".Outbox"_s);
+        QVERIFY(std::any_of(outbox.begin(), outbox.end(), [](const QString& f) {
+            return fileText(f).contains("Subject: Will bounce");
+        }));
     }
 
     void stopWithEachAnswer_data()
@@ -370,6 +376,38 @@ private Q_SLOTS:
                 sent.contains(QByteArray("E42 at startup").toBase64()));
         QVERIFY(sent.contains("References: <log@example.de>"));
         doc().WriteIntSetting(AddAttachmentToForward, 0);
+    }
+
+    // Saved to Drafts, opened again for editing, sent: nothing is left behind.
+    void draftReopenedAndSent()
+    {
+        ScriptedPrompter prompter;
+        const int drafts = m_work.messagesIn(u".Drafts"_s).size();
+        const int outbox = m_work.messagesIn(u".Outbox"_s).size();
+        compose(u"Ann Archer"_s, u"Draft to send"_s, u"Kept for later.\n"_s);
+        prompter.dialogScript(chooseFolder(u"Drafts"_s));
+        prompter.dialogResult(CheckNamesDialog::UseSelected);
+        QVERIFY(m_work.router().execute(OutgoingLifecycle::kCmdSave));
+        QCOMPARE(m_work.messagesIn(u".Drafts"_s).size(), drafts + 1);
+        QCOMPARE(state().mode(), OutgoingMode::None);
+
+        auto* tree = qobject_cast<QTreeWidget*>(m_work.view()->control(1006));
+        tree->setCurrentItem(
+            tree->findItems(u"Drafts"_s, Qt::MatchExactly | Qt::MatchRecursive).first());
+        selectMessage(u"Draft to send"_s);
+        QVERIFY(m_work.router().execute(MessageManagement::kCmdOpenDraft));
+        QCOMPARE(state().mode(), OutgoingMode::Composing);
+        QCOMPARE(m_work.box(1064)->toPlainText(), u"Ann Archer;"_s);
+        QCOMPARE(subject()->text(), u"Draft to send"_s);
+        QCOMPARE(m_work.messagesIn(u".Drafts"_s).size(), drafts);
+
+        const QByteArray sent = sendAndReceive();
+        QVERIFY2(sent.contains("Subject: Draft to send"), sent.constData());
+        QVERIFY(sent.contains("To: Ann Archer <ann.archer@example.com>"));
+        QVERIFY(plainPart(sent).contains("Kept for later."));
+        QVERIFY(waitUntil([&] { return m_work.messagesIn(u".Outbox"_s).size() == outbox; }));
+        tree->setCurrentItem(
+            tree->findItems(u"Inbox"_s, Qt::MatchExactly | Qt::MatchRecursive).first());
     }
 
     void postToAFolder()
