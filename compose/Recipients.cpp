@@ -151,7 +151,9 @@ int Recipients::CheckNames(bool openDialogAfter, bool resolveWithDialog, bool al
         ShowViewMessage(view(), kMsgNotLoggedOn, TitleInformation);
         return CheckFailed;
     }
-    if (m_state.mode() == OutgoingMode::None || !m_state.message()) {
+    // A message sent straight from the boxes ("send anyway") is checked without a compose
+    // mode; what needs refusing is a check with no message at all.
+    if (!m_state.message()) {
         ShowViewMessage(view(), kMsgNoCurrentMessage, TitleInformation);
         return CheckFailed;
     }

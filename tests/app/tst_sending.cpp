@@ -48,16 +48,17 @@ QByteArray fileText(const QString& path)
 }
 
 // The text/plain part of a received message, decoded.
-QByteArray plainPart(const QByteArray& message)
+QByteArray plainPart(QByteArray message)
 {
+    message.replace("\r\n", "\n"); // as sent, or as a store file keeps it
     const qsizetype start = message.indexOf("Content-Type: text/plain");
     if (start < 0)
         return {};
-    const qsizetype bodyAt = message.indexOf("\r\n\r\n", start) + 4;
-    qsizetype end = message.indexOf("\r\n--", bodyAt);
+    const qsizetype bodyAt = message.indexOf("\n\n", start) + 2;
+    const qsizetype end = message.indexOf("\n--", bodyAt);
     const QByteArray body = message.mid(bodyAt, end < 0 ? -1 : end - bodyAt);
-    const QByteArray headers = message.mid(start, bodyAt - start);
-    return headers.contains("base64") ? QByteArray::fromBase64(body) : body;
+    return message.mid(start, bodyAt - start).contains("base64") ? QByteArray::fromBase64(body)
+                                                                 : body;
 }
 
 // Picks the folder named `name` in the folder chooser, or ends it with Cancel.
@@ -408,6 +409,48 @@ private Q_SLOTS:
         QVERIFY(waitUntil([&] { return m_work.messagesIn(u".Outbox"_s).size() == outbox; }));
         tree->setCurrentItem(
             tree->findItems(u"Inbox"_s, Qt::MatchExactly | Qt::MatchRecursive).first());
+    }
+
+    // Compose is refused while answering or composing; Send outside compose mode asks first.
+    void composeRefusedAndSendAnyway()
+    {
+        ScriptedPrompter prompter;
+        OutgoingLifecycle& lifecycle = m_work.compose()->lifecycle();
+        state().setMode(OutgoingMode::Replying);
+        lifecycle.OnCompose();
+        QCOMPARE(prompter.notices().last().text, u"You are already replying to a message"_s);
+        state().setMode(OutgoingMode::None);
+        compose(u"Ann Archer"_s, u"Sent at once"_s, u"No compose mode.\n"_s);
+        lifecycle.OnCompose();
+        QCOMPARE(prompter.notices().last().text, u"You are already composing a message"_s);
+        // The boxes as they are, without a message being composed.
+        state().StopOutgoing(false);
+        m_work.box(1064)->setPlainText(u"Ann Archer"_s);
+        subject()->setText(u"Sent at once"_s);
+        const int before = m_sink->count();
+        prompter.answerNo();
+        lifecycle.OnSend();
+        QCOMPARE(m_sink->count(), before);
+        prompter.answerYes();
+        prompter.dialogResult(CheckNamesDialog::UseSelected);
+        lifecycle.OnSend();
+        QVERIFY(waitUntil([&] { return m_sink->count() == before + 1; }));
+        QVERIFY(m_sink->message(before + 1).contains("Subject: Sent at once"));
+        QCOMPARE(state().mode(), OutgoingMode::None);
+    }
+
+    void emptyBodyIsSavedWithItsNote()
+    {
+        ScriptedPrompter prompter;
+        const QStringList before = m_work.messagesIn(u".Drafts"_s);
+        compose({}, u"Nothing yet"_s, {});
+        prompter.dialogScript(chooseFolder(u"Drafts"_s));
+        QVERIFY(m_work.router().execute(OutgoingLifecycle::kCmdSave));
+        const QStringList after = m_work.messagesIn(u".Drafts"_s);
+        QCOMPARE(after.size(), before.size() + 1);
+        QVERIFY(std::any_of(after.begin(), after.end(), [](const QString& f) {
+            return plainPart(fileText(f)).contains("Saved! Empty of text");
+        }));
     }
 
     void postToAFolder()
