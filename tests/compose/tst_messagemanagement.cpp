@@ -74,23 +74,12 @@ struct Env
     {
         return fixture.tree.findItems(folder, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
-    int sequenceOf(const QString& folder) { return item(folder)->data(0, Qt::UserRole).toInt(); }
     // Shows `folder` in the list and selects the rows showing `subjects`.
-    void show(const QString& folder, const QStringList& subjects)
+    bool show(const QString& folder, const QStringList& subjects)
     {
         fixture.tree.setCurrentItem(nullptr); // shown afresh, even when shown already
         fixture.tree.setCurrentItem(item(folder));
-        QTreeView& list = fixture.list;
-        list.clearSelection();
-        for (int row = 0; row < list.model()->rowCount(); ++row) {
-            for (int column = 0; column < list.model()->columnCount(); ++column) {
-                const QString text = list.model()->index(row, column).data().toString();
-                if (!text.isEmpty() && subjects.contains(text))
-                    list.selectionModel()->select(list.model()->index(row, 0),
-                                                  QItemSelectionModel::Select |
-                                                      QItemSelectionModel::Rows);
-            }
-        }
+        return composetest::selectRows(fixture.list, subjects);
     }
     // Subjects of the messages in a folder's files ("" the Inbox), each with "*" when read.
     QString stored(const QString& folder)
@@ -132,19 +121,6 @@ QStringList texts(const ScriptedPrompter& prompter)
     return all;
 }
 
-// Chooses `folder` in the folder chooser.
-std::function<int(QDialog&)> choose(Env& env, const QString& folder)
-{
-    return [&env, folder](QDialog& dialog) {
-        const auto& records = env.fixture.mail->folders().records();
-        for (int i = 0; i < records.size(); ++i) {
-            if (records[i].name == folder)
-                dialog.findChild<QListWidget*>(u"c1108"_s)->setCurrentRow(i);
-        }
-        return int(QDialog::Accepted);
-    };
-}
-
 } // namespace
 
 class TestMessageManagement : public QObject
@@ -161,50 +137,37 @@ private Q_SLOTS:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("target"); // the folder chosen or dropped on; the answer
         QTest::addColumn<QList<int>>("notices");
-        QTest::addColumn<QString>("inbox");
-        QTest::addColumn<QString>("deleted");
-        QTest::addColumn<QString>("archive");
-        const QString inbox = u"Inbox"_s, trash = u"Deleted Items"_s, archive = u"Archive"_s;
-        const QString both = u"A B*"_s, c = u"C*"_s;
+        QTest::addColumn<QString>("after"); // Inbox/Deleted Items/Archive
+        const auto row = [](const char* name, const char* folder, const char* selected,
+                            const char* action, const char* target, const QList<int>& notices,
+                            const char* after) {
+            QTest::newRow(name) << QString::fromUtf8(folder) << QString::fromUtf8(selected)
+                                << QString::fromUtf8(action) << QString::fromUtf8(target) << notices
+                                << QString::fromUtf8(after);
+        };
+        const char *inbox = "Inbox", *trash = "Deleted Items", *archive = "Archive";
         const QList<int> none, asked{25610}, already{20096};
-        QTest::newRow("delete: to Deleted Items unasked")
-            << inbox << u"A"_s << u"delete"_s << u""_s << none << u"B*"_s << u"A C*"_s << u""_s;
-        QTest::newRow("shift-delete, yes: for good")
-            << inbox << u"A"_s << u"shift-delete"_s << u"yes"_s << asked << u"B*"_s << c << u""_s;
-        QTest::newRow("shift-delete, no: to Deleted Items")
-            << inbox << u"A"_s << u"shift-delete"_s << u"no"_s << asked << u"B*"_s << u"A C*"_s
-            << u""_s;
-        QTest::newRow("delete in Deleted Items, yes")
-            << trash << u"C"_s << u"delete"_s << u"yes"_s << asked << both << u""_s << u""_s;
-        QTest::newRow("delete in Deleted Items, no")
-            << trash << u"C"_s << u"delete"_s << u"no"_s << asked << both << c << u""_s;
-        QTest::newRow("shift-delete in Deleted Items: unasked")
-            << trash << u"C"_s << u"shift-delete"_s << u""_s << none << both << u""_s << u""_s;
-        QTest::newRow("delete nothing")
-            << inbox << u""_s << u"delete"_s << u""_s << QList<int>{25609} << both << c << u""_s;
-        QTest::newRow("move") << inbox << u"A"_s << u"move"_s << archive << none << u"B*"_s << c
-                              << u"A"_s;
-        QTest::newRow("copy") << inbox << u"A"_s << u"copy"_s << archive << none << both << c
-                              << u"A"_s;
-        QTest::newRow("drag") << inbox << u"A"_s << u"drag"_s << archive << none << u"B*"_s << c
-                              << u"A"_s;
-        QTest::newRow("drag with ctrl")
-            << inbox << u"A"_s << u"ctrl-drag"_s << archive << none << both << c << u"A"_s;
-        QTest::newRow("drag onto its own folder")
-            << inbox << u"A"_s << u"drag"_s << inbox << already << both << c << u""_s;
-        QTest::newRow("move to its own folder")
-            << inbox << u"A"_s << u"move"_s << inbox << already << both << c << u""_s;
-        QTest::newRow("drag onto the store")
-            << inbox << u"A"_s << u"drag"_s << u"Mail"_s << none << both << c << u""_s;
-        QTest::newRow("copy a contact to a mail folder")
-            << u"Contacts"_s << u"Ann Archer"_s << u"copy"_s << archive << QList<int>{25719} << both
-            << c << u""_s;
-        QTest::newRow("read") << inbox << u"A"_s << u"read"_s << u""_s << none << u"A* B*"_s << c
-                              << u""_s;
-        QTest::newRow("unread two")
-            << inbox << u"A,B"_s << u"unread"_s << u""_s << none << u"A B"_s << c << u""_s;
-        QTest::newRow("all read, none selected")
-            << inbox << u""_s << u"allread"_s << u""_s << none << u"A* B*"_s << c << u""_s;
+        row("delete: to Deleted Items unasked", inbox, "A", "delete", "", none, "B*/A C*/");
+        row("shift-delete, yes: for good", inbox, "A", "shift-delete", "yes", asked, "B*/C*/");
+        row("shift-delete, no: to Deleted Items", inbox, "A", "shift-delete", "no", asked,
+            "B*/A C*/");
+        row("delete in Deleted Items, yes", trash, "C", "delete", "yes", asked, "A B*//");
+        row("delete in Deleted Items, no", trash, "C", "delete", "no", asked, "A B*/C*/");
+        row("shift-delete in Deleted Items: unasked", trash, "C", "shift-delete", "", none,
+            "A B*//");
+        row("delete nothing", inbox, "", "delete", "", {25609}, "A B*/C*/");
+        row("move", inbox, "A", "move", archive, none, "B*/C*/A");
+        row("copy", inbox, "A", "copy", archive, none, "A B*/C*/A");
+        row("drag", inbox, "A", "drag", archive, none, "B*/C*/A");
+        row("drag with ctrl", inbox, "A", "ctrl-drag", archive, none, "A B*/C*/A");
+        row("drag onto its own folder", inbox, "A", "drag", inbox, already, "A B*/C*/");
+        row("move to its own folder", inbox, "A", "move", inbox, already, "A B*/C*/");
+        row("drag onto the store", inbox, "A", "drag", "Mail", none, "A B*/C*/");
+        row("copy a contact to a mail folder", "Contacts", "Ann Archer", "copy", archive, {25719},
+            "A B*/C*/");
+        row("read", inbox, "A", "read", "", none, "A* B*/C*/");
+        row("unread two", inbox, "A,B", "unread", "", none, "A B/C*/");
+        row("all read, none selected", inbox, "", "allread", "", none, "A* B*/C*/");
     }
     void commands()
     {
@@ -213,18 +176,17 @@ private Q_SLOTS:
         QFETCH(QString, action);
         QFETCH(QString, target);
         QFETCH(QList<int>, notices);
-        static const QHash<QString, int> ids = {{u"delete"_s, MessageManagement::kCmdDelete},
-                                                {u"move"_s, MessageManagement::kCmdMove},
-                                                {u"copy"_s, MessageManagement::kCmdCopy},
-                                                {u"read"_s, MessageManagement::kCmdMarkRead},
-                                                {u"unread"_s, MessageManagement::kCmdMarkUnread},
-                                                {u"allread"_s, MessageManagement::kCmdMarkAllRead}};
+        using M = MessageManagement;
+        static const QHash<QString, int> ids = {
+            {u"delete"_s, M::kCmdDelete},     {u"move"_s, M::kCmdMove},
+            {u"copy"_s, M::kCmdCopy},         {u"read"_s, M::kCmdMarkRead},
+            {u"unread"_s, M::kCmdMarkUnread}, {u"allread"_s, M::kCmdMarkAllRead}};
         ScriptedPrompter prompter;
         Env env;
         QVERIFY(env.start());
         CommandRouter router;
         env.manage->bindCommands(router);
-        env.show(folder, selected.split(u',', Qt::SkipEmptyParts));
+        QVERIFY(env.show(folder, selected.split(u',', Qt::SkipEmptyParts)));
         target == u"yes" ? prompter.answerYes() : prompter.answerNo();
         env.modifiers = action.startsWith(u"shift")  ? Qt::ShiftModifier
                         : action.startsWith(u"ctrl") ? Qt::ControlModifier
@@ -235,13 +197,20 @@ private Q_SLOTS:
             Q_EMIT env.fixture.mail->messages().dragFinished(
                 tree.viewport()->mapToGlobal(tree.visualItemRect(item).center()));
         } else {
-            prompter.dialogScript(choose(env, target));
+            prompter.dialogScript([&](QDialog& dialog) { // chooses `target`
+                const auto& records = env.fixture.mail->folders().records();
+                for (int i = 0; i < records.size(); ++i) {
+                    if (records[i].name == target)
+                        dialog.findChild<QListWidget*>(u"c1108"_s)->setCurrentRow(i);
+                }
+                return int(QDialog::Accepted);
+            });
             QVERIFY(router.execute(ids.value(action.section(u'-', -1))));
         }
         QCOMPARE(texts(prompter), messages(notices));
-        QTEST(env.stored({}), "inbox");
-        QTEST(env.stored(u"Deleted Items"_s), "deleted");
-        QTEST(env.stored(u"Archive"_s), "archive");
+        QTEST(env.stored({}) + u'/' + env.stored(u"Deleted Items"_s) + u'/' +
+                  env.stored(u"Archive"_s),
+              "after");
     }
 
     // A message waiting in the send queue (its server does not answer) is locked: it cannot
@@ -279,14 +248,15 @@ private Q_SLOTS:
                 record().contains("state=queued\n") && record().contains("attempts=1\n"), 10000);
         };
         submit("Queued");
-        env.show(u"Outbox"_s, {u"Queued"_s});
+        QVERIFY(env.show(u"Outbox"_s, {u"Queued"_s}));
         env.host.body.setPlainText(u"typed"_s);
         env.manage->OnOpenDraft();
         QVERIFY(!env.state->message());
         QCOMPARE(env.state->mode(), OutgoingMode::None);
         QCOMPARE(env.host.body.toPlainText(), u"typed"_s);
         // Neither moved nor deleted while it waits, and neither passed off as done.
-        QVERIFY(!env.manage->MoveOrCopySelected(env.sequenceOf(u"Archive"_s), true));
+        QVERIFY(!env.manage->MoveOrCopySelected(
+            env.item(u"Archive"_s)->data(0, Qt::UserRole).toInt(), true));
         prompter.answerYes();
         env.modifiers = Qt::ShiftModifier;
         env.manage->OnDelete();
@@ -295,19 +265,19 @@ private Q_SLOTS:
         QCOMPARE(env.stored(u"Archive"_s), u""_s);
 
         prompter.clear();
-        env.show(u"Outbox"_s, {u"Queued"_s});
+        QVERIFY(env.show(u"Outbox"_s, {u"Queued"_s}));
         env.manage->OnAbortSubmit();
         QCOMPARE(texts(prompter), QStringList{});
         QVERIFY(QDir(spool).entryList({u"*.rec"_s}).isEmpty());
-        const QStringList drafts = QDir(env.fixture.path("Maildir/.Outbox/cur")).entryList();
-        QVERIFY(drafts.filter(u":2,D"_s).size() == 1);
+        QCOMPARE(QDir(env.fixture.path("Maildir/.Outbox/cur")).entryList().filter(u":2,D"_s).size(),
+                 1);
         env.manage->OnAbortSubmit();
         QCOMPARE(texts(prompter), QStringList{MessageText(25716)});
 
         // Sent by the spooler, and gone from the Outbox, while the list still shows it.
         prompter.clear();
         submit("Sent");
-        env.show(u"Outbox"_s, {u"Sent"_s});
+        QVERIFY(env.show(u"Outbox"_s, {u"Sent"_s}));
         for (const QString& name : QDir(spool).entryList(QDir::Files))
             QVERIFY(QFile::remove(spool + u'/' + name));
         const QDir outbox(env.fixture.path("Maildir/.Outbox/cur"));
@@ -329,7 +299,7 @@ private Q_SLOTS:
         QVERIFY(env.start());
         CommandRouter router;
         env.manage->bindCommands(router);
-        env.show(u"Drafts"_s, {u"Quote"_s});
+        QVERIFY(env.show(u"Drafts"_s, {u"Quote"_s}));
         QVERIFY(router.state(MessageManagement::kCmdOpenDraft).enabled);
         env.host.read.setPlainText(env.fixture.mailHost.box.toPlainText());
         Q_EMIT env.fixture.mail->messages().editUnsentRequested();
@@ -347,7 +317,7 @@ private Q_SLOTS:
         QCOMPARE(env.host.shown, QList<int>{ComposeHost::kToBox});
 
         // Only one outgoing message at a time.
-        env.show(u"Inbox"_s, {u"A"_s, u"B"_s});
+        QVERIFY(env.show(u"Inbox"_s, {u"A"_s, u"B"_s}));
         env.manage->OnOpenDraft();
         QCOMPARE(texts(prompter), QStringList{MessageText(25720)});
         env.state->setMode(OutgoingMode::None);

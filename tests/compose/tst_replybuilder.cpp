@@ -1,7 +1,5 @@
 // Reply, reply all and forward built from messages of a real Maildir: the outgoing body by
-// display option and format, the recipients answered, the properties and threading headers of
-// the built message, attachments of a forward, and the refusals; quoting and one-off entries
-// as tables.
+// display option and format, the recipients answered, the built message and the refusals.
 #include "ComposeTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "compose/ComposeController.h"
@@ -26,6 +24,7 @@ using namespace vantrel::compose;
 namespace {
 
 const QByteArray kThreadIndex = "AdmgowABESIzRFVmd4iZqrvM3e7/AA==";
+const char* const kFile = "Maildir/cur/170954460%1.M%1P1Q1.host:2,S"; // the messages, by index
 
 // The "Send Email" boxes streamed as the view streams them: the selection when there is one,
 // plain text with "\r\n" line ends, RTF written from and read into the box.
@@ -61,18 +60,9 @@ public:
     }
 };
 
-QByteArray message(const QByteArray& headers, const QByteArray& body = "It jams.\r\n")
+QByteArray message(const QByteArray& headers, const QByteArray& body = "\r\nIt jams.\r\n")
 {
-    return headers + "MIME-Version: 1.0\r\n" + body;
-}
-
-// Cancels the address dialog the next modal loop shows.
-void cancelAddressDialog(QObject* context)
-{
-    QTimer::singleShot(0, context, [] {
-        if (QWidget* dialog = QApplication::activeModalWidget())
-            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
-    });
+    return headers + "Date: Mon, 04 Mar 2024 09:00:00 +0000\r\nMIME-Version: 1.0\r\n" + body;
 }
 
 } // namespace
@@ -89,39 +79,29 @@ class TestReplyBuilder : public QObject
     OutgoingState& state() { return m_compose->state(); }
     const vntmapi::EntryPoints& api() { return m_mail.mail->session().api(); }
 
-    bool select(const QString& subject)
-    {
-        QAbstractItemModel* model = m_mail.list.model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            for (int column = 0; column < model->columnCount(); ++column) {
-                if (model->index(row, column).data().toString() != subject)
-                    continue;
-                m_mail.list.selectionModel()->setCurrentIndex(model->index(row, 0),
-                                                              QItemSelectionModel::ClearAndSelect |
-                                                                  QItemSelectionModel::Rows);
-                return true;
-            }
-        }
-        return false;
-    }
-    // No outgoing message, the body holding what the user typed, `option` and `format` set.
-    void reset(int option = 2, int format = 0)
+    // No outgoing message, the body holding what the user typed, `option` and `format` set,
+    // and the message showing `subject` selected (none when empty).
+    bool reset(const QString& subject, int option = 2, int format = 0)
     {
         state().StopOutgoing(true);
         m_host.body.setPlainText(u"Earlier text"_s);
         m_host.format = format;
         m_mail.doc->setIntSetting(ReplyDisplayOptions, option);
-        m_mail.doc->setIntSetting(AddAttachmentToForward, 0);
+        m_mail.list.selectionModel()->clear();
+        return subject.isEmpty() || composetest::selectRows(m_mail.list, {subject});
     }
-    QStringList pendingRows()
+    // Runs a command on the selected message; forwarding cancels the address dialog.
+    void run(int command)
     {
-        QStringList rows;
-        for (ULONG i = 0; i < state().pending().count(); ++i) {
-            const RecipientRow row = state().pending().row(i);
-            rows.append(u"%1 <%2> %3"_s.arg(row.displayName, row.address)
-                            .arg(row.recipientType.value_or(0)));
+        if (command != ReplyBuilder::kCmdForward) {
+            m_builder->OnReply(command == ReplyBuilder::kCmdReply ? ReplyToSender : ReplyToAll);
+            return;
         }
-        return rows;
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        });
+        m_builder->BuildForward();
     }
     ULONG attachmentCount()
     {
@@ -136,40 +116,29 @@ class TestReplyBuilder : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        const QList<std::pair<const char*, QByteArray>> messages = {
-            {"1709544600.M1P1Q1.host:2,S",
-             message("From: Ann Lee <ann@example.org>\r\n"
-                     "To: Sam Support <sam@example.com>, Tom <tom@example.org>\r\n"
-                     "Cc: Carl <carl@example.org>, Dora Diaz <dora@example.org>\r\n"
-                     "Subject: Printer jams\r\nDate: Mon, 04 Mar 2024 09:00:00 +0000\r\n"
-                     "Message-ID: <m1@example.org>\r\nReferences: <m0@example.org>\r\n"
-                     "Thread-Index: " +
-                         kThreadIndex + "\r\nContent-Type: multipart/mixed; boundary=b\r\n",
-                     "\r\n--b\r\nContent-Type: text/plain\r\n\r\nIt jams.\r\n"
-                     "--b\r\nContent-Type: application/octet-stream; name=log.bin\r\n"
-                     "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n--b--\r\n")},
-            {"1709544700.M2P1Q1.host:2,S",
-             message("From: Ann Lee <ann@example.org>\r\n"
-                     "To: Sam Support <sam@example.com>, Tom <tom@example.org>\r\n"
-                     "Reply-To: Help Desk <desk@example.org>, Bo <bo@example.org>, "
-                     "=?UTF-8?Q?Zo=C3=AB_Quinn?= <zoe@example.org>\r\n"
-                     "Subject: Licence question\r\nDate: Mon, 04 Mar 2024 10:00:00 +0000\r\n"
-                     "Message-ID: <m2@example.org>\r\nIn-Reply-To: <x1@example.org>\r\n"
-                     "Content-Type: text/plain\r\n\r\n")},
-            {"1709544800.M3P1Q1.host:2,S",
-             message("From: Boss Person <boss@example.org>\r\n"
-                     "Sender: Assistant <asst@example.org>\r\nTo: Sam Support <sam@example.com>\r\n"
-                     "Subject: Invoice\r\nDate: Mon, 04 Mar 2024 11:00:00 +0000\r\n"
-                     "Content-Type: text/plain\r\n\r\n")},
-            {"1709544900.M4P1Q1.host:2,S",
-             message("From: Gone <gone@example.org>\r\nTo: Sam Support <sam@example.com>\r\n"
-                     "Subject: Gone soon\r\nDate: Mon, 04 Mar 2024 12:00:00 +0000\r\n"
-                     "Content-Type: text/plain\r\n\r\n")},
+        const QList<QByteArray> messages = {
+            message("From: Ann Lee <ann@example.org>\r\n"
+                    "To: Sam Support <sam@example.com>, Tom <tom@example.org>\r\n"
+                    "Cc: Carl <carl@example.org>, Dora Diaz <dora@example.org>\r\n"
+                    "Subject: Printer jams\r\nMessage-ID: <m1@example.org>\r\n"
+                    "References: <m0@example.org>\r\nThread-Index: " +
+                        kThreadIndex + "\r\nContent-Type: multipart/mixed; boundary=b\r\n",
+                    "\r\n--b\r\nContent-Type: text/plain\r\n\r\nIt jams.\r\n--b\r\n"
+                    "Content-Type: application/octet-stream; name=log.bin\r\n"
+                    "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n--b--\r\n"),
+            message("From: Ann Lee <ann@example.org>\r\n"
+                    "To: Sam Support <sam@example.com>, Tom <tom@example.org>\r\n"
+                    "Reply-To: Help Desk <desk@example.org>, Bo <bo@example.org>, "
+                    "=?UTF-8?Q?Zo=C3=AB_Quinn?= <zoe@example.org>\r\nSubject: Licence question\r\n"
+                    "Message-ID: <m2@example.org>\r\nIn-Reply-To: <x1@example.org>\r\n"),
+            message(
+                "From: Boss Person <boss@example.org>\r\nSender: Assistant <asst@example.org>\r\n"
+                "To: Sam Support <sam@example.com>\r\nSubject: Invoice\r\n"),
+            message("From: Gone <gone@example.org>\r\nTo: Sam Support <sam@example.com>\r\n"
+                    "Subject: Gone soon\r\n"),
         };
-        for (const auto& [name, content] : messages) {
-            QVERIFY(mailtest::writeFile(m_mail.path("Maildir/cur/") + QLatin1StringView(name),
-                                        content));
-        }
+        for (qsizetype i = 0; i < messages.size(); ++i)
+            QVERIFY(mailtest::writeFile(m_mail.path(kFile).arg(i), messages.at(i)));
         QVERIFY(m_mail.setUp());
         m_compose = std::make_unique<ComposeController>(*m_mail.mail, m_host);
         m_builder = std::make_unique<ReplyBuilder>(state(), m_compose->addressBook(),
@@ -201,8 +170,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(bool, rich);
-        QFETCH(QString, quoted);
-        QCOMPARE(QuoteText(text, u'>', rich), quoted);
+        QTEST(QuoteText(text, u'>', rich), "quoted");
     }
 
     void decodeOneOff_data()
@@ -212,10 +180,8 @@ private Q_SLOTS:
             QByteArray::fromHex("00000000812B1FA4BEA310199D6E00DD010F5402"
                                 "00000000426F6200534D545000626F6240782E6F726700");
         QByteArray wide = bob.left(22) + QByteArray::fromHex("0080");
-        for (const QString& text : {u"Zoë"_s, u"SMTP"_s, u"z@x.org"_s}) {
-            for (const QChar c : text + QChar(0))
-                wide += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
-        }
+        for (const QChar c : u"Zoë\0SMTP\0z@x.org\0"_s)
+            wide += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
         QTest::addColumn<QByteArray>("entry");
         QTest::addColumn<QString>("decoded"); // empty: refused
         QTest::newRow("8-bit") << bob << u"Bob <bob@x.org> SMTP"_s;
@@ -230,9 +196,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, entry);
         QFETCH(QString, decoded);
         QString name, address, type;
-        const bool ok = DecodeOneOff(entry, &name, &address, &type);
-        QCOMPARE(ok, !decoded.isEmpty());
-        if (ok)
+        QCOMPARE(DecodeOneOff(entry, &name, &address, &type), !decoded.isEmpty());
+        if (!decoded.isEmpty())
             QCOMPARE(u"%1 <%2> %3"_s.arg(name, address, type), decoded);
     }
 
@@ -259,15 +224,13 @@ private Q_SLOTS:
         QFETCH(int, format);
         QFETCH(QString, selection);
         QFETCH(QString, tail);
-        reset(option, format);
-        QTextCursor cursor = m_host.read.document()->find(selection);
+        QVERIFY(reset(u"Printer jams"_s, option, format));
+        const QTextCursor found = m_host.read.document()->find(selection);
         m_host.read.setTextCursor(selection.isEmpty() ? QTextCursor(m_host.read.document())
-                                                      : cursor);
-        QVERIFY(select(u"Printer jams"_s));
+                                                      : found);
         ScriptedPrompter prompter;
         m_builder->OnReply(ReplyToSender);
         QVERIFY(prompter.notices().isEmpty());
-        QCOMPARE(state().mode(), OutgoingMode::Replying);
         QString body = m_host.body.toPlainText();
         if (option == 4 && body.endsWith(u'\n')) // each quoted line ends with its line end
             body.chop(1);
@@ -280,112 +243,81 @@ private Q_SLOTS:
             QVERIFY2(body.contains(line), qPrintable(line));
         QVERIFY(!body.contains(u"Earlier text"_s));
         QCOMPARE(body.contains(u"It jams"_s), option == 4 || (option == 3 && selection.isEmpty()));
-        if (option == 4) {
-            const QStringList lines = body.split(u'\n');
-            for (const QString& line : lines)
-                QVERIFY2(line.startsWith(u'>') || (format && line.isEmpty()), qPrintable(line));
-        }
+        for (const QString& line : body.split(u'\n'))
+            QVERIFY2(option != 4 || line.startsWith(u'>') || (format && line.isEmpty()),
+                     qPrintable(line));
         // Rich text keeps the read message's formatting.
-        if (format && body.contains(u"It jams"_s)) {
-            const QTextCursor bold = m_host.body.document()->find(u"It jams"_s);
-            QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
-        }
+        if (format && body.contains(u"It jams"_s))
+            QCOMPARE(m_host.body.document()->find(u"It jams"_s).charFormat().fontWeight(),
+                     int(QFont::Bold));
     }
 
-    void replyRecipients_data()
+    // Reply, reply all and forward: who is answered (and shown in the To and Cc boxes), and the
+    // message built, read back through the store as it is saved and sent. A reply answers the
+    // last of the references.
+    void answer_data()
     {
         QTest::addColumn<QString>("subject");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QStringList>("pending");
-        QTest::addColumn<QString>("cc"); // the Cc box
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QStringList>("pending"); // "name <address> type"
+        QTest::addColumn<QString>("references");
+        QTest::addColumn<int>("attachments"); // "Add attachment to FW msg", and how many come
+        const QString jams = u"Printer jams"_s, licence = u"Licence question"_s;
+        const QString jamsThread = u"<m0@example.org> <m1@example.org>"_s;
+        const QString licenceThread = u"<x1@example.org> <m2@example.org>"_s;
         const QString ann = u"Ann Lee <ann@example.org> 1"_s;
         const QStringList replyTo = {u"Help Desk <desk@example.org> 1"_s,
                                      u"Bo <bo@example.org> 1"_s,
                                      u"Zoë Quinn <zoe@example.org> 1"_s};
-        QTest::newRow("sender") << u"Printer jams"_s << int(ReplyToSender) << QStringList{ann}
-                                << QString();
-        QTest::newRow("reply-to list")
-            << u"Licence question"_s << int(ReplyToSender) << replyTo << QString();
-        QTest::newRow("represented")
-            << u"Invoice"_s << int(ReplyToSender)
-            << QStringList{u"Boss Person <boss@example.org> 1"_s} << QString();
-        QTest::newRow("all with cc")
-            << u"Printer jams"_s << int(ReplyToAll)
-            << QStringList{ann, u"Carl <carl@example.org> 2"_s, u"Dora Diaz <dora@example.org> 2"_s}
-            << u"Carl;Dora Diaz;"_s;
-        QTest::newRow("all without cc")
-            << u"Licence question"_s << int(ReplyToAll) << replyTo << QString();
+        const QStringList all = {ann, u"Carl <carl@example.org> 2"_s,
+                                 u"Dora Diaz <dora@example.org> 2"_s};
+        const int reply = ReplyBuilder::kCmdReply, replyAll = ReplyBuilder::kCmdReplyAll;
+        const int forward = ReplyBuilder::kCmdForward;
+        QTest::newRow("sender") << jams << reply << QStringList{ann} << jamsThread << 0;
+        QTest::newRow("reply-to list") << licence << reply << replyTo << licenceThread << 0;
+        QTest::newRow("represented, without message id")
+            << u"Invoice"_s << reply << QStringList{u"Boss Person <boss@example.org> 1"_s} << u""_s
+            << 0;
+        QTest::newRow("all with cc") << jams << replyAll << all << jamsThread << 0;
+        QTest::newRow("all without cc") << licence << replyAll << replyTo << licenceThread << 0;
+        QTest::newRow("forward") << jams << forward << QStringList{} << jamsThread << 0;
+        QTest::newRow("forward with attachments")
+            << jams << forward << QStringList{} << jamsThread << 1;
     }
-    void replyRecipients()
+    void answer()
     {
         QFETCH(QString, subject);
-        QFETCH(int, kind);
-        QFETCH(QStringList, pending);
-        QFETCH(QString, cc);
-        reset();
-        QVERIFY(select(subject));
+        QFETCH(int, command);
+        QFETCH(QString, references);
+        QFETCH(int, attachments);
+        QVERIFY(reset(subject));
+        m_mail.doc->setIntSetting(AddAttachmentToForward, attachments);
         ScriptedPrompter prompter;
-        m_builder->OnReply(kind);
+        run(command);
         QVERIFY(prompter.notices().isEmpty());
-        QCOMPARE(pendingRows(), pending);
-        // Each answered person is reached at the address shown (the entry identifier is
-        // what the message goes to).
+        const bool forward = command == ReplyBuilder::kCmdForward;
+        QCOMPARE(state().mode(), forward                              ? OutgoingMode::Forwarding
+                                 : command == ReplyBuilder::kCmdReply ? OutgoingMode::Replying
+                                                                      : OutgoingMode::ReplyingAll);
+        const QString expectedSubject = (forward ? u"FW: "_s : u"RE: "_s) + subject;
+        QCOMPARE(m_host.subject.text(), expectedSubject);
+        QCOMPARE(m_host.shown.last(), forward ? ComposeHost::kToBox : ComposeHost::kOutgoingBox);
+        QStringList rows;
+        QHash<ULONG, QString> boxes; // the names in each box, by recipient type
         for (ULONG i = 0; i < state().pending().count(); ++i) {
             const RecipientRow row = state().pending().row(i);
+            const ULONG type = row.recipientType.value_or(0);
+            rows << u"%1 <%2> %3"_s.arg(row.displayName, row.address).arg(type);
+            boxes[type] += row.displayName + u';';
+            // Each is reached at the address shown: the entry identifier is what is sent to.
             QString name, address;
             QVERIFY(DecodeOneOff(row.entryId, &name, &address));
             QCOMPARE(address, row.address);
         }
-        QString to;
-        for (const QString& row : pending)
-            to += row.endsWith(u" 1"_s) ? row.section(u" <"_s, 0, 0) + u';' : QString();
-        QCOMPARE(m_host.to.toPlainText(), to);
-        QCOMPARE(m_host.cc.toPlainText(), cc);
-        QCOMPARE(m_host.shown.last(), ComposeHost::kOutgoingBox);
-    }
+        QTEST(rows, "pending");
+        QCOMPARE(m_host.to.toPlainText(), boxes.value(MAPI_TO));
+        QCOMPARE(m_host.cc.toPlainText(), boxes.value(MAPI_CC));
 
-    void builtMessage_data()
-    {
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<int>("attachments"); // "Add attachment to FW msg", and how many come
-        QTest::addColumn<QString>("inReplyTo");
-        QTest::addColumn<QString>("references");
-        const QString jamsThread = u"<m0@example.org> <m1@example.org>"_s;
-        QTest::newRow("reply") << u"Printer jams"_s << false << 0 << u"<m1@example.org>"_s
-                               << jamsThread;
-        QTest::newRow("reply without references")
-            << u"Licence question"_s << false << 0 << u"<m2@example.org>"_s
-            << u"<x1@example.org> <m2@example.org>"_s;
-        QTest::newRow("reply to a message without id")
-            << u"Invoice"_s << false << 0 << QString() << QString();
-        QTest::newRow("forward") << u"Printer jams"_s << true << 0 << QString() << jamsThread;
-        QTest::newRow("forward with attachments")
-            << u"Printer jams"_s << true << 1 << QString() << jamsThread;
-    }
-    void builtMessage()
-    {
-        QFETCH(QString, subject);
-        QFETCH(bool, forward);
-        QFETCH(int, attachments);
-        QFETCH(QString, inReplyTo);
-        QFETCH(QString, references);
-        reset();
-        m_mail.doc->setIntSetting(AddAttachmentToForward, attachments);
-        QVERIFY(select(subject));
-        ScriptedPrompter prompter;
-        if (forward) {
-            cancelAddressDialog(this);
-            m_builder->BuildForward();
-        } else {
-            m_builder->OnReply(ReplyToSender);
-        }
-        QVERIFY(prompter.notices().isEmpty());
-        QCOMPARE(state().mode(), forward ? OutgoingMode::Forwarding : OutgoingMode::Replying);
-        const QString expectedSubject = (forward ? u"FW: "_s : u"RE: "_s) + subject;
-        QCOMPARE(m_host.subject.text(), expectedSubject);
-        QCOMPARE(m_host.shown.last(), forward ? ComposeHost::kToBox : ComposeHost::kOutgoingBox);
-        // Read back through the store, as the message is saved and sent.
         IMessage* outgoing = state().message();
         QVERIFY(outgoing && SUCCEEDED(outgoing->SaveChanges(KEEP_OPEN_READWRITE)));
         QCOMPARE(attachmentCount(), ULONG(attachments));
@@ -403,7 +335,7 @@ private Q_SLOTS:
         QCOMPARE(props.text(PR_SUBJECT), expectedSubject);
         QCOMPARE(props.text(PR_MESSAGE_CLASS), u"IPM.Note"_s);
         QCOMPARE(props.text(PR_CONVERSATION_TOPIC), subject);
-        QCOMPARE(props.text(PR_IN_REPLY_TO_ID), inReplyTo);
+        QCOMPARE(props.text(PR_IN_REPLY_TO_ID), forward ? u""_s : references.section(u' ', -1));
         QCOMPARE(props.text(PR_INTERNET_REFERENCES), references);
         // A child of the answered message's conversation index, or a new conversation.
         const QByteArray parent =
@@ -413,46 +345,48 @@ private Q_SLOTS:
         QVERIFY(index.startsWith(parent));
     }
 
+    // Each refusal tells why, and leaves the mode and the text the user had in the box.
     void refusals_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("command");
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<int>("notice");
+        QTest::addColumn<QString>("subject"); // selected; nothing when empty
+        QTest::addColumn<QList<int>>("notices");
         using M = OutgoingMode;
-        const int reply = ReplyBuilder::kCmdReply;
-        const int all = ReplyBuilder::kCmdReplyAll;
+        const auto row = [](const char* name, M mode, int command, const QString& subject,
+                            const QList<int>& notices) {
+            QTest::newRow(name) << int(mode) << command << subject << notices;
+        };
+        const int reply = ReplyBuilder::kCmdReply, all = ReplyBuilder::kCmdReplyAll;
         const int forward = ReplyBuilder::kCmdForward;
-        QTest::newRow("reply while replying") << int(M::Replying) << reply << true << 20005;
-        QTest::newRow("reply all while replying all")
-            << int(M::ReplyingAll) << all << true << 20005;
-        QTest::newRow("reply while composing") << int(M::Composing) << reply << true << 20006;
-        QTest::newRow("reply while forwarding") << int(M::Forwarding) << reply << true << 20007;
-        QTest::newRow("forward while forwarding") << int(M::Forwarding) << forward << true << 20036;
-        QTest::newRow("forward while replying") << int(M::Replying) << forward << true << 20133;
-        QTest::newRow("forward while composing") << int(M::Composing) << forward << true << 20133;
-        QTest::newRow("reply without selection") << int(M::None) << reply << false << 20010;
-        QTest::newRow("forward without selection") << int(M::None) << forward << false << 20082;
+        const QString jams = u"Printer jams"_s;
+        row("reply while replying", M::Replying, reply, jams, {20005});
+        row("reply all while replying all", M::ReplyingAll, all, jams, {20005});
+        row("reply while composing", M::Composing, reply, jams, {20006});
+        row("reply while forwarding", M::Forwarding, reply, jams, {20007});
+        row("forward while forwarding", M::Forwarding, forward, jams, {20036});
+        row("forward while replying", M::Replying, forward, jams, {20133});
+        row("forward while composing", M::Composing, forward, jams, {20133});
+        row("reply without selection", M::None, reply, {}, {20010});
+        row("forward without selection", M::None, forward, {}, {20082});
+        // Its file removed after the list showed it.
+        row("message gone", M::None, reply, u"Gone soon"_s, {20011, 20013});
     }
     void refusals()
     {
         QFETCH(int, mode);
         QFETCH(int, command);
-        QFETCH(bool, selected);
-        QFETCH(int, notice);
-        reset();
-        if (selected)
-            QVERIFY(select(u"Printer jams"_s));
-        else
-            m_mail.list.selectionModel()->clear();
+        QFETCH(QString, subject);
+        QFETCH(QList<int>, notices);
+        QVERIFY(reset(subject));
+        if (subject == u"Gone soon")
+            QVERIFY(QFile::remove(m_mail.path(kFile).arg(3)));
         state().setMode(OutgoingMode(mode));
         ScriptedPrompter prompter;
-        if (command == ReplyBuilder::kCmdForward)
-            m_builder->BuildForward();
-        else
-            m_builder->OnReply(command == ReplyBuilder::kCmdReply ? ReplyToSender : ReplyToAll);
-        QCOMPARE(prompter.notices().size(), 1);
-        QCOMPARE(prompter.notices().first().text, MessageText(notice));
+        run(command);
+        QCOMPARE(prompter.notices().size(), notices.size());
+        for (qsizetype i = 0; i < notices.size(); ++i)
+            QCOMPARE(prompter.notices().at(i).text, MessageText(notices.at(i)));
         QCOMPARE(int(state().mode()), mode);
         QVERIFY(!state().message());
         QCOMPARE(m_host.body.toPlainText(), u"Earlier text"_s);
@@ -473,22 +407,6 @@ private Q_SLOTS:
                 QCOMPARE(router.state(id).enabled, mode == M::None || mode == allowed);
         }
         state().setMode(M::None);
-    }
-
-    // A message that went away is told, and the text the user had in the box stays.
-    void sourceGone()
-    {
-        reset(2);
-        QVERIFY(select(u"Gone soon"_s));
-        QVERIFY(QFile::remove(m_mail.path("Maildir/cur/1709544900.M4P1Q1.host:2,S")));
-        ScriptedPrompter prompter;
-        m_builder->OnReply(ReplyToSender);
-        QCOMPARE(prompter.notices().size(), 2);
-        QCOMPARE(prompter.notices().first().text, MessageText(20011));
-        QCOMPARE(prompter.notices().last().text, MessageText(20013));
-        QCOMPARE(state().mode(), OutgoingMode::None);
-        QVERIFY(!state().message());
-        QCOMPARE(m_host.body.toPlainText(), u"Earlier text"_s);
     }
 };
 

@@ -19,6 +19,26 @@
 
 namespace composetest {
 
+// Selects the rows of `list` with a cell showing one of `texts`, the first made current
+// (none when `texts` is empty); false when not all of them are shown.
+inline bool selectRows(QTreeView& list, const QStringList& texts)
+{
+    QItemSelectionModel* selection = list.selectionModel();
+    selection->clear();
+    qsizetype found = 0;
+    for (int row = 0; row < list.model()->rowCount(); ++row) {
+        for (int column = 0; column < list.model()->columnCount(); ++column) {
+            if (!texts.contains(list.model()->index(row, column).data().toString()))
+                continue;
+            const QModelIndex index = list.model()->index(row, 0);
+            const auto flags = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+            found++ ? selection->select(index, flags) : selection->setCurrentIndex(index, flags);
+            break;
+        }
+    }
+    return found == texts.size();
+}
+
 // The boxes of the "Send Email" tab as plain Qt editors.
 class TestComposeHost : public vantrel::compose::ComposeHost
 {
