@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWidget>
+#include <utility>
 
 namespace vantrel::mail {
 
@@ -245,15 +246,19 @@ void MailController::onFolderEvent(int sequence, const NOTIFICATION& notificatio
         m_folders.removeAdvise(*current);
         break;
     case FolderEventAction::MessageCreated:
-        // A burst of deliveries (a sync, a big move) refills the list once, not once each.
-        if (!m_refillQueued) {
-            m_refillQueued = true;
-            QTimer::singleShot(0, this, [this] {
-                m_refillQueued = false;
-                if (isLoggedOn())
-                    m_messages.refill();
-            });
+        // The first delivery refills at once; the rest of a burst (a sync, a big move) only
+        // asks for one more refill when the burst is over, not one each.
+        if (m_refillWindow) {
+            m_refillOwed = true;
+            break;
         }
+        m_messages.refill();
+        m_refillWindow = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refillWindow = false;
+            if (std::exchange(m_refillOwed, false) && isLoggedOn())
+                m_messages.refill();
+        });
         break;
     case FolderEventAction::Ignore:
         break;

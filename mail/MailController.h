@@ -105,7 +105,8 @@ private:
     bool m_listReady = false;
     bool m_contactProperties = true;
     bool m_foldersModifiedShown = false;
-    bool m_refillQueued = false;
+    bool m_refillWindow = false; // a refill ran in this turn of the event loop
+    bool m_refillOwed = false;   // deliveries came after it
 };
 
 } // namespace vantrel::mail
