@@ -31,7 +31,7 @@ QString ExtractAddress(const QString& text);
 // list), the others red, each followed by ";".
 QByteArray RenderBoxRtf(const QList<RecipientEntry>& entries, int recipientType);
 
-// Whether `address` is an addr-spec a mail server takes: local-part "@" domain, the local part
+// Whether `address` is a bare address a mail server takes: local part "@" domain, the local part
 // a dot-atom or a quoted string, the domain a dot-atom of letters, digits and hyphens or an
 // address literal. No display name, no comments, no spaces outside quotes.
 bool IsValidAddress(const QString& address);
