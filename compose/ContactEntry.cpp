@@ -439,13 +439,8 @@ bool ContactEntry::store(const mail::ContactsFolder& where, const ContactValues&
 {
     const vntmapi::EntryPoints& api = m_state.api();
     IMsgStore* msgStore = m_state.mail().session().store(where.storeSlot);
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> folder;
-    if (!msgStore ||
-        FAILED(msgStore->OpenEntry(mail::EntryIdSize(where.entryId),
-                                   mail::EntryIdData(where.entryId), nullptr, MAPI_MODIFY, &type,
-                                   folder.putUnknown())) ||
-        !folder || type != MAPI_FOLDER) {
+    MapiPtr<IMAPIFolder> folder = mail::OpenFolder(msgStore, where.entryId, MAPI_MODIFY);
+    if (!folder) {
         tell(kMsgOpenFolderFailed, TitleWarning);
         return false;
     }

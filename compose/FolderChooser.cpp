@@ -169,12 +169,8 @@ int ChooseFolder(OutgoingState& state, bool noOpen, FolderPurpose purpose, int* 
         return ChooseFailed;
     }
     if (!noOpen) {
-        ULONG type = 0;
-        MapiPtr<IMAPIFolder> folder;
-        if (FAILED(store->OpenEntry(mail::EntryIdSize(chosen.entryId),
-                                    mail::EntryIdData(chosen.entryId), nullptr, MAPI_BEST_ACCESS,
-                                    &type, folder.putUnknown())) ||
-            !folder) {
+        MapiPtr<IMAPIFolder> folder = mail::OpenFolder(store, chosen.entryId);
+        if (!folder) {
             ShowViewMessage(view, kMsgOpenFolderFailed, TitleInformation);
             return ChooseFailed;
         }

@@ -75,18 +75,6 @@ bool isUsableSlot(mail::MailController& mail, int slot)
     return slot >= 0 && slot < mail.session().storeCount() && mail.session().store(slot);
 }
 
-MapiPtr<IMAPIFolder> openFolder(IMsgStore* store, const QByteArray& entryId)
-{
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> folder;
-    if (!store ||
-        FAILED(store->OpenEntry(mail::EntryIdSize(entryId), mail::EntryIdData(entryId), nullptr,
-                                MAPI_BEST_ACCESS, &type, folder.putUnknown())) ||
-        !folder || type != MAPI_FOLDER)
-        return {};
-    return folder;
-}
-
 } // namespace
 
 MessageManagement::MessageManagement(OutgoingState& state, AddressBook& book,
@@ -244,7 +232,8 @@ bool MessageManagement::deleteForGood(int storeSlot, EntryList& entries)
     const mail::FolderRecord* folder = currentFolder();
     if (!folder || !isUsableSlot(mail, storeSlot))
         return false;
-    MapiPtr<IMAPIFolder> opened = openFolder(mail.session().store(storeSlot), folder->entryId);
+    MapiPtr<IMAPIFolder> opened =
+        mail::OpenFolder(mail.session().store(storeSlot), folder->entryId);
     if (!opened) {
         ShowViewMessage(view(), kMsgOpenFolderFailed, TitleInformation);
         return false;
@@ -256,18 +245,22 @@ bool MessageManagement::deleteForGood(int storeSlot, EntryList& entries)
     return hr == S_OK;
 }
 
-void MessageManagement::OnMove()
+const mail::FolderRecord* MessageManagement::sourceFolder()
 {
     if (!loggedOnOrTell())
-        return;
+        return nullptr;
     const mail::FolderRecord* folder = currentFolder();
-    if (!folder)
-        return;
-    if (folder->folderClass == FolderClass::Imap) {
+    if (folder && folder->folderClass == FolderClass::Imap) {
         ShowViewMessage(view(), kMsgImapFolder, TitleWarning);
-        return;
+        return nullptr;
     }
-    if (folder->folderClass == FolderClass::Contacts)
+    return folder;
+}
+
+void MessageManagement::OnMove()
+{
+    const mail::FolderRecord* folder = sourceFolder();
+    if (!folder || folder->folderClass == FolderClass::Contacts)
         return;
     int sequence = -1;
     switch (ChooseFolder(m_state, true, FolderPurpose::Move, &sequence)) {
@@ -284,15 +277,9 @@ void MessageManagement::OnMove()
 
 void MessageManagement::OnCopy()
 {
-    if (!loggedOnOrTell())
-        return;
-    const mail::FolderRecord* folder = currentFolder();
+    const mail::FolderRecord* folder = sourceFolder();
     if (!folder)
         return;
-    if (folder->folderClass == FolderClass::Imap) {
-        ShowViewMessage(view(), kMsgImapFolder, TitleWarning);
-        return;
-    }
     const bool fromContacts = folder->folderClass == FolderClass::Contacts;
     int sequence = -1;
     switch (ChooseFolder(m_state, true, FolderPurpose::Copy, &sequence)) {
@@ -361,7 +348,7 @@ bool MessageManagement::MoveOrCopySelected(int destinationSequence, bool move)
     if (rows.size() > mail.messages().rowCount() || !buildEntryList(rows, &entries))
         return false;
     MapiPtr<IMAPIFolder> target =
-        openFolder(mail.session().store(destination->storeSlot), destination->entryId);
+        mail::OpenFolder(mail.session().store(destination->storeSlot), destination->entryId);
     if (!target) {
         ShowViewMessage(view(), kMsgOpenFolderFailed, TitleInformation);
         return false;

@@ -93,6 +93,8 @@ private:
     bool buildEntryList(const QList<int>& rows, EntryList* entries) const;
     bool holdsShift() const;
     bool loggedOnOrTell();
+    // The current folder when its messages can be moved or copied; an IMAP folder is told.
+    const mail::FolderRecord* sourceFolder();
     mail::FolderRecord* currentFolder();
     void refreshListIfUnadvised();
     void deleteForGoodOrTell(int storeSlot);

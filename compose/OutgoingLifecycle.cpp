@@ -49,17 +49,6 @@ constexpr int kTitleSaveOrDelete = 25510;
 constexpr int kMsgSavedEmpty = 25712;
 constexpr int kMsgDeletedEmpty = 25713;
 
-// A FILETIME of now: 100-ns ticks since 1601-01-01 UTC.
-FILETIME fileTimeNow()
-{
-    constexpr quint64 kEpochDifference = 11644473600ULL; // 1601 to 1970, in seconds
-    const quint64 ticks =
-        (static_cast<quint64>(QDateTime::currentMSecsSinceEpoch()) + kEpochDifference * 1000) *
-        10000;
-    return FILETIME{static_cast<std::uint32_t>(ticks & 0xFFFFFFFF),
-                    static_cast<std::uint32_t>(ticks >> 32)};
-}
-
 } // namespace
 
 OutgoingLifecycle::OutgoingLifecycle(OutgoingState& state, AddressBook& book,
@@ -333,9 +322,8 @@ int OutgoingLifecycle::SaveToFolder(FolderPurpose purpose)
     }
     // Kind of message; without a message (only recipients were left) it is a note.
     bool post = false;
-    MapiPtr<IMessage> old(m_state.message());
+    const MapiPtr<IMessage> old = m_state.messageRef(); // kept while the copy replaces it
     if (old) {
-        old->AddRef();
         const mail::PropsRead read(m_state.api(), old.get(), {PR_MESSAGE_CLASS});
         if (!read.ok())
             return NotDone;
@@ -474,7 +462,7 @@ bool OutgoingLifecycle::SetPostProps()
     values.binaryOrNull(PR_SENT_REPRESENTING_ENTRYID, identity.entryId);
     values.text(PR_SUBJECT, subject.isEmpty() ? QStringLiteral(" ") : subject);
     values.number(PR_MESSAGE_FLAGS, MSGFLAG_UNSENT);
-    values.fileTime(PR_RECEIPT_TIME, fileTimeNow());
+    values.fileTime(PR_RECEIPT_TIME, mail::FileTimeOf(QDateTime::currentDateTimeUtc()));
     values.flag(PR_DELETE_AFTER_SUBMIT, true);
     values.flag(PR_ORIGINATOR_DELIVERY_REPORT_REQUESTED, false);
     values.flag(PR_READ_RECEIPT_REQUESTED, false);

@@ -70,17 +70,10 @@ bool OutgoingState::OpenOutbox()
         ShowViewMessage(view, kMsgNoStore, TitleInformation);
         return false;
     }
-    const QByteArray id =
-        mail::PropsRead(api(), store, {PR_IPM_OUTBOX_ENTRYID}).id(PR_IPM_OUTBOX_ENTRYID);
-    if (id.isEmpty())
+    MapiPtr<IMAPIFolder> outbox = mail::OpenFolder(
+        store, mail::PropsRead(api(), store, {PR_IPM_OUTBOX_ENTRYID}).id(PR_IPM_OUTBOX_ENTRYID));
+    if (!outbox)
         return false;
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> outbox;
-    if (store->OpenEntry(mail::EntryIdSize(id), mail::EntryIdData(id), nullptr, MAPI_BEST_ACCESS,
-                         &type, outbox.putUnknown()) != S_OK ||
-        type != MAPI_FOLDER) {
-        return false;
-    }
     m_folder = std::move(outbox);
     return true;
 }

@@ -45,6 +45,7 @@ public:
     bool isLoggedOn() const;
 
     IMessage* message() const { return m_message.get(); }
+    MapiPtr<IMessage> messageRef() const { return m_message; }
     IMAPIFolder* folder() const { return m_folder.get(); }
     void setMessage(MapiPtr<IMessage> message) { m_message = std::move(message); }
     void setFolder(MapiPtr<IMAPIFolder> folder) { m_folder = std::move(folder); }

@@ -91,11 +91,10 @@ void Recipients::matchEntries(QList<RecipientEntry>& entries) const
 bool Recipients::FillBoxesFromList()
 {
     m_unresolved.clear();
-    fillBoxes({});
-    return true;
+    return fillBoxes({});
 }
 
-void Recipients::fillBoxes(const QList<RecipientEntry>& unresolved)
+bool Recipients::fillBoxes(const QList<RecipientEntry>& unresolved)
 {
     QString texts[3];
     const AdrList& pending = m_state.pending();
@@ -104,7 +103,7 @@ void Recipients::fillBoxes(const QList<RecipientEntry>& unresolved)
         const SPropValue* type = EntryValue(pending[i], PR_RECIPIENT_TYPE);
         if (!type) {
             ShowViewMessage(view(), kMsgNoRecipientType, TitleWarning);
-            return;
+            return false;
         }
         const int index = static_cast<int>(type->Value.l) - 1;
         if (name.isEmpty() || index < 0 || index > 2)
@@ -116,6 +115,7 @@ void Recipients::fillBoxes(const QList<RecipientEntry>& unresolved)
         texts[entry.recipientType - 1] += entry.displayText + u';';
     for (int type = 1; type <= 3; ++type)
         m_state.host().setRecipientText(type, texts[type - 1]);
+    return true;
 }
 
 void Recipients::RenderBoxes()

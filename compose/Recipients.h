@@ -42,7 +42,8 @@ public:
 
     // The boxes' names as entries, in To, Cc, Bcc order.
     QList<RecipientEntry> ParseBoxes(bool warnEmptyTo = true);
-    // The pending list's names into the boxes, then the boxes coloured.
+    // The pending list's names into the boxes; false (told) when an entry has no recipient
+    // type.
     bool FillBoxesFromList();
     void RenderBoxes();
 
@@ -70,7 +71,7 @@ private:
     void matchEntries(QList<RecipientEntry>& entries) const;
     void dropStalePending(const QList<RecipientEntry>& entries);
     bool showAddressDialog(bool withWells);
-    void fillBoxes(const QList<RecipientEntry>& unresolved);
+    bool fillBoxes(const QList<RecipientEntry>& unresolved);
     QWidget* view() const;
 
     OutgoingState& m_state;

@@ -47,8 +47,6 @@ constexpr int kMsgBadSenderId = 25717;
 constexpr qsizetype kOneOffHeader = 24;
 constexpr qsizetype kMaxNameLength = 510;
 constexpr qsizetype kMinAddressLength = 6;
-constexpr qint64 kFileTimeUnixEpoch = 116444736000000000LL;
-constexpr qint64 kFileTimePerMs = 10000;
 
 // One entry of a reply-to list.
 struct ReplyPair
@@ -121,10 +119,7 @@ std::optional<QDateTime> localTime(const mail::PropsRead& props, ULONG tag)
     const SPropValue* value = props.value(tag);
     if (!value)
         return std::nullopt;
-    const auto fileTime = static_cast<qint64>((quint64{value->Value.ft.dwHighDateTime} << 32) |
-                                              value->Value.ft.dwLowDateTime);
-    return QDateTime::fromMSecsSinceEpoch((fileTime - kFileTimeUnixEpoch) / kFileTimePerMs, Qt::UTC)
-        .toLocalTime();
+    return mail::DateTimeOfFileTime(value->Value.ft).toLocalTime();
 }
 
 OriginalMessageHeader headerValues(const mail::PropsRead& props)

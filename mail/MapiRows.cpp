@@ -107,6 +107,38 @@ QByteArray BinaryOf(const SRow& row, ULONG tag)
     return BinaryOf(FindValue(row, tag));
 }
 
+namespace {
+constexpr qint64 kFileTimeUnixEpoch = 116444736000000000LL; // 100 ns steps, 1601 to 1970
+constexpr qint64 kFileTimePerMs = 10000;
+} // namespace
+
+QDateTime DateTimeOfFileTime(const FILETIME& time)
+{
+    const auto ticks =
+        static_cast<qint64>((quint64{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+    return QDateTime::fromMSecsSinceEpoch((ticks - kFileTimeUnixEpoch) / kFileTimePerMs, Qt::UTC);
+}
+
+FILETIME FileTimeOf(const QDateTime& time)
+{
+    const auto ticks =
+        static_cast<quint64>(time.toMSecsSinceEpoch() * kFileTimePerMs + kFileTimeUnixEpoch);
+    return FILETIME{static_cast<std::uint32_t>(ticks & 0xFFFFFFFF),
+                    static_cast<std::uint32_t>(ticks >> 32)};
+}
+
+MapiPtr<IMAPIFolder> OpenFolder(IMsgStore* store, const QByteArray& entryId, ULONG flags)
+{
+    ULONG type = 0;
+    MapiPtr<IMAPIFolder> folder;
+    if (!store || entryId.isEmpty() ||
+        FAILED(store->OpenEntry(EntryIdSize(entryId), EntryIdData(entryId), nullptr, flags, &type,
+                                folder.putUnknown())) ||
+        !folder || type != MAPI_FOLDER)
+        return {};
+    return folder;
+}
+
 PropsRead::PropsRead(const vntmapi::EntryPoints& api, IMAPIProp* object,
                      std::initializer_list<ULONG> tags)
     : m_values(api)

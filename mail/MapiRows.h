@@ -5,6 +5,7 @@
 #include "vntmapi/MapiLoader.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <initializer_list>
 #include <utility>
@@ -108,6 +109,15 @@ inline LPENTRYID EntryIdData(const QByteArray& id)
 {
     return reinterpret_cast<LPENTRYID>(const_cast<char*>(id.constData()));
 }
+
+// A platform time (100-ns steps since 1601, UTC) and back.
+QDateTime DateTimeOfFileTime(const FILETIME& time);
+FILETIME FileTimeOf(const QDateTime& time);
+
+// The folder `entryId` of `store` (null when either is missing, the entry cannot be opened or
+// is no folder), opened with `flags` (MAPI_BEST_ACCESS, MAPI_MODIFY).
+MapiPtr<IMAPIFolder> OpenFolder(IMsgStore* store, const QByteArray& entryId,
+                                ULONG flags = MAPI_BEST_ACCESS);
 
 // Properties of `object`; a partial answer (some values errors) counts as read.
 class PropsRead

@@ -144,12 +144,8 @@ bool MessageList::openFolder(const FolderRecord& record, IMsgStore* store)
 {
     if (!store)
         return false;
-    QByteArray id = record.entryId;
-    ULONG type = 0;
-    MapiPtr<IMAPIFolder> folder;
-    if (FAILED(store->OpenEntry(EntryIdSize(id), EntryIdData(id), nullptr, MAPI_BEST_ACCESS, &type,
-                                folder.putUnknown())) ||
-        !folder || type != MAPI_FOLDER)
+    MapiPtr<IMAPIFolder> folder = OpenFolder(store, record.entryId);
+    if (!folder)
         return false;
     MapiPtr<IMAPITable> table;
     if (FAILED(folder->GetContentsTable(0, table.put())) || !table)
