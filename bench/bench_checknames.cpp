@@ -4,11 +4,10 @@
 // the boxes refilled and coloured. The cards are read once before anything is timed.
 //   build/bench/bench_checknames
 #include "ComposeTestSetup.h"
-#include "ScriptedPrompter.h"
+#include "WidgetBenchMain.h"
 #include "compose/CheckNamesDialog.h"
 #include "compose/ComposeController.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
@@ -74,20 +73,13 @@ BENCHMARK(CheckFiftyNames)->Iterations(10)->Unit(benchmark::kMillisecond)->UseMa
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Setup setup;
-    if (!setup.build())
-        return 1;
-    g_setup = &setup;
-    // The cards are read on the first search; that is not what is measured.
-    OutgoingState warm(*setup.mail.mail, setup.host);
-    AdrList none(setup.mail.mail->session().api());
-    setup.compose->addressBook().Open();
-    setup.compose->addressBook().findCandidates(QStringLiteral("Family1"), none);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks<Setup>(argc, argv, [](Setup& setup) {
+        if (!setup.build())
+            return false;
+        g_setup = &setup;
+        // The cards are read on the first search; that is not what is measured.
+        AdrList none(setup.mail.mail->session().api());
+        return setup.compose->addressBook().Open() &&
+               setup.compose->addressBook().findCandidates(QStringLiteral("Family1"), none);
+    });
 }

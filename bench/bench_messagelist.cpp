@@ -6,14 +6,13 @@
 //   build/bench/bench_messagelist
 #include "BenchMaildir.h"
 #include "MailTestSetup.h"
-#include "ScriptedPrompter.h"
+#include "WidgetBenchMain.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingsStore.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
 #include "mail/MessageList.h"
 
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTreeView>
@@ -200,15 +199,8 @@ BENCHMARK(BM_DeliveredMessageAppears)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ScriptedPrompter prompter; // a notice is recorded, not shown
-    writeSetup();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (const ScriptedPrompter::Notice& notice : prompter.notices())
-        std::fprintf(stderr, "notice: %s\n", qPrintable(notice.text));
-    return prompter.notices().isEmpty() ? 0 : 1;
+    return RunWidgetBenchmarks<int>(argc, argv, [](int&) {
+        writeSetup();
+        return true;
+    });
 }

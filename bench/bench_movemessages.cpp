@@ -7,14 +7,9 @@
 //   build/bench/bench_movemessages
 #include "BenchMaildir.h"
 #include "ComposeTestSetup.h"
-#include "ScriptedPrompter.h"
-#include "compose/AddressBook.h"
-#include "compose/ContactEntry.h"
-#include "compose/MessageManagement.h"
-#include "compose/OutgoingState.h"
-#include "compose/Recipients.h"
+#include "WidgetBenchMain.h"
+#include "compose/ComposeController.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
@@ -29,11 +24,9 @@ struct Setup
 {
     composetest::MailFixture mail;
     composetest::TestComposeHost host;
-    std::unique_ptr<OutgoingState> state;
-    std::unique_ptr<AddressBook> book;
-    std::unique_ptr<ContactEntry> contacts;
-    std::unique_ptr<Recipients> recipients;
-    std::unique_ptr<MessageManagement> manage;
+    std::unique_ptr<ComposeController> compose;
+    OutgoingState* state = nullptr;
+    MessageManagement* manage = nullptr;
 
     bool build()
     {
@@ -56,11 +49,9 @@ struct Setup
         }
         if (!mail.setUp())
             return false;
-        state = std::make_unique<OutgoingState>(*mail.mail, host);
-        book = std::make_unique<AddressBook>(*state);
-        contacts = std::make_unique<ContactEntry>(*state, *book);
-        recipients = std::make_unique<Recipients>(*state, *book, *contacts);
-        manage = std::make_unique<MessageManagement>(*state, *book, *recipients);
+        compose = std::make_unique<ComposeController>(*mail.mail, host);
+        state = &compose->state();
+        manage = &compose->management();
         return true;
     }
     QTreeWidgetItem* item(const QString& folder)
@@ -133,14 +124,5 @@ BENCHMARK(BM_MoveSelected)->Iterations(4)->Unit(benchmark::kMillisecond)->UseMan
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ScriptedPrompter prompter; // a notice is recorded, not shown
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (const ScriptedPrompter::Notice& notice : prompter.notices())
-        std::fprintf(stderr, "notice: %s\n", qPrintable(notice.text));
-    return prompter.notices().isEmpty() ? 0 : 1;
+    return RunWidgetBenchmarks(argc, argv);
 }

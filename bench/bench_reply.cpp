@@ -5,11 +5,10 @@
 //   build/bench/bench_reply
 #include "CTextBox.h"
 #include "ComposeWorkspace.h"
-#include "ScriptedPrompter.h"
+#include "WidgetBenchMain.h"
 #include "core/CSupportDoc.h"
 #include "core/SettingDefinitions.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
@@ -51,32 +50,19 @@ BENCHMARK(ReplyToOneMegabyte)->Iterations(10)->Unit(benchmark::kMillisecond)->Us
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ScriptedPrompter prompter;
-    composetest::ComposeWorkspace work;
-    if (!mailtest::writeFile(work.path(QStringLiteral("Mail/cur/1.big:2,S")), bigMessage()) ||
-        !work.start()) {
-        std::fprintf(stderr, "the program did not start\n");
-        return 1;
-    }
-    work.app->document()->WriteIntSetting(ReplyDisplayOptions, 3);
-    auto* list = qobject_cast<QTreeView*>(work.view()->control(1011));
-    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
-                                            QItemSelectionModel::ClearAndSelect |
-                                                QItemSelectionModel::Rows);
-    if (work.view()->textBox(1002)->document()->characterCount() < 1000 * 1000) {
-        std::fprintf(stderr, "the message was not read (%d rows, %d characters)\n",
-                     list->model()->rowCount(),
-                     work.view()->textBox(1002)->document()->characterCount());
-        return 1;
-    }
-    g_work = &work;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (const ScriptedPrompter::Notice& notice : prompter.notices())
-        std::fprintf(stderr, "notice: %s\n", qPrintable(notice.text));
-    return 0;
+    return RunWidgetBenchmarks<composetest::ComposeWorkspace>(
+        argc, argv, [](composetest::ComposeWorkspace& work) {
+            if (!mailtest::writeFile(work.path(QStringLiteral("Mail/cur/1.big:2,S")),
+                                     bigMessage()) ||
+                !work.start())
+                return false;
+            work.app->document()->WriteIntSetting(ReplyDisplayOptions, 3);
+            auto* list = qobject_cast<QTreeView*>(work.view()->control(1011));
+            list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+            g_work = &work;
+            // The message has been read into the read box, as before an answer.
+            return work.view()->textBox(1002)->document()->characterCount() >= 1000 * 1000;
+        });
 }

@@ -2,6 +2,7 @@
 // SMTP server on 127.0.0.1: a new message composed and sent, an address a server would refuse
 // by its form, a recipient the server refuses, Stop with each answer, Save and Post.
 #include "CTextBox.h"
+#include "ComposeTestSetup.h"
 #include "ComposeWorkspace.h"
 #include "LocalServers.h"
 #include "ScriptedPrompter.h"
@@ -10,7 +11,6 @@
 #include "core/SettingDefinitions.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,7 +19,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -28,18 +27,6 @@ using namespace Qt::StringLiterals;
 using namespace vantrel::compose;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 QByteArray fileText(const QString& path)
 {
@@ -123,22 +110,11 @@ class TestSending : public QObject
         }
     }
 
-    // Selects the Inbox message with `subject` in the message list.
+    // Selects the message with `subject` in the message list.
     void selectMessage(const QString& subjectText)
     {
-        auto* list = qobject_cast<QTreeView*>(m_work.view()->control(1011));
-        QAbstractItemModel* model = list->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            for (int column = 0; column < model->columnCount(); ++column) {
-                if (model->index(row, column).data().toString() == subjectText) {
-                    list->selectionModel()->setCurrentIndex(model->index(row, 0),
-                                                            QItemSelectionModel::ClearAndSelect |
-                                                                QItemSelectionModel::Rows);
-                    return;
-                }
-            }
-        }
-        QFAIL("no such message");
+        QVERIFY(composetest::selectRows(*qobject_cast<QTreeView*>(m_work.view()->control(1011)),
+                                        {subjectText}));
     }
     CSupportDoc& doc() const { return *m_work.app->document(); }
     // Sends what is open and returns what the server received.
@@ -223,13 +199,7 @@ private Q_SLOTS:
             return int(QDialog::Accepted);
         });
         QVERIFY(m_work.router().execute(OutgoingLifecycle::kCmdSend));
-        const bool reported = waitUntil([&] { return m_work.messagesIn({}).size() == inbox + 1; });
-        if (!reported) {
-            for (const QString& f : m_work.messagesIn(u".Outbox"_s))
-                qWarning() << f << fileText(f).left(600);
-            qWarning() << QDir(m_work.path(u"Mail/.Outbox/vantrel-spool"_s)).entryList();
-        }
-        QVERIFY(reported);
+        QVERIFY(waitUntil([&] { return m_work.messagesIn({}).size() == inbox + 1; }));
         QStringList reports = m_work.messagesIn({});
         const auto report = std::find_if(reports.begin(), reports.end(), [](const QString& f) {
             return fileText(f).contains("refuse@example.org");

@@ -2,10 +2,9 @@
 // options dialog; and the format and options commands.
 #include "ComposeTestSetup.h"
 #include "ScriptedPrompter.h"
-#include "compose/BodyFormatCommands.h"
 #include "compose/BodyWriter.h"
+#include "compose/ComposeController.h"
 #include "compose/MessageOptionsDialog.h"
-#include "compose/OutgoingState.h"
 #include "core/CommandRouter.h"
 #include "mail/MapiRows.h"
 
@@ -51,8 +50,9 @@ struct Compose
     {
         if (!fixture.setUp(richStore ? "RichText=true\n" : QByteArray()))
             return false;
-        state = std::make_unique<OutgoingState>(*fixture.mail, host);
-        commands = std::make_unique<BodyFormatCommands>(*state);
+        compose = std::make_unique<ComposeController>(*fixture.mail, host);
+        state = &compose->state();
+        commands = &compose->bodyFormat();
         return state->OpenOutbox() && state->CreateOutgoingMessage();
     }
     const vntmapi::EntryPoints& api() { return fixture.mail->session().api(); }
@@ -82,9 +82,10 @@ struct Compose
     ScriptedPrompter prompter;
     composetest::MailFixture fixture;
     ViewLikeHost host;
-    std::unique_ptr<OutgoingState> state;
+    std::unique_ptr<ComposeController> compose;
+    OutgoingState* state = nullptr;
     CommandRouter router;
-    std::unique_ptr<BodyFormatCommands> commands;
+    BodyFormatCommands* commands = nullptr;
 };
 
 bool flag(const mail::PropsRead& props, ULONG tag)

@@ -3,10 +3,8 @@
 // by name at once.
 #include "ComposeTestSetup.h"
 #include "ScriptedPrompter.h"
-#include "compose/AddressBook.h"
-#include "compose/ContactEntry.h"
+#include "compose/ComposeController.h"
 #include "compose/ContactEntryDialog.h"
-#include "compose/OutgoingState.h"
 #include "mail/MapiRows.h"
 
 #include <QCheckBox>
@@ -46,9 +44,9 @@ struct Session
     {
         if (!fixture.setUp())
             return false;
-        state = std::make_unique<OutgoingState>(*fixture.mail, host);
-        book = std::make_unique<AddressBook>(*state);
-        entry = std::make_unique<ContactEntry>(*state, *book);
+        compose = std::make_unique<ComposeController>(*fixture.mail, host);
+        book = &compose->addressBook();
+        entry = &compose->contacts();
         return true;
     }
     // The unfolded lines of the cards written since the start (the seeded one left out).
@@ -67,9 +65,9 @@ struct Session
 
     composetest::MailFixture fixture;
     composetest::TestComposeHost host;
-    std::unique_ptr<OutgoingState> state;
-    std::unique_ptr<AddressBook> book;
-    std::unique_ptr<ContactEntry> entry;
+    std::unique_ptr<ComposeController> compose;
+    AddressBook* book = nullptr;
+    ContactEntry* entry = nullptr;
 };
 
 int matching(const QStringList& lines, const QString& pattern)

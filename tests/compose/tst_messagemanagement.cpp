@@ -3,11 +3,7 @@
 #include "ComposeTestSetup.h"
 #include "LocalServers.h"
 #include "ScriptedPrompter.h"
-#include "compose/AddressBook.h"
-#include "compose/ContactEntry.h"
-#include "compose/MessageManagement.h"
-#include "compose/OutgoingState.h"
-#include "compose/Recipients.h"
+#include "compose/ComposeController.h"
 #include "core/CommandRouter.h"
 #include "core/MessageHelpers.h"
 
@@ -39,11 +35,9 @@ struct Env
 {
     composetest::MailFixture fixture;
     composetest::TestComposeHost host;
-    std::unique_ptr<OutgoingState> state;
-    std::unique_ptr<AddressBook> book;
-    std::unique_ptr<ContactEntry> contacts;
-    std::unique_ptr<Recipients> recipients;
-    std::unique_ptr<MessageManagement> manage;
+    std::unique_ptr<ComposeController> compose;
+    OutgoingState* state = nullptr;
+    MessageManagement* manage = nullptr;
     Qt::KeyboardModifiers modifiers;
 
     bool start(const QByteArray& storeExtra = {})
@@ -59,11 +53,9 @@ struct Env
         }
         if (!fixture.setUp(storeExtra))
             return false;
-        state = std::make_unique<OutgoingState>(*fixture.mail, host);
-        book = std::make_unique<AddressBook>(*state);
-        contacts = std::make_unique<ContactEntry>(*state, *book);
-        recipients = std::make_unique<Recipients>(*state, *book, *contacts);
-        manage = std::make_unique<MessageManagement>(*state, *book, *recipients);
+        compose = std::make_unique<ComposeController>(*fixture.mail, host);
+        state = &compose->state();
+        manage = &compose->management();
         manage->setModifierQuery([this] { return modifiers; });
         fixture.tree.resize(300, 500);
         fixture.tree.expandAll();

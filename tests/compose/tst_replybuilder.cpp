@@ -4,7 +4,6 @@
 #include "ScriptedPrompter.h"
 #include "compose/ComposeController.h"
 #include "compose/QuoteText.h"
-#include "compose/ReplyBuilder.h"
 #include "core/CommandRouter.h"
 #include "core/MessageHelpers.h"
 #include "mail/MapiRows.h"
@@ -74,7 +73,6 @@ class TestReplyBuilder : public QObject
     composetest::MailFixture m_mail;
     ViewHost m_host;
     std::unique_ptr<ComposeController> m_compose;
-    std::unique_ptr<ReplyBuilder> m_builder;
 
     OutgoingState& state() { return m_compose->state(); }
     const vntmapi::EntryPoints& api() { return m_mail.mail->session().api(); }
@@ -94,14 +92,15 @@ class TestReplyBuilder : public QObject
     void run(int command)
     {
         if (command != ReplyBuilder::kCmdForward) {
-            m_builder->OnReply(command == ReplyBuilder::kCmdReply ? ReplyToSender : ReplyToAll);
+            m_compose->replies().OnReply(command == ReplyBuilder::kCmdReply ? ReplyToSender
+                                                                            : ReplyToAll);
             return;
         }
         QTimer::singleShot(0, this, [] {
             if (QWidget* dialog = QApplication::activeModalWidget())
                 dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
         });
-        m_builder->BuildForward();
+        m_compose->replies().BuildForward();
     }
     ULONG attachmentCount()
     {
@@ -141,8 +140,6 @@ private Q_SLOTS:
             QVERIFY(mailtest::writeFile(m_mail.path(kFile).arg(i), messages.at(i)));
         QVERIFY(m_mail.setUp());
         m_compose = std::make_unique<ComposeController>(*m_mail.mail, m_host);
-        m_builder = std::make_unique<ReplyBuilder>(state(), m_compose->addressBook(),
-                                                   m_compose->recipients());
         m_host.read.setHtml(u"<p>It <b>jams</b>.</p><p>Every morning.</p>"_s);
     }
 
@@ -229,7 +226,7 @@ private Q_SLOTS:
         m_host.read.setTextCursor(selection.isEmpty() ? QTextCursor(m_host.read.document())
                                                       : found);
         ScriptedPrompter prompter;
-        m_builder->OnReply(ReplyToSender);
+        m_compose->replies().OnReply(ReplyToSender);
         QVERIFY(prompter.notices().isEmpty());
         QString body = m_host.body.toPlainText();
         if (option == 4 && body.endsWith(u'\n')) // each quoted line ends with its line end
@@ -396,7 +393,7 @@ private Q_SLOTS:
     void commandStates()
     {
         CommandRouter router;
-        m_builder->bindCommands(router);
+        m_compose->replies().bindCommands(router);
         using M = OutgoingMode;
         const QList<std::pair<int, M>> own = {{ReplyBuilder::kCmdReply, M::Replying},
                                               {ReplyBuilder::kCmdReplyAll, M::ReplyingAll},

@@ -49,8 +49,7 @@ public:
     void applyOutgoingFormat(int value) override { appliedFormats.append(value); }
     void streamTextOut(int controlId, QString& text, int rich) override
     {
-        QTextEdit& box = controlId == kReadBox ? read : body;
-        text = rich ? rtfOut.value(controlId) : box.toPlainText();
+        wholeTextOut(controlId, text, rich);
     }
     void streamTextIn(int controlId, bool, const QString& text, int rich) override
     {

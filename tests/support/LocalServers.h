@@ -1,17 +1,36 @@
-// Servers the tests run on 127.0.0.1: a free port to give one, and the SMTP sink of this
-// folder (smtp_sink.py) in its own process.
+// Servers the tests run on 127.0.0.1: a free port to give one, the SMTP sink of this folder
+// (smtp_sink.py) in its own process, and waiting while the event loop runs until they answered.
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <arpa/inet.h>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// Polls `done` while the event loop runs (notifications, watchers) until it holds or the time
+// is up.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
 
 // A port that was free a moment ago; 0 when none could be had.
 inline int freeLocalPort()

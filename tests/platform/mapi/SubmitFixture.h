@@ -37,21 +37,6 @@ inline QByteArray smtpTransport(int port, double retrySeconds = 60)
            "\nSecurity=none\nRetrySeconds=" + QByteArray::number(retrySeconds) + "\n";
 }
 
-// Polls `done` while the event loop runs (notifications, watchers) until it holds or the time
-// is up.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 inline QStringList messagesIn(const QString& folderDir)
 {
     QStringList all;
