@@ -4,6 +4,7 @@
 #include "CTextBox.h"
 #include "WorkspaceControls.h"
 #include "compose/ComposeController.h"
+#include "database/DatabaseController.h"
 #include "core/LifecycleHooks.h"
 #include "core/MessageHelpers.h"
 #include "core/StringTable.h"
@@ -359,11 +360,14 @@ void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus
     const int monthStyle = m_doc.intSetting(MonthStyle);
     m_settings.monthStyle = monthStyle >= 0 && monthStyle <= 5 ? monthStyle : 0;
     createTextBoxes(menus.textBox);
+    createDatabase(router);
     LifecycleHooks::run(m_workspaceHooks.fillRecordChoices);
     createTopics(router, menus.topicTree);
     createMail(router, menus);
     createCompose(router);
     m_doc.ValidateColumnMasks();
+    if (m_database)
+        m_database->InitDatabaseNames();
 
     m_settings.outgoingTextType = m_doc.intSetting(OutgoingTextType);
     for (int box = 0; box < BoxColourCount; ++box)

@@ -7,6 +7,7 @@
 #include "WorkspaceTabs.h"
 #include "compose/ComposeHost.h"
 #include "core/CSupportDoc.h"
+#include "database/DatabaseHost.h"
 #include "mail/MailHost.h"
 #include "topics/TopicHost.h"
 
@@ -29,6 +30,9 @@ class MailController;
 namespace vantrel::compose {
 class ComposeController;
 }
+namespace vantrel::database {
+class DatabaseController;
+}
 
 // The pop-up menus the view's controls show, built by the main frame.
 struct ViewMenus
@@ -46,7 +50,8 @@ struct ViewMenus
 class CSupportView : public QWidget,
                      public TopicHost,
                      public vantrel::mail::MailHost,
-                     public vantrel::compose::ComposeHost
+                     public vantrel::compose::ComposeHost,
+                     public vantrel::database::DatabaseHost
 {
     Q_OBJECT
 
@@ -129,6 +134,7 @@ public:
     TopicController* topics() const { return m_topics.get(); }
     vantrel::mail::MailController* mail() const { return m_mail.get(); }
     vantrel::compose::ComposeController* compose() const { return m_compose.get(); }
+    vantrel::database::DatabaseController* database() const { return m_database.get(); }
 
     // TopicHost and MailHost
     QWidget* hostWidget() override { return this; }
@@ -172,6 +178,16 @@ public:
     void setSubjectText(const QString& text) override;
     void showSendEmail(int controlId) override;
 
+    // DatabaseHost (SupportViewDatabase.cpp)
+    QWidget* recordControl(int controlId) const override { return control(controlId); }
+    void showTab(int tab) override;
+    void setFieldCaptions(int tab, const QStringList& captions) override;
+    void refillCriteria() override;
+    void refreshSearchLine() override;
+    bool autoRecordUpdate() const override { return m_settings.autoRecordUpdate == 1; }
+    QString lastReadSubject() override;
+    void startViewTimer(int timerId, int milliseconds) override;
+
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();
 
@@ -184,6 +200,7 @@ private:
     void createTopics(CommandRouter& router, QMenu* topicTreeMenu);
     void createMail(CommandRouter& router, const ViewMenus& menus);
     void createCompose(CommandRouter& router);
+    void createDatabase(CommandRouter& router);
     void configureTextBoxes();
     void configureDatePickers();
     void registerControl(int controlId, QWidget* control);
@@ -195,6 +212,7 @@ private:
     void updateMarkReadWait(int leaving, int next);
     void applyLayout(int tab);
     void placeControl(int id, int tab, const QPoint& origin);
+    void placeSearchLine(const QPoint& origin);
     void setTransferCaptions(int tab);
     void refillSelector(int tab);
     void restoreFocus(int tab);
@@ -215,6 +233,7 @@ private:
     std::unique_ptr<TopicController> m_topics;
     std::unique_ptr<vantrel::mail::MailController> m_mail;
     std::unique_ptr<vantrel::compose::ComposeController> m_compose;
+    std::unique_ptr<vantrel::database::DatabaseController> m_database;
     ViewTimers m_timers;
     std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
     std::array<int, WorkspaceTab::Count> m_focusMemory{};

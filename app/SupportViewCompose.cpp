@@ -5,6 +5,7 @@
 #include "CSupportView.h"
 #include "CTextBox.h"
 #include "compose/ComposeController.h"
+#include "database/DatabaseController.h"
 #include "core/LifecycleHooks.h"
 #include "mail/MailController.h"
 #include "rtf/RtfReader.h"
@@ -42,6 +43,11 @@ void CSupportView::createCompose(CommandRouter& router)
     m_hooks.stopMessage = [this] {
         m_compose->stopMessage();
     };
+    if (m_database) {
+        m_compose->setRecordSource([db = m_database.get()](vantrel::compose::RecordCustomer* c) {
+            return db->currentCustomer(&c->name, &c->address, &c->subjectSource);
+        });
+    }
 }
 
 void CSupportView::stopComposing()

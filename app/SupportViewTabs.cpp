@@ -126,14 +126,8 @@ void CSupportView::applyLayout(int tab)
         QWidget* widget = control(id);
         if (!widget)
             continue;
-        if (tab == WorkspaceTab::Database && WorkspaceLayout::isSearchLineControl(id)) {
-            const bool shown =
-                m_workspaceHooks.searchLineVisible && m_workspaceHooks.searchLineVisible(id);
-            widget->setGeometry(m_layout.searchLinePlace(id).translated(origin));
-            widget->setEnabled(shown);
-            widget->setVisible(shown);
+        if (tab == WorkspaceTab::Database && WorkspaceLayout::isSearchLineControl(id))
             continue;
-        }
         const WorkspaceLayout::Cell& cell = m_layout.cell(id, tab);
         if (cell.visible) {
             widget->setGeometry(cell.rect.translated(origin));
@@ -144,6 +138,8 @@ void CSupportView::applyLayout(int tab)
             widget->hide();
         }
     }
+    if (tab == WorkspaceTab::Database)
+        placeSearchLine(origin);
     setTransferCaptions(tab);
     for (int slot = 0; slot < kLabelSlots; ++slot) {
         if (auto* label = qobject_cast<QLabel*>(control(labelControl(slot))))
@@ -153,6 +149,21 @@ void CSupportView::applyLayout(int tab)
         m_workspaceHooks.showRecords)
         m_workspaceHooks.showRecords(tab);
     refillSelector(tab);
+}
+
+void CSupportView::placeSearchLine(const QPoint& origin)
+{
+    for (int id = WorkspaceLayout::kFirstId;
+         id < WorkspaceLayout::kFirstId + WorkspaceLayout::kRowCount; ++id) {
+        QWidget* widget = control(id);
+        if (!widget || !WorkspaceLayout::isSearchLineControl(id))
+            continue;
+        const bool shown =
+            m_workspaceHooks.searchLineVisible && m_workspaceHooks.searchLineVisible(id);
+        widget->setGeometry(m_layout.searchLinePlace(id).translated(origin));
+        widget->setEnabled(shown);
+        widget->setVisible(shown);
+    }
 }
 
 void CSupportView::setTransferCaptions(int tab)

@@ -79,3 +79,17 @@ void ShowViewMessageArg(QWidget* view, int messageId, int titleKind, const QStri
     Prompter::current().warning(view, viewTitle(messageId, titleKind, {}),
                                 MessageText(messageId).arg(argument));
 }
+
+bool AskViewYesNoArg(QWidget* view, int messageId, int titleId, const QString& argument)
+{
+    return Prompter::current().askYesNo(view, TitleText(titleId),
+                                        MessageText(messageId).arg(argument));
+}
+
+void ShowViewText(QWidget* view, const QString& text, int titleId, const QString& fallbackTitle)
+{
+    QString title;
+    if (!StringTable::instance().load(titleId, &title))
+        title = fallbackTitle;
+    Prompter::current().warning(view, title, text);
+}

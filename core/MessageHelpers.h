@@ -23,6 +23,11 @@ bool AskViewYesNo(QWidget* view, int messageId, int titleId);
 void ShowViewMessage(QWidget* view, int messageId, int titleKind, const QString& titleText = {});
 // As ShowViewMessage, the text's %1 replaced by `argument`.
 void ShowViewMessageArg(QWidget* view, int messageId, int titleKind, const QString& argument);
+// As AskViewYesNo, the text's %1 replaced by `argument`.
+bool AskViewYesNoArg(QWidget* view, int messageId, int titleId, const QString& argument);
+// A text that is not in the string table (a report put together at run time) under the
+// title `titleId`, or `fallbackTitle` when that entry is missing.
+void ShowViewText(QWidget* view, const QString& text, int titleId, const QString& fallbackTitle);
 
 // The texts the helpers show, exposed for the few callers that compose their own box.
 QString MessageText(int messageId);

@@ -79,6 +79,9 @@ private Q_SLOTS:
         for (int tab = 0; tab < WorkspaceTab::Count; ++tab) {
             w.view->SelectTab(tab);
             QSet<int> expected{1075};
+            // The search line starts with the search box.
+            if (tab == WorkspaceTab::Database)
+                expected.insert(1035);
             for (const ControlPlacement& p : workspacePlacements(wide)) {
                 if (p.tab != tab ||
                     (tab == WorkspaceTab::EmailFolders && (p.id == 1006 || p.id == 1011)))

@@ -1,0 +1,357 @@
+// The support database in the whole program, offscreen, on real SQLite files and
+// workbooks: connecting, browsing, editing, inserting, deleting and searching records as
+// the user does it through the record tabs and the Database menu.
+
+#include "DatabaseWorkspace.h"
+#include "database/DatabaseController.h"
+#include "database/DatabasePage.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QtTest>
+
+using namespace dbtest;
+using namespace vantrel::database;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kConnect = 32788;
+constexpr int kUpdate = 32786;
+constexpr int kInsert = 32785;
+constexpr int kInsertFromEmail = 32889;
+constexpr int kDelete = 32783;
+constexpr int kClear = 32789;
+constexpr int kFirst = 59648;
+constexpr int kLast = 59649;
+constexpr int kNext = 59650;
+constexpr int kPrevious = 59651;
+
+constexpr int kJobNumberBox = 1018;
+constexpr int kProblemBox = 1017;
+constexpr int kSolutionBox = 1015;
+constexpr int kNameBox = 1016;
+constexpr int kEmailBox = 1023;
+constexpr int kNotesBox = 1042;
+constexpr int kFactBox = 1038;
+
+const QString kJobs = u"SELECT * FROM Job ORDER BY ID"_s;
+
+QList<Row> threeJobs()
+{
+    return {job(1, u"printer jams"_s), job(2, u"mail is slow"_s, u"Bob O'Brien"_s),
+            job(3, u"cannot log in"_s)};
+}
+
+} // namespace
+
+class DatabaseWorkspaceTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DatabaseWorkspace> open(const QString& file, const QList<Row>& jobs,
+                                            const QList<Row>& knowledgeRows = {
+                                                knowledge(1, u"Toner low"_s),
+                                                knowledge(2, u"Printer jams in tray"_s)})
+    {
+        auto w = std::make_unique<DatabaseWorkspace>();
+        if (!w->start(file, jobs, knowledgeRows))
+            return nullptr;
+        w->view()->SelectTab(4);
+        w->router().execute(kConnect);
+        return w;
+    }
+
+    // Chooses `criterion` in the shared selector, types `text` into the search box and
+    // presses "Search using this selection".
+    static void search(DatabaseWorkspace& w, int criterion, const QString& text)
+    {
+        w.view()->selector()->setCurrentIndex(criterion);
+        w.setText(1035, text);
+        qobject_cast<QPushButton*>(w.view()->control(1036))->click();
+    }
+
+private Q_SLOTS:
+    void connectsAndBrowses_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("sqlite") << u"vntdatab.db"_s;
+        QTest::newRow("workbook") << u"vntdatab.xlsx"_s;
+    }
+    void connectsAndBrowses()
+    {
+        QFETCH(QString, file);
+        auto w = open(file, threeJobs());
+        QVERIFY(w);
+        QCOMPARE(w->takeNotices(), QStringList());
+        QVERIFY(w->connection().jobOpen());
+        QVERIFY(w->connection().knowledgeOpen());
+        QVERIFY(!w->router().state(kConnect).enabled);
+        const auto* caption = qobject_cast<QLabel*>(w->view()->control(1019));
+        QCOMPARE(caption->text(), u"Job number"_s);
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        QCOMPARE(w->text(kProblemBox), u"printer jams"_s);
+        QVERIFY(!w->router().state(kFirst).enabled);
+        QVERIFY(w->router().state(kNext).enabled);
+
+        w->router().execute(kNext);
+        w->router().execute(kNext);
+        QCOMPARE(w->text(kJobNumberBox), u"3"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->takeNotices(), QStringList{u"No more records found"_s});
+        QCOMPARE(w->text(kJobNumberBox), u"3"_s);
+        QVERIFY(!w->router().state(kNext).enabled);
+        w->router().execute(kPrevious);
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
+        w->router().execute(kFirst);
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        w->router().execute(kLast);
+        QCOMPARE(w->text(kJobNumberBox), u"3"_s);
+
+        w->view()->SelectTab(5);
+        QCOMPARE(w->text(kFactBox), u"Toner low"_s);
+        QCOMPARE(qobject_cast<QLabel*>(w->view()->control(1021))->text(), u"Fact or Problem"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->text(kFactBox), u"Printer jams in tray"_s);
+        QCOMPARE(w->takeNotices(), QStringList());
+    }
+
+    void editsInsertsAndDeletes_data() { connectsAndBrowses_data(); }
+    void editsInsertsAndDeletes()
+    {
+        QFETCH(QString, file);
+        QList<Row> jobs = threeJobs();
+        jobs[0][2] = QVariant(); // no solution
+        auto w = open(file, jobs);
+        QVERIFY(w);
+        const QString path = w->databasePath(file);
+        QCOMPARE(w->text(kSolutionBox), u" "_s);
+        w->setText(kProblemBox, u"printer jams daily"_s);
+        w->router().execute(kUpdate);
+        QCOMPARE(columnValues(path, kJobs, 3).value(0), u"printer jams daily"_s);
+        QCOMPARE(columnValues(path, kJobs, 4).value(0), u" "_s); // a blank, never null
+
+        // "Auto record update" writes the shown record before a move.
+        w->setText(kSolutionBox, u"cleaned the rollers"_s);
+        w->router().execute(kNext);
+        QCOMPARE(columnValues(path, kJobs, 4).value(0), u"cleaned the rollers"_s);
+
+        w->prompter.answerNo();
+        w->router().execute(kClear);
+        QCOMPARE(w->text(kProblemBox), u"mail is slow"_s);
+        w->prompter.answerYes();
+        w->router().execute(kClear);
+        QCOMPARE(w->text(kProblemBox), u" "_s);
+        QCOMPARE(columnValues(path, kJobs, 3).value(1), u" "_s);
+
+        w->setText(1004, u"Carol Diaz"_s);
+        w->setText(1005, u"carol@example.com"_s);
+        w->router().execute(kInsertFromEmail);
+        QCOMPARE(columnValues(path, kJobs, 5).value(3), u"Carol Diaz"_s);
+        QCOMPARE(columnValues(path, kJobs, 6).value(3), u"carol@example.com"_s);
+        QCOMPARE(w->text(kNameBox), u"Carol Diaz"_s);
+        w->setText(1004, QString(253, u'n'));
+        w->router().execute(kInsertFromEmail);
+        QCOMPARE(columnValues(path, kJobs, 5).value(4), u" "_s);
+        QVERIFY(!w->router().state(kNext).enabled);
+
+        for (int i = 0; i < 5; ++i) {
+            w->prompter.answerYes();
+            w->router().execute(kDelete);
+        }
+        QCOMPARE(w->takeNotices().last(),
+                 u"You have deleted the last record! Inserting new Record"_s);
+        QCOMPARE(columnValues(path, kJobs, 2), QStringList{u"0"_s});
+        QCOMPARE(w->text(kJobNumberBox), u"0"_s);
+    }
+
+    // A text longer than the form holds is never cut behind the user's back.
+    void longTextsKeptWhole()
+    {
+        QList<Row> jobs = threeJobs();
+        const QString notes = QString(10000, u'n') + u"END"_s;
+        jobs[0][7] = notes;
+        auto w = open(u"vntdatab.db"_s, jobs);
+        QVERIFY(w);
+        const QString path = w->databasePath(u"vntdatab.db"_s);
+        QCOMPARE(w->text(kNotesBox).size(), 254);
+        w->setText(kProblemBox, u"edited"_s);
+        w->router().execute(kUpdate);
+        QCOMPARE(columnValues(path, kJobs, 9).value(0), notes);
+        QCOMPARE(columnValues(path, kJobs, 3).value(0), u"edited"_s);
+
+        w->setText(kNotesBox, w->text(kNotesBox) + u"more"_s);
+        w->setText(kProblemBox, u"edited again"_s);
+        w->prompter.answerNo();
+        w->router().execute(kUpdate);
+        QVERIFY(w->takeNotices().value(0).contains(u"\"Notes\""_s));
+        QCOMPARE(columnValues(path, kJobs, 9).value(0), notes);
+        QCOMPARE(columnValues(path, kJobs, 3).value(0), u"edited again"_s);
+
+        w->setText(kNotesBox, w->text(kNotesBox) + u"!"_s);
+        w->prompter.answerYes();
+        w->router().execute(kUpdate);
+        QCOMPARE(columnValues(path, kJobs, 9).value(0).size(), 254);
+    }
+
+    // Another program's change to the shown row is not overwritten without asking.
+    void changesByAnotherProgram()
+    {
+        auto w = open(u"vntdatab.db"_s, threeJobs());
+        QVERIFY(w);
+        const QString path = w->databasePath(u"vntdatab.db"_s);
+        const QString first = u"SELECT * FROM Job WHERE ID = 1"_s;
+        QVERIFY(changeRows(path, first, 3, u"changed elsewhere"_s));
+        w->setText(kSolutionBox, u"mine"_s);
+        w->prompter.answerNo();
+        w->router().execute(kUpdate);
+        QVERIFY(w->takeNotices().value(0).startsWith(u"This record has been changed"_s));
+        QCOMPARE(w->text(kProblemBox), u"changed elsewhere"_s);
+        QCOMPARE(columnValues(path, kJobs, 4).value(0), u"Solution 1"_s);
+
+        QVERIFY(changeRows(path, first, 3, u"changed again"_s));
+        w->setText(kSolutionBox, u"mine"_s);
+        w->prompter.answerYes();
+        w->router().execute(kUpdate);
+        QCOMPARE(columnValues(path, kJobs, 4).value(0), u"mine"_s);
+        QCOMPARE(columnValues(path, kJobs, 3).value(0), u"changed elsewhere"_s);
+        w->takeNotices();
+
+        QVERIFY(changeRows(path, first, 3, QString()));
+        w->setText(kSolutionBox, u"mine, kept"_s);
+        w->prompter.answerYes();
+        w->router().execute(kUpdate);
+        QVERIFY(w->takeNotices().value(0).startsWith(u"This record has been deleted"_s));
+        QCOMPARE(columnValues(path, kJobs, 4).value(2), u"mine, kept"_s);
+        QCOMPARE(w->prompter.unscriptedQuestions(), 0);
+    }
+
+    void emptyTableAndMissingFile()
+    {
+        auto w = open(u"vntdatab.db"_s, {}, {});
+        QVERIFY(w);
+        QCOMPARE(w->takeNotices(), (QStringList{u"No records found!  Inserting new Record"_s,
+                                                u"No records found!  Inserting new Record"_s}));
+        QCOMPARE(columnValues(w->databasePath(u"vntdatab.db"_s), kJobs, 2), QStringList{u"0"_s});
+        QCOMPARE(columnValues(w->databasePath(u"vntdatab.db"_s), u"SELECT * FROM Knowledge"_s, 2),
+                 QStringList{u"0"_s});
+
+        auto missing = std::make_unique<DatabaseWorkspace>();
+        QVERIFY(missing->start(QString(), {}, {}));
+        QFile::remove(missing->databasePath(u"vntdatab.db"_s));
+        missing->router().execute(kConnect);
+        const QList<ScriptedPrompter::Notice> notices = missing->prompter.notices();
+        QCOMPARE(notices.size(), 2);
+        QCOMPARE(notices[0].title, u"Database Error"_s);
+        QVERIFY(notices[0].text.contains(u"vntdatab.db"_s));
+        QCOMPARE(notices[1].text,
+                 u"Unable to open the database source provider. Please pick one from this list"_s);
+        QVERIFY(missing->router().state(kConnect).enabled);
+        QVERIFY(!missing->router().state(kUpdate).enabled);
+    }
+
+    void searchesJobs_data() { connectsAndBrowses_data(); }
+    void searchesJobs()
+    {
+        QFETCH(QString, file);
+        auto w = open(file, threeJobs());
+        QVERIFY(w);
+        search(*w, 2, u"JAMS"_s);
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        QCOMPARE(w->connection().active, int(JobSearch));
+        w->router().execute(kNext);
+        QCOMPARE(w->takeNotices(), QStringList{u"No more records found"_s});
+
+        search(*w, 4, u"O'Brien"_s);
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
+        QCOMPARE(w->takeNotices(), QStringList());
+
+        // Texts that would change a statement are searched for as they stand.
+        for (const QString& text : {u"'); DROP TABLE Job; --"_s, u"%' OR '1'='1"_s, u"[Job$]"_s,
+                                    u"100%"_s, u"SELECT * FROM Knowledge"_s}) {
+            search(*w, 3, text);
+            QCOMPARE(w->takeNotices(), QStringList{u"No records found"_s});
+            QVERIFY(w->view()->timers().isActive(2763));
+            w->view()->timers().fire(2763);
+            QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        }
+        QCOMPARE(columnValues(w->databasePath(file), kJobs, 2).size(), 3);
+
+        search(*w, 3, QString(254, u'x'));
+        QCOMPARE(w->takeNotices(), QStringList{u"Too many characters to search on"_s});
+        search(*w, 1, u"0"_s);
+        QCOMPARE(w->takeNotices(), QStringList{u"Please input a number greater than zero"_s});
+        search(*w, 1, u"3"_s);
+        QCOMPARE(w->text(kProblemBox), u"cannot log in"_s);
+
+        // A statement the database refuses returns to the whole table.
+        search(*w, 1, u"12abc"_s);
+        const QStringList refused = w->takeNotices();
+        QCOMPARE(refused.size(), 2);
+        QCOMPARE(refused.last(), u"Unable to open database accessor"_s);
+        QCOMPARE(w->connection().active, int(JobTable));
+
+        w->setText(1004, u"Bob O'Brien"_s);
+        qobject_cast<QPushButton*>(w->view()->control(1033))->click();
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
+        w->prompter.answerYes();
+        w->router().execute(kDelete);
+        QCOMPARE(w->takeNotices().last(),
+                 u"You have deleted all the records within the search criteria!"_s);
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        QCOMPARE(columnValues(w->databasePath(file), kJobs, 2), (QStringList{u"1"_s, u"3"_s}));
+    }
+
+    void searchesKnowledge()
+    {
+        auto w = open(u"vntdatab.db"_s, threeJobs());
+        QVERIFY(w);
+        // Two characters selected in the problem box look for just those.
+        auto* problem = qobject_cast<QPlainTextEdit*>(w->view()->control(kProblemBox));
+        QTextCursor cursor = problem->textCursor();
+        cursor.setPosition(8);
+        cursor.setPosition(10, QTextCursor::KeepAnchor);
+        problem->setTextCursor(cursor);
+        qobject_cast<QPushButton*>(w->view()->control(1060))->click();
+        QCOMPARE(w->view()->currentTab(), 5);
+        QCOMPARE(w->text(kFactBox), u"Printer jams in tray"_s);
+
+        search(*w, 1, u"toner"_s);
+        QCOMPARE(w->text(kFactBox), u"Toner low"_s);
+        search(*w, 3, QString(50, u't'));
+        QCOMPARE(w->takeNotices(), QStringList{u"Too many characters to search on"_s});
+        search(*w, 4, u"nothing like it"_s);
+        QCOMPARE(w->takeNotices(),
+                 QStringList{u"No records found! Resetting Knowledge table to All records."_s});
+        w->view()->timers().fire(2760);
+        QCOMPARE(w->text(kFactBox), u"Toner low"_s);
+
+        QPushButton* transfer = qobject_cast<QPushButton*>(w->view()->control(1037));
+        transfer->click();
+        QString outgoing;
+        w->view()->StreamTextOut(1000, outgoing, 0);
+        QCOMPARE(outgoing, u"Toner low\r\n"_s);
+    }
+
+    void sortOrderFromPreferences()
+    {
+        auto w = open(u"vntdatab.db"_s, threeJobs());
+        QVERIFY(w);
+        CSupportDoc* doc = w->app->document();
+        doc->setIntSetting(ColumnIndex, 1);
+        doc->setIntSetting(IndexAscent, 1);
+        w->db()->ApplySortChanges({true, false});
+        QVERIFY(w->view()->timers().isActive(2763));
+        QVERIFY(!w->view()->timers().isActive(2760));
+        w->view()->timers().fire(2763);
+        QCOMPARE(w->text(kProblemBox), u"printer jams"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->text(kProblemBox), u"mail is slow"_s);
+    }
+};
+
+QTEST_MAIN(DatabaseWorkspaceTest)
+#include "tst_databaseworkspace.moc"
