@@ -67,8 +67,7 @@ CMainFrame::CMainFrame(SettingsStore& store, CSupportDoc& doc, LifecycleHooks& h
     createStatusBar();
     bindFrameCommands();
 
-    if (m_lockKeys->needsKeyPresses())
-        qApp->installEventFilter(this);
+    qApp->installEventFilter(this);
 
     auto* idle = new QTimer(this);
     idle->setInterval(kIdleInterval);
@@ -280,8 +279,29 @@ void CMainFrame::updateIdleState()
                                                               : QString());
 }
 
+// The record moves (Ctrl + arrow keys) win over a focused edit box's own use of those
+// keys while they are enabled, so records can be browsed from inside a field.
+bool CMainFrame::isRecordMoveKey(const QKeyEvent* key) const
+{
+    static constexpr int kRecordMoves[] = {59648, 59649, 59650, 59651};
+    const QKeySequence pressed(key->keyCombination());
+    for (int id : kRecordMoves) {
+        if (acceleratorsFor(id).contains(pressed))
+            return m_router->state(id).enabled;
+    }
+    return false;
+}
+
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        isRecordMoveKey(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    if (!m_lockKeys->needsKeyPresses())
+        return CPersistentFrame::eventFilter(watched, event);
     // Only where the lock keys' state cannot be asked for: follow their presses. A key
     // event reaches the window first and then each widget it propagates to; count it
     // at the window only.

@@ -11,6 +11,7 @@ class CSupportView;
 class CommandRouter;
 class ContextHelpMode;
 class LockKeyState;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -71,6 +72,7 @@ private:
     void bindFrameCommands();
     void OnMailToolBar();
     void fitMailBar();
+    bool isRecordMoveKey(const QKeyEvent* key) const;
 
     CSupportDoc& m_doc;
     LifecycleHooks& m_hooks;

@@ -6,6 +6,7 @@
 #include "database/DatabaseController.h"
 #include "database/DatabasePage.h"
 
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -97,7 +98,14 @@ private Q_SLOTS:
         QVERIFY(!w->router().state(kFirst).enabled);
         QVERIFY(w->router().state(kNext).enabled);
 
-        w->router().execute(kNext);
+        // Ctrl+Right moves on even from inside a text box.
+        QWidget* problem = w->view()->control(kProblemBox);
+        w->router().updateAll();
+        QApplication::setActiveWindow(problem->window());
+        QVERIFY(QTest::qWaitForWindowActive(problem->window()));
+        problem->setFocus();
+        QTest::keyClick(problem, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
         w->router().execute(kNext);
         QCOMPARE(w->text(kJobNumberBox), u"3"_s);
         w->router().execute(kNext);
@@ -334,6 +342,81 @@ private Q_SLOTS:
         QString outgoing;
         w->view()->StreamTextOut(1000, outgoing, 0);
         QCOMPARE(outgoing, u"Toner low\r\n"_s);
+    }
+
+    // The search line shows the input the criterion needs, and the search reads it.
+    void searchLineFollowsCriterion()
+    {
+        QList<Row> jobs = threeJobs();
+        jobs[1][9] = 4;       // completed
+        jobs[2][5] = 45001.9; // started a day later
+        auto w = open(u"vntdatab.db"_s, jobs);
+        QVERIFY(w);
+        const auto shown = [&] {
+            QList<int> ids;
+            for (int id : {1034, 1035, 1072, 1073})
+                if (w->view()->control(id)->isVisibleTo(w->view()))
+                    ids.append(id);
+            return ids;
+        };
+        QCOMPARE(shown(), QList<int>{1035});
+        w->view()->selector()->setCurrentIndex(10);
+        QCOMPARE(shown(), QList<int>{1034});
+        auto* values = qobject_cast<QComboBox*>(w->view()->control(1034));
+        QCOMPARE(values->count(), 5);
+        QCOMPARE(values->currentIndex(), 1); // the shown record's status
+        values->setCurrentIndex(4);
+        Q_EMIT values->activated(4);
+        qobject_cast<QPushButton*>(w->view()->control(1036))->click();
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
+
+        w->view()->selector()->setCurrentIndex(13);
+        QCOMPARE(shown(), (QList<int>{1072, 1073}));
+        for (int id : {1072, 1073})
+            qobject_cast<QDateTimeEdit*>(w->view()->control(id))
+                ->setDateTime(QDateTime(QDate(2023, 3, 15), QTime(18, 0))); // day 45000
+        qobject_cast<QPushButton*>(w->view()->control(1036))->click();
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->takeNotices(), QStringList{u"No more records found"_s});
+        w->view()->selector()->setCurrentIndex(17);
+        QCOMPARE(shown(), QList<int>());
+    }
+
+    // Leaving a record tab writes its record when records update themselves; a provider
+    // that does not exist falls back to the built-in one, which may be kept.
+    void tabsAndProvider()
+    {
+        auto w = std::make_unique<DatabaseWorkspace>();
+        {
+            QVERIFY(w->dir.isValid());
+            SettingsStore store(w->dir.filePath(u"settings.ini"_s));
+            store.writeString(SettingsStore::kInternalData, u"Database source"_s,
+                              u"No.Such.Provider"_s);
+        }
+        QVERIFY(w->start(u"vntdatab.db"_s, threeJobs(), {knowledge(1, u"Toner low"_s)}));
+        w->view()->SelectTab(4);
+        w->prompter.answerYes();
+        w->router().execute(kConnect);
+        QCOMPARE(w->takeNotices(), QStringList{u"The Internal default was successful! Do you "
+                                               u"want to save it for next time?"_s});
+        SettingsStore& store = w->app->document()->store();
+        QCOMPARE(store.readString(SettingsStore::kInternalData, u"Database source"_s),
+                 u"Microsoft.Jet.OLEDB.4.0"_s);
+
+        const QString path = w->databasePath(u"vntdatab.db"_s);
+        w->setText(kProblemBox, u"written on leaving"_s);
+        w->view()->SelectTab(5);
+        QCOMPARE(columnValues(path, kJobs, 3).value(0), u"written on leaving"_s);
+        QCOMPARE(w->connection().active, int(Knowledge));
+        w->setText(kFactBox, u"Toner very low"_s);
+        w->view()->SelectTab(0);
+        QCOMPARE(columnValues(path, u"SELECT * FROM Knowledge"_s, 4).value(0), u"Toner very low"_s);
+        w->view()->SelectTab(4);
+        QCOMPARE(w->connection().active, int(JobTable));
+        QCOMPARE(w->text(kProblemBox), u"written on leaving"_s);
     }
 
     void sortOrderFromPreferences()
