@@ -110,7 +110,7 @@ void RecordEditor::LoadRecord(int set)
 
 // Texts the form could not show whole stay as stored unless edited; an edited or typed
 // text longer than its column keeps is cut only when the user agrees.
-bool RecordEditor::settleLongTexts(RecordSet& set, RecordValues* values)
+void RecordEditor::settleLongTexts(RecordSet& set, RecordValues* values)
 {
     const std::span<const FieldSpec> fields = set.fields();
     const RecordValues& shown = m_shown[m_connection.active];
@@ -131,7 +131,6 @@ bool RecordEditor::settleLongTexts(RecordSet& set, RecordValues* values)
             }
         }
     }
-    return true;
 }
 
 void RecordEditor::storeInBuffer(RecordSet& set, const RecordValues& values)
@@ -147,7 +146,7 @@ bool RecordEditor::writeChecked(RecordSet& set)
     QWidget* view = m_host.hostWidget();
     RecordValues stored(set.fields().size());
     const HRESULT readHr = set.readStored(&stored);
-    if (readHr == DB_E_DELETEDROW || readHr == DB_E_BADROWHANDLE) {
+    if (readHr == DB_E_DELETEDROW) {
         if (!AskViewYesNo(view, kMsgDeletedElsewhere, kTitleChanged))
             return false;
         if (failed(set.insert())) {

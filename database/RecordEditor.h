@@ -54,7 +54,7 @@ private:
     bool activeOpen() const;
     void showCurrent(RecordSet& set);
     void rememberShown(RecordSet& set);
-    bool settleLongTexts(RecordSet& set, RecordValues* values);
+    void settleLongTexts(RecordSet& set, RecordValues* values);
     void storeInBuffer(RecordSet& set, const RecordValues& values);
     bool writeChecked(RecordSet& set);
     void insertRow(bool fromEmail);

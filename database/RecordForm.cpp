@@ -85,6 +85,14 @@ void RecordForm::fillChoices()
     };
     fill(JobFields()[Priority].controlId, kPriorityCount, PriorityText);
     fill(JobFields()[Status].controlId, kStatusCount, StatusText);
+    // One-line fields take no more than their column keeps.
+    for (const std::span<const FieldSpec> fields : {JobFields(), KnowledgeFields()}) {
+        for (const FieldSpec& field : fields) {
+            auto* line = qobject_cast<QLineEdit*>(m_host.recordControl(field.controlId));
+            if (line && field.kind == FieldKind::Text)
+                line->setMaxLength(textLimit(field));
+        }
+    }
 }
 
 void RecordForm::choosePriority(int index)

@@ -30,7 +30,7 @@ class RecordForm
 public:
     explicit RecordForm(DatabaseHost& host);
 
-    // Fills the priority and status lists (start-up).
+    // Fills the priority and status lists and limits the one-line fields (start-up).
     void fillChoices();
     // A new choice in the priority or status list; one outside the codes only beeps.
     void choosePriority(int index);

@@ -9,7 +9,9 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QtTest>
 
@@ -417,6 +419,36 @@ private Q_SLOTS:
         w->view()->SelectTab(4);
         QCOMPARE(w->connection().active, int(JobTable));
         QCOMPARE(w->text(kProblemBox), u"written on leaving"_s);
+    }
+
+    // A workbook the program has changed opens in the spreadsheet program with the changes.
+    void workbookOpensInCalc()
+    {
+        const QString office = QStandardPaths::findExecutable(u"soffice"_s);
+        if (office.isEmpty())
+            QSKIP("LibreOffice is not installed");
+        auto w = open(u"vntdatab.xlsx"_s, threeJobs());
+        QVERIFY(w);
+        w->setText(kProblemBox, u"Caf\u00e9 & <printer> \"quoted\""_s);
+        w->router().execute(kUpdate);
+        w->setText(1004, u"Zo\u00eb Quinn"_s);
+        w->router().execute(kInsertFromEmail);
+        const QString folder = w->dir.filePath(u"home"_s);
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(office, {u"--headless"_s, u"--convert-to"_s,
+                               u"csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,"
+                               "false,false,-1"_s,
+                               u"-env:UserInstallation=file://"_s + w->dir.filePath(u"profile"_s),
+                               w->databasePath(u"vntdatab.xlsx"_s)});
+        QVERIFY(process.waitForFinished(120000));
+        QFile csv(folder + u"/vntdatab-Job.csv"_s);
+        QVERIFY2(csv.open(QIODevice::ReadOnly), process.readAllStandardError().constData());
+        const QStringList lines = QString::fromUtf8(csv.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines[1].startsWith(u"1,1,\"Caf\u00e9 & <printer> \"\"quoted\"\"\",Solution 1,"_s),
+                 qPrintable(lines[1]));
+        QVERIFY2(lines[4].contains(u",Zo\u00eb Quinn,"_s), qPrintable(lines[4]));
     }
 
     void sortOrderFromPreferences()
