@@ -313,6 +313,12 @@ bool DatabaseController::currentCustomer(QString* name, QString* address, QStrin
     return true;
 }
 
+DatabasePageInput DatabaseController::pageInput() const
+{
+    const DatabaseConnection& c = m_connection;
+    return {c.jobOpen(), c.knowledgeOpen(), c.jobColumnNames, c.knowledgeColumnNames};
+}
+
 void DatabaseController::ApplySortChanges(const DatabasePageChanges& changes)
 {
     DatabaseConnection& c = m_connection;

@@ -10,6 +10,7 @@
 class CSupportDoc;
 class CommandRouter;
 struct DatabasePageChanges;
+struct DatabasePageInput;
 struct ViewSettings;
 
 namespace vantrel::database {
@@ -57,6 +58,8 @@ public:
 
     // The customer of the Job record shown, for a new message; false without one.
     bool currentCustomer(QString* name, QString* address, QString* problem) const;
+    // What the Database Preferences page shows of the connection.
+    DatabasePageInput pageInput() const;
     // After the Preferences page changed a sort order: rebuild the base query and show all
     // records of that side again, a little later.
     void ApplySortChanges(const DatabasePageChanges& changes);

@@ -455,16 +455,22 @@ private Q_SLOTS:
     {
         auto w = open(u"vntdatab.db"_s, threeJobs());
         QVERIFY(w);
-        CSupportDoc* doc = w->app->document();
-        doc->setIntSetting(ColumnIndex, 1);
-        doc->setIntSetting(IndexAscent, 1);
-        w->db()->ApplySortChanges({true, false});
+        CSupportDoc& doc = *w->app->document();
+        ViewSettings& view = w->view()->workingSettings();
+        cproppage1 page(doc, view, w->db()->pageInput());
+        QCOMPARE(page.jobFieldList()->itemText(1), u"Problem"_s);
+        page.jobFieldList()->setCurrentIndex(1);
+        page.jobOrderList()->setCurrentIndex(1);
+        w->db()->ApplySortChanges(page.apply(doc, view));
         QVERIFY(w->view()->timers().isActive(2763));
         QVERIFY(!w->view()->timers().isActive(2760));
         w->view()->timers().fire(2763);
         QCOMPARE(w->text(kProblemBox), u"printer jams"_s);
         w->router().execute(kNext);
         QCOMPARE(w->text(kProblemBox), u"mail is slow"_s);
+        cproppage1 unchanged(doc, view, w->db()->pageInput());
+        w->db()->ApplySortChanges(unchanged.apply(doc, view));
+        QVERIFY(!w->view()->timers().isActive(2763));
     }
 };
 
