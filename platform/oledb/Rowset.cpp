@@ -97,6 +97,8 @@ HRESULT Rowset::moveLast()
 // nearest remaining one in the direction `step`.
 HRESULT Rowset::moveTo(qsizetype index, int step)
 {
+    if (const HRESULT hr = rowsReady(); failed(hr))
+        return hr;
     QList<QVariant> values;
     for (;;) {
         if (index < 0 || index >= m_source->count()) {
@@ -116,6 +118,12 @@ HRESULT Rowset::moveTo(qsizetype index, int step)
         if (step < 0)
             --index;
     }
+}
+
+HRESULT Rowset::rowsReady()
+{
+    const HRESULT hr = m_source->ready(&errors());
+    return failed(hr) ? report(hr) : S_OK;
 }
 
 bool Rowset::hasCurrentRow() const
@@ -147,6 +155,8 @@ HRESULT Rowset::checkAccessor(const Accessor& accessor) const
 // The current row's values; the row is forgotten when it has been deleted elsewhere.
 HRESULT Rowset::currentValues(QList<QVariant>* values)
 {
+    if (const HRESULT hr = rowsReady(); failed(hr))
+        return hr;
     if (!hasCurrentRow())
         return m_currentDeleted
                    ? fail(DB_E_DELETEDROW, QStringLiteral("The row has been deleted."))
@@ -249,6 +259,9 @@ HRESULT Rowset::insertRow(const Accessor& accessor)
     HRESULT hr = checkChange(DBPROPVAL_UP_INSERT, "add");
     if (succeeded(hr))
         hr = collectValues(accessor, &values, true);
+    // The rows are listed before the new one is added, which is then added once.
+    if (succeeded(hr))
+        hr = rowsReady();
     if (failed(hr))
         return hr;
     qint64 key = 0;

@@ -29,7 +29,9 @@ struct DBCOLUMNINFO
 //
 // A keyset rowset keeps the keys of its rows in the statement's order and reads a row
 // when it is moved to and when its data is read, so changes made elsewhere to its rows
-// show; rows deleted elsewhere are skipped. Rows it inserts are added at its end.
+// show; rows deleted elsewhere are skipped. Rows it inserts are added at its end. The keys
+// of a statement that reads a whole table are listed when first needed (a rowset opened
+// for its column information never lists them).
 class Rowset : public ErrorInfo
 {
 public:
@@ -79,6 +81,7 @@ public:
 
 private:
     HRESULT moveTo(qsizetype index, int step);
+    HRESULT rowsReady();
     HRESULT checkAccessor(const Accessor& accessor) const;
     HRESULT checkChange(qint32 updatability, const char* what);
     HRESULT currentValues(QList<QVariant>* values);

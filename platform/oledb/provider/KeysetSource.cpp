@@ -3,6 +3,10 @@
 #include "oledb/provider/Connection.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <numeric>
 #include <sqlite3.h>
 
 namespace vnt::oledb {
@@ -29,6 +33,47 @@ HRESULT readRows(Statement& statement, int keyColumn, std::vector<qint64>* keys,
     return S_OK;
 }
 
+// What a write statement does and to which columns: "U2,5," updates columns 2 and 5.
+QByteArray shapeOf(char what, const ColumnValues& values)
+{
+    QByteArray shape(1, what);
+    for (const auto& [column, value] : values)
+        shape.append(QByteArray::number(column)).append(',');
+    return shape;
+}
+
+struct SortEntry
+{
+    quint64 order; // orders as the value does
+    qint64 key;
+};
+
+// Sorts stably by `order`, a radix pass for every 11 bits the orders differ in.
+void radixSort(std::vector<SortEntry>* entries)
+{
+    if (entries->size() < 2)
+        return;
+    const auto [low, high] = std::minmax_element(
+        entries->begin(), entries->end(),
+        [](const SortEntry& a, const SortEntry& b) { return a.order < b.order; });
+    const quint64 base = low->order;
+    const int bits = std::bit_width(high->order - base);
+    constexpr int kDigitBits = 11;
+    std::vector<SortEntry> scratch(entries->size());
+    for (int shift = 0; shift < bits; shift += kDigitBits) {
+        std::array<size_t, (1 << kDigitBits) + 1> starts{};
+        const auto digit = [&](const SortEntry& entry) {
+            return size_t(((entry.order - base) >> shift) & ((1 << kDigitBits) - 1));
+        };
+        for (const SortEntry& entry : *entries)
+            ++starts[digit(entry) + 1];
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        for (const SortEntry& entry : *entries)
+            scratch[starts[digit(entry)]++] = entry;
+        entries->swap(scratch);
+    }
+}
+
 } // namespace
 
 KeysetSource::KeysetSource(Connection& connection, QString table, QList<SourceColumn> columns,
@@ -40,9 +85,9 @@ KeysetSource::KeysetSource(Connection& connection, QString table, QList<SourceCo
     m_columns = std::move(columns);
 }
 
-HRESULT KeysetSource::open(Connection& connection, Statement& keyStatement, int keyColumnInResult,
-                           const QString& table, QList<SourceColumn> columns, int keyColumn,
-                           std::unique_ptr<RowSource>* source, ErrorRecords* errors)
+HRESULT KeysetSource::open(Connection& connection, const QString& table,
+                           QList<SourceColumn> columns, int keyColumn,
+                           std::unique_ptr<KeysetSource>* source, ErrorRecords* errors)
 {
     std::unique_ptr<KeysetSource> keyset(
         new KeysetSource(connection, table, std::move(columns), keyColumn));
@@ -53,12 +98,76 @@ HRESULT KeysetSource::open(Connection& connection, Statement& keyStatement, int 
     if (rc != SQLITE_OK)
         return sqliteFailure(connection.db(), rc, QStringLiteral("The rows cannot be read"),
                              errors);
-    const HRESULT hr =
-        readRows(keyStatement, keyColumnInResult, &keyset->m_keys, connection.db(), errors);
-    if (failed(hr))
-        return hr;
     *source = std::move(keyset);
     return S_OK;
+}
+
+HRESULT KeysetSource::listKeys(Statement& statement, int column, ErrorRecords* errors)
+{
+    return readRows(statement, column, &m_keys, m_connection.db(), errors);
+}
+
+HRESULT KeysetSource::listSortedKeys(Statement& statement, bool descending, ErrorRecords* errors)
+{
+    std::vector<SortEntry> entries;
+    std::vector<qint64> nulls;
+    int rc = SQLITE_ROW;
+    while ((rc = statement.step()) == SQLITE_ROW) {
+        const int type = sqlite3_column_type(statement.handle(), 1);
+        if (type == SQLITE_NULL) {
+            nulls.push_back(statement.int64Value(0));
+            continue;
+        }
+        if (type != SQLITE_INTEGER) {
+            statement.reset();
+            return S_FALSE;
+        }
+        // The sign bit flipped, the unsigned order is the signed one.
+        const quint64 order = quint64(statement.int64Value(1)) ^ (quint64(1) << 63);
+        entries.push_back({descending ? ~order : order, statement.int64Value(0)});
+    }
+    statement.reset();
+    if (rc != SQLITE_DONE)
+        return sqliteFailure(m_connection.db(), rc, QStringLiteral("The statement failed"), errors);
+    radixSort(&entries);
+    if (!descending)
+        m_keys = std::move(nulls);
+    m_keys.reserve(entries.size() + nulls.size() + m_keys.size());
+    for (const SortEntry& entry : entries)
+        m_keys.push_back(entry.key);
+    if (descending)
+        m_keys.insert(m_keys.end(), nulls.begin(), nulls.end());
+    return S_OK;
+}
+
+void KeysetSource::deferKeys(Statement statement, int column)
+{
+    m_deferred = std::move(statement);
+    m_deferredColumn = column;
+}
+
+void KeysetSource::listDeferred() const
+{
+    if (!m_deferred.isValid())
+        return;
+    Statement statement = std::move(m_deferred);
+    if (failed(readRows(statement, m_deferredColumn, &m_keys, m_connection.db(), &m_listFailure)))
+        m_keys.clear();
+}
+
+HRESULT KeysetSource::ready(ErrorRecords* errors)
+{
+    listDeferred();
+    if (m_listFailure.isEmpty())
+        return S_OK;
+    errors->append(m_listFailure);
+    return m_listFailure.record(0).error;
+}
+
+qsizetype KeysetSource::count() const
+{
+    listDeferred();
+    return qsizetype(m_keys.size());
 }
 
 HRESULT KeysetSource::fetch(qsizetype index, QList<QVariant>* values, ErrorRecords* errors)
@@ -88,13 +197,15 @@ QString KeysetSource::readOnlyReason() const
     return m_connection.readOnlyReason(m_table);
 }
 
-HRESULT KeysetSource::runWrite(const QString& sql, const QList<QVariant>& values,
-                               const QString& what, ErrorRecords* errors)
+HRESULT KeysetSource::runWrite(const QByteArray& shape, const std::function<QString()>& sql,
+                               const QList<QVariant>& values, const QString& what,
+                               ErrorRecords* errors)
 {
     sqlite3* db = m_connection.db();
-    // A rowset writes through the same accessor again and again: keep its statements.
-    Statement& statement = m_writes[sql];
-    int rc = statement.isValid() ? SQLITE_OK : statement.prepare(db, sql);
+    // A rowset writes through the same accessor again and again: keep its statements, by
+    // what they do to which columns.
+    Statement& statement = m_writes[shape];
+    int rc = statement.isValid() ? SQLITE_OK : statement.prepare(db, sql());
     for (int i = 0; rc == SQLITE_OK && i < values.size(); ++i)
         rc = statement.bind(i + 1, values[i]);
     if (rc == SQLITE_OK)
@@ -103,7 +214,7 @@ HRESULT KeysetSource::runWrite(const QString& sql, const QList<QVariant>& values
         statement.reset();
     if (rc != SQLITE_DONE) {
         const HRESULT hr = sqliteFailure(db, rc, what, errors);
-        m_writes.erase(sql);
+        m_writes.erase(shape);
         return hr;
     }
     if (sqlite3_changes(db) == 0) {
@@ -117,37 +228,42 @@ HRESULT KeysetSource::update(qsizetype index, const ColumnValues& values, ErrorR
 {
     if (values.isEmpty())
         return S_OK;
-    QStringList assignments;
     QList<QVariant> arguments;
-    for (const auto& [column, value] : values) {
-        assignments.append(quoteIdentifier(m_columns[column].origin) + QLatin1String(" = ?"));
+    for (const auto& [column, value] : values)
         arguments.append(value);
-    }
     arguments.append(m_keys[size_t(index)]);
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                            .arg(quoteIdentifier(m_table), assignments.join(QLatin1String(", ")),
-                                 quoteIdentifier(keyName()));
-    return runWrite(sql, arguments, QStringLiteral("The row could not be updated"), errors);
+    const auto sql = [&] {
+        QStringList assignments;
+        for (const auto& [column, value] : values)
+            assignments.append(quoteIdentifier(m_columns[column].origin) + QLatin1String(" = ?"));
+        return QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+            .arg(quoteIdentifier(m_table), assignments.join(QLatin1String(", ")),
+                 quoteIdentifier(keyName()));
+    };
+    return runWrite(shapeOf('U', values), sql, arguments,
+                    QStringLiteral("The row could not be updated"), errors);
 }
 
 HRESULT KeysetSource::insert(const ColumnValues& values, qint64* key, ErrorRecords* errors)
 {
-    QStringList names;
-    QStringList places;
     QList<QVariant> arguments;
-    for (const auto& [column, value] : values) {
-        names.append(quoteIdentifier(m_columns[column].origin));
-        places.append(QStringLiteral("?"));
+    for (const auto& [column, value] : values)
         arguments.append(value);
-    }
-    const QString sql =
-        names.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(m_table))
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quoteIdentifier(m_table), names.join(QLatin1String(", ")),
-                       places.join(QLatin1String(", ")));
-    const HRESULT hr =
-        runWrite(sql, arguments, QStringLiteral("The row could not be added"), errors);
+    const auto sql = [&] {
+        QStringList names;
+        QStringList places;
+        for (const auto& [column, value] : values) {
+            names.append(quoteIdentifier(m_columns[column].origin));
+            places.append(QStringLiteral("?"));
+        }
+        return names.isEmpty()
+                   ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(m_table))
+                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(quoteIdentifier(m_table), names.join(QLatin1String(", ")),
+                              places.join(QLatin1String(", ")));
+    };
+    const HRESULT hr = runWrite(shapeOf('I', values), sql, arguments,
+                                QStringLiteral("The row could not be added"), errors);
     if (succeeded(hr))
         *key = sqlite3_last_insert_rowid(m_connection.db());
     return hr;
@@ -155,10 +271,12 @@ HRESULT KeysetSource::insert(const ColumnValues& values, qint64* key, ErrorRecor
 
 HRESULT KeysetSource::remove(qsizetype index, ErrorRecords* errors)
 {
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                            .arg(quoteIdentifier(m_table), quoteIdentifier(keyName()));
-    return runWrite(sql, {m_keys[size_t(index)]}, QStringLiteral("The row could not be deleted"),
-                    errors);
+    const auto sql = [&] {
+        return QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+            .arg(quoteIdentifier(m_table), quoteIdentifier(keyName()));
+    };
+    return runWrite(shapeOf('D', {}), sql, {m_keys[size_t(index)]},
+                    QStringLiteral("The row could not be deleted"), errors);
 }
 
 HRESULT SnapshotSource::open(Statement& statement, QList<SourceColumn> columns, QString reason,

@@ -33,6 +33,8 @@ public:
     virtual ~RowSource() = default;
 
     const QList<SourceColumn>& columns() const { return m_columns; }
+    // S_OK once the rows are known; the failure to list them otherwise.
+    virtual HRESULT ready(ErrorRecords*) { return S_OK; }
     virtual qsizetype count() const = 0;
     // S_OK with the row's values, S_FALSE when the row is no longer there.
     virtual HRESULT fetch(qsizetype index, QList<QVariant>* values, ErrorRecords* errors) = 0;

@@ -49,7 +49,9 @@ HRESULT openSqliteFile(const QString& path, bool readOnly, std::shared_ptr<Conne
         return STG_E_FILENOTFOUND;
     }
     sqlite3* db = nullptr;
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // A connection is used by one thread at a time: no locking on every call.
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     auto opened = std::make_shared<SqliteConnection>(db, path, readOnly);
     // Before the first statement: another program's write in progress is waited for,

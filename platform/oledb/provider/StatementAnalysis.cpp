@@ -82,23 +82,71 @@ QList<Token> topLevelTokens(const QString& text)
     return tokens;
 }
 
-// "SELECT <key> FROM ..." for "SELECT * FROM ..." without grouping or compounds; empty
-// for any other statement.
-QString keyStatementText(const QString& text, const QString& keyName)
+// What listing the keys of "SELECT * FROM ..." needs to know of it.
+struct StatementShape
 {
+    QString from;     // "FROM ..." to the end; empty for statements of another shape
+    QString unsorted; // "FROM ..." up to its sort clause
+    QString sortTerm; // the one term of a sort clause "ORDER BY term [ASC|DESC]"
+    bool descending = false;
+    bool plain = false; // "SELECT * FROM name" alone
+};
+
+bool isWord(const Token& token, const char* word)
+{
+    return token.word == QLatin1String(word);
+}
+
+// The term of "ORDER BY term [ASC|DESC]" starting at token `by` (the "BY"); empty when the
+// clause says more (several terms, a collation, a limit).
+QString sortTerm(const QString& text, const QList<Token>& tokens, qsizetype by, bool* descending)
+{
+    qsizetype end = text.size();
+    for (qsizetype i = by + 1; i < tokens.size(); ++i) {
+        const Token& token = tokens[i];
+        const bool last = i + 1 == tokens.size();
+        if (last && (isWord(token, "ASC") || isWord(token, "DESC"))) {
+            *descending = isWord(token, "DESC");
+            end = token.start;
+        } else if (token.word.size() == 1 && !isWordChar(token.word.front()) &&
+                   token.word != QLatin1String(".")) {
+            return {};
+        } else if (isWord(token, "COLLATE") || isWord(token, "NULLS") || isWord(token, "LIMIT") ||
+                   isWord(token, "OFFSET")) {
+            return {};
+        }
+    }
+    const qsizetype start = tokens[by].start + 2;
+    return text.mid(start, end - start).trimmed();
+}
+
+StatementShape shapeOf(const QString& text)
+{
+    StatementShape shape;
     const QList<Token> tokens = topLevelTokens(text);
-    if (tokens.size() < 3 || tokens[0].word != QLatin1String("SELECT") ||
-        tokens[1].word != QLatin1String("*") || tokens[2].word != QLatin1String("FROM"))
-        return {};
+    if (tokens.size() < 3 || !isWord(tokens[0], "SELECT") || !isWord(tokens[1], "*") ||
+        !isWord(tokens[2], "FROM"))
+        return shape;
     static const QStringList kShapeChangers = {
         QStringLiteral("GROUP"),     QStringLiteral("HAVING"), QStringLiteral("UNION"),
         QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"), QStringLiteral("WINDOW")};
-    for (const Token& token : tokens) {
-        if (kShapeChangers.contains(token.word))
-            return {};
+    qsizetype order = -1;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        if (kShapeChangers.contains(tokens[i].word))
+            return shape;
+        if (isWord(tokens[i], "ORDER") && i + 1 < tokens.size() && isWord(tokens[i + 1], "BY"))
+            order = i;
     }
-    return QStringLiteral("SELECT ") + quoteIdentifier(keyName) + QLatin1Char(' ') +
-           text.mid(tokens[2].start);
+    shape.from = text.mid(tokens[2].start);
+    shape.unsorted =
+        order < 0 ? shape.from : text.mid(tokens[2].start, tokens[order].start - tokens[2].start);
+    if (order >= 0)
+        shape.sortTerm = sortTerm(text, tokens, order + 1, &shape.descending);
+    static const QRegularExpression kPlain(
+        QStringLiteral("^FROM\\s+(\\[[^\\]]*\\]|\"([^\"]|\"\")*\"|`[^`]*`|[\\w$]+)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    shape.plain = kPlain.match(shape.from).hasMatch();
+    return shape;
 }
 
 DBTYPE typeForDeclared(const QString& declared, bool isDate)
@@ -213,20 +261,71 @@ HRESULT prepareStatement(sqlite3* db, const QString& text, Statement* statement,
     return S_OK;
 }
 
+// Prepares `sql`, which lists the key of `table` and, with `sortColumn`, a column of the
+// same table to sort on; false when it does not prepare or its columns are others.
+bool prepareKeyStatement(sqlite3* db, const QString& sql, const QString& table,
+                         const QString& keyOrigin, bool sortColumn, Statement* statement)
+{
+    if (statement->prepare(db, sql) != SQLITE_OK ||
+        statement->columnCount() != (sortColumn ? 2 : 1))
+        return false;
+    sqlite3_stmt* handle = statement->handle();
+    for (int column = 0; column < statement->columnCount(); ++column) {
+        const QString origin = utf8(sqlite3_column_origin_name(handle, column));
+        if (utf8(sqlite3_column_table_name(handle, column)) != table || origin.isEmpty() ||
+            (column == 0 && origin != keyOrigin))
+            return false;
+    }
+    return true;
+}
+
+// Lists the keys of the statement's rows. For "SELECT * FROM ..." only the key column is
+// read, and a sort on one column of integers is done here, sparing the database's sort of
+// whole rows; other statements run as they are.
+HRESULT listKeys(Connection& connection, const QString& text, Statement& statement,
+                 const QString& table, const SourceColumn& key, int keyColumn, KeysetSource& keyset,
+                 ErrorRecords* errors)
+{
+    const StatementShape shape = shapeOf(text);
+    const QString select = QStringLiteral("SELECT ") + quoteIdentifier(key.name);
+    if (!shape.sortTerm.isEmpty()) {
+        Statement sorted;
+        if (prepareKeyStatement(connection.db(),
+                                select + QLatin1String(", ") + shape.sortTerm + QLatin1Char(' ') +
+                                    shape.unsorted,
+                                table, key.origin, true, &sorted)) {
+            const HRESULT hr = keyset.listSortedKeys(sorted, shape.descending, errors);
+            if (hr != S_FALSE)
+                return hr;
+        }
+    }
+    Statement keys;
+    if (!shape.from.isEmpty() &&
+        prepareKeyStatement(connection.db(), select + QLatin1Char(' ') + shape.from, table,
+                            key.origin, false, &keys)) {
+        // Reading a whole table fails only when the file does: that waits for the first
+        // use, which a rowset opened for its column information never makes.
+        if (!shape.plain)
+            return keyset.listKeys(keys, 0, errors);
+        keyset.deferKeys(std::move(keys), 0);
+        return S_OK;
+    }
+    return keyset.listKeys(statement, keyColumn, errors);
+}
+
 HRESULT openKeyset(Connection& connection, const QString& text, Statement& statement,
                    const QString& table, QList<SourceColumn> columns, int key,
                    std::unique_ptr<RowSource>* source, ErrorRecords* errors)
 {
-    Statement keyStatement;
-    const QString keyText = keyStatementText(text, columns[key].name);
-    if (!keyText.isEmpty() && keyStatement.prepare(connection.db(), keyText) == SQLITE_OK &&
-        keyStatement.columnCount() == 1 &&
-        utf8(sqlite3_column_table_name(keyStatement.handle(), 0)) == table &&
-        utf8(sqlite3_column_origin_name(keyStatement.handle(), 0)) == columns[key].origin)
-        return KeysetSource::open(connection, keyStatement, 0, table, std::move(columns), key,
-                                  source, errors);
-    return KeysetSource::open(connection, statement, key, table, std::move(columns), key, source,
-                              errors);
+    const SourceColumn keyColumn = columns[key];
+    std::unique_ptr<KeysetSource> keyset;
+    HRESULT hr = KeysetSource::open(connection, table, std::move(columns), key, &keyset, errors);
+    if (succeeded(hr))
+        hr = listKeys(connection, text, statement, table, keyColumn, key, *keyset, errors);
+    if (failed(hr))
+        return hr;
+    *source = std::move(keyset);
+    return S_OK;
 }
 
 } // namespace

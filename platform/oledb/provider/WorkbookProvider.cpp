@@ -6,8 +6,9 @@
 #include "oledb/provider/Connection.h"
 #include "oledb/provider/Sqlite.h"
 #include "oledb/provider/WorkbookTable.h"
+#include "oledb/xlsx/PackageReader.h"
+#include "oledb/xlsx/SheetReader.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -24,16 +25,11 @@ constexpr int kLockTimeoutMs = 5000;
 
 // What identifies the file as last read or written, to notice another program's save:
 // a program that rewrites the file in place and keeps its size and time still changes
-// its content.
+// its content, which is kept to compare (cheaper than hashing it).
 struct FileStamp
 {
     fileio::FileIdentity identity;
-    QByteArray hash;
-
-    static QByteArray hashOf(const QByteArray& data)
-    {
-        return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
-    }
+    QByteArray content;
 };
 
 // The whole content of an open file, read from its start.
@@ -68,7 +64,10 @@ private:
     HRESULT cannotRead(const QString& reason, ErrorRecords* errors) const;
     HRESULT cannotWrite(const QString& reason, ErrorRecords* errors, HRESULT hr = E_FAIL) const;
     HRESULT lockForChange(fileio::FileLock* lock, ErrorRecords* errors) const;
-    bool loadTables(QString* error);
+    bool readInfo(xlsx::PackageReader& reader, QString* error);
+    bool readSheet(xlsx::PackageReader& reader, const QString& part, xlsx::SheetCells* data,
+                   QString* error);
+    bool loadTables(xlsx::PackageReader& reader, QString* error);
     void createViews();
     WorkbookTable* find(const QString& table);
     const WorkbookTable* find(const QString& table) const;
@@ -117,13 +116,50 @@ HRESULT WorkbookConnection::load(ErrorRecords* errors)
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return cannotRead(file.errorString(), errors);
-    m_stamp.hash = FileStamp::hashOf(content);
+    m_stamp.content = content;
     QString error;
-    if (!xlsx::readPackage(content, &m_package, &error) ||
-        !xlsx::readWorkbookInfo(m_package, &m_info, &error) || !loadTables(&error))
+    xlsx::PackageReader reader;
+    if (!reader.open(content, xlsx::PackageReader::kPendingSize, &m_package, &error) ||
+        !readInfo(reader, &error) || !loadTables(reader, &error) ||
+        !reader.readPending(&m_package, &error))
         return cannotRead(error, errors);
     createViews();
     return S_OK;
+}
+
+// Reads what the workbook part, its relationships, styles and shared strings say; the
+// ones among them that are large are read first.
+bool WorkbookConnection::readInfo(xlsx::PackageReader& reader, QString* error)
+{
+    const bool read = xlsx::readWorkbookInfo(m_package, &m_info, error);
+    bool pending = false;
+    for (const QString& part :
+         {m_info.workbookPart, m_info.relsPart, m_info.stylesPart, m_info.sharedStringsPart}) {
+        pending = pending || reader.isPending(part);
+        if (!reader.read(part, &m_package, error))
+            return false;
+    }
+    if (!pending)
+        return read;
+    m_info = xlsx::WorkbookInfo();
+    return xlsx::readWorkbookInfo(m_package, &m_info, error);
+}
+
+// Reads the cells of a sheet; a large sheet is parsed while it is being inflated.
+bool WorkbookConnection::readSheet(xlsx::PackageReader& reader, const QString& part,
+                                   xlsx::SheetCells* data, QString* error)
+{
+    if (reader.isPending(part)) {
+        std::unique_ptr<xlsx::PartStream> stream = reader.stream(part);
+        const bool read = xlsx::readSheetCells(*stream, m_info, data, error);
+        if (reader.take(std::move(stream), &m_package))
+            return read;
+        // Not as its directory entry says: read as any other part, which says why.
+        *data = xlsx::SheetCells();
+        if (!reader.read(part, &m_package, error))
+            return false;
+    }
+    return xlsx::readSheetCells(m_package.part(part), m_info, data, error);
 }
 
 SheetLayout WorkbookConnection::layout() const
@@ -131,11 +167,11 @@ SheetLayout WorkbookConnection::layout() const
     return {m_options.headerRow, m_info.date1904 ? kDate1904Offset : 0.0};
 }
 
-bool WorkbookConnection::loadTables(QString* error)
+bool WorkbookConnection::loadTables(xlsx::PackageReader& reader, QString* error)
 {
     for (const xlsx::WorkbookInfo::Sheet& sheet : m_info.sheets) {
-        xlsx::SheetData data;
-        if (!xlsx::readSheet(m_package.part(sheet.part), m_info, &data, error))
+        xlsx::SheetCells data;
+        if (!readSheet(reader, sheet.part, &data, error))
             return false;
         WorkbookTable table;
         table.sheet = sheet.name;
@@ -234,19 +270,16 @@ bool WorkbookConnection::writeSheets(xlsx::Package* package, xlsx::WorkbookInfo*
     for (const WorkbookTable& table : m_tables) {
         if (!table.dirty)
             continue;
-        xlsx::SheetContent content;
-        QList<qint64> order;
-        if (!readTableContent(db(), table, layout(), &content, &order, error))
-            return false;
-        for (xlsx::ColumnFormat& format : content.columns) {
+        QList<xlsx::ColumnFormat> columns = table.columns;
+        for (xlsx::ColumnFormat& format : columns) {
             if (format.date && !info->isDateStyle(format.style))
                 format.style = dateStyle(package, info);
         }
         QByteArray xml;
-        if (!xlsx::replaceSheetData(package->part(table.part), content, &xml)) {
-            *error = QStringLiteral("sheet '%1' has no cells to replace").arg(table.sheet);
+        QList<qint64> order;
+        if (!writeTableSheet(db(), table, columns, layout(), package->part(table.part), &xml,
+                             &order, error))
             return false;
-        }
         package->setPart(table.part, xml);
         orders->insert(table.table, order);
     }
@@ -279,7 +312,7 @@ HRESULT WorkbookConnection::lockForChange(fileio::FileLock* lock, ErrorRecords* 
     }
     QByteArray current;
     if (fileio::identityOf(lock->fd()) != m_stamp.identity || !readWhole(lock->fd(), &current) ||
-        FileStamp::hashOf(current) != m_stamp.hash) {
+        current != m_stamp.content) {
         errors->add(DB_E_CONCURRENCYVIOLATION, changed);
         return DB_E_CONCURRENCYVIOLATION;
     }
@@ -312,7 +345,7 @@ HRESULT WorkbookConnection::persist(ErrorRecords* errors)
                                                                              : E_FAIL);
     m_package = package;
     m_info = info;
-    m_stamp = {written.written, FileStamp::hashOf(data)};
+    m_stamp = {written.written, data};
     for (WorkbookTable& table : m_tables) {
         if (orders.contains(table.table))
             table.rowOrder = orders[table.table];
@@ -327,7 +360,8 @@ HRESULT openWorkbook(const QString& path, const WorkbookOptions& options,
                      std::shared_ptr<Connection>* connection, ErrorRecords* errors)
 {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(
+        ":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto workbook = std::make_shared<WorkbookConnection>(db, path, options);
     if (rc == SQLITE_OK)
         rc = registerLike(db);

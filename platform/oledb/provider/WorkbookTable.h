@@ -3,6 +3,10 @@
 #include "oledb/xlsx/XlsxReader.h"
 #include "oledb/xlsx/XlsxWriter.h"
 
+namespace vnt::oledb::xlsx {
+struct SheetCells;
+}
+
 struct sqlite3;
 
 namespace vnt::oledb {
@@ -31,12 +35,15 @@ struct SheetLayout
 };
 
 // Creates the table for `data` and fills it. False with `error` set on a database failure.
-bool loadSheet(sqlite3* db, const xlsx::WorkbookInfo& info, const xlsx::SheetData& data,
+bool loadSheet(sqlite3* db, const xlsx::WorkbookInfo& info, const xlsx::SheetCells& data,
                const SheetLayout& layout, WorkbookTable* table, QString* error);
 
-// The table's rows as they are to be written: rows of the sheet in their old order, then
-// added rows by key. `order` receives the keys in the written order.
-bool readTableContent(sqlite3* db, const WorkbookTable& table, const SheetLayout& layout,
-                      xlsx::SheetContent* content, QList<qint64>* order, QString* error);
+// Writes the table's rows in the formats `columns` into its sheet part `sheetXml`: rows of
+// the sheet in their old order, then added rows by key. `order` receives the keys in the
+// written order.
+bool writeTableSheet(sqlite3* db, const WorkbookTable& table,
+                     const QList<xlsx::ColumnFormat>& columns, const SheetLayout& layout,
+                     const QByteArray& sheetXml, QByteArray* result, QList<qint64>* order,
+                     QString* error);
 
 } // namespace vnt::oledb

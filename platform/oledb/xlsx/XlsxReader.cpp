@@ -1,6 +1,6 @@
 #include "oledb/xlsx/XlsxReader.h"
 
-#include "oledb/DayNumber.h"
+#include "oledb/xlsx/SheetReader.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -12,7 +12,6 @@ namespace vnt::oledb::xlsx {
 namespace {
 
 constexpr int kMaxColumns = 16384;
-constexpr int kMaxRows = 1048576;
 
 struct Relationship
 {
@@ -63,38 +62,6 @@ QString targetOfType(const QHash<QString, Relationship>& relationships, QLatin1S
             return relationship.target;
     }
     return {};
-}
-
-// The text of a string item (<si> or <is>): its <t> elements, phonetic runs left out.
-QString readStringItem(QXmlStreamReader& reader)
-{
-    const QString end = reader.name().toString();
-    QString text;
-    int phonetic = 0;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("rPh"))
-            ++phonetic;
-        else if (reader.isEndElement() && reader.name() == QLatin1String("rPh"))
-            --phonetic;
-        else if (reader.isStartElement() && reader.name() == QLatin1String("t") && phonetic == 0)
-            text += reader.readElementText(QXmlStreamReader::IncludeChildElements);
-        else if (reader.isEndElement() && reader.name() == end)
-            break;
-    }
-    return unescapeText(text);
-}
-
-QStringList readSharedStrings(const QByteArray& xml)
-{
-    QStringList strings;
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("si"))
-            strings.append(readStringItem(reader));
-    }
-    return strings;
 }
 
 FormatKind builtInFormatKind(int id)
@@ -162,85 +129,6 @@ bool readWorkbookPart(const QByteArray& xml, const QHash<QString, Relationship>&
     return true;
 }
 
-Cell readCellValue(QXmlStreamReader& reader, QStringView type, const WorkbookInfo& info)
-{
-    Cell cell;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isEndElement() && reader.name() == QLatin1String("c"))
-            break;
-        if (!reader.isStartElement())
-            continue;
-        if (reader.name() == QLatin1String("is")) {
-            cell.kind = Cell::Kind::Text;
-            cell.text = readStringItem(reader);
-        } else if (reader.name() == QLatin1String("v")) {
-            const QString value = reader.readElementText();
-            if (type == QLatin1String("s")) {
-                cell.kind = Cell::Kind::Text;
-                cell.text = info.sharedStrings.value(value.toInt());
-            } else if (type == QLatin1String("str") || type == QLatin1String("inlineStr")) {
-                cell.kind = Cell::Kind::Text;
-                cell.text = unescapeText(value);
-            } else if (type == QLatin1String("e")) {
-                cell.kind = Cell::Kind::Error;
-            } else if (type == QLatin1String("d")) {
-                cell.kind =
-                    parseIsoDayNumber(value, &cell.number) ? Cell::Kind::Number : Cell::Kind::Empty;
-            } else {
-                bool ok = false;
-                cell.number = value.trimmed().toDouble(&ok);
-                cell.kind = !ok                          ? Cell::Kind::Empty
-                            : type == QLatin1String("b") ? Cell::Kind::Boolean
-                                                         : Cell::Kind::Number;
-            }
-        } else if (reader.name() != QLatin1String("f")) {
-            reader.skipCurrentElement();
-        }
-    }
-    return cell;
-}
-
-bool readCell(QXmlStreamReader& reader, const WorkbookInfo& info, Row* row)
-{
-    const auto attributes = reader.attributes();
-    int column = row->width();
-    if (attributes.hasAttribute(QLatin1String("r")))
-        column = columnOfReference(attributes.value(QLatin1String("r")));
-    if (column < 0 || column >= kMaxColumns)
-        return false;
-    const QString type = attributes.value(QLatin1String("t")).toString();
-    Cell cell = readCellValue(reader, type, info);
-    cell.column = column;
-    cell.style = attributes.value(QLatin1String("s")).toInt();
-    // Cells come in column order; one listed out of order or twice is placed by its column,
-    // the later one winning.
-    if (column >= row->width()) {
-        row->cells.append(cell);
-        return true;
-    }
-    const auto place =
-        std::lower_bound(row->cells.begin(), row->cells.end(), column,
-                         [](const Cell& listed, int wanted) { return listed.column < wanted; });
-    if (place->column == column)
-        *place = cell;
-    else
-        row->cells.insert(place, cell);
-    return true;
-}
-
-void readColumnStyle(QXmlStreamReader& reader, SheetData* sheet)
-{
-    const auto attributes = reader.attributes();
-    if (!attributes.hasAttribute(QLatin1String("style")))
-        return;
-    const int first = qMax(attributes.value(QLatin1String("min")).toInt(), 1);
-    const int last = qMin(attributes.value(QLatin1String("max")).toInt(), kMaxColumns);
-    if (first <= last)
-        sheet->columnStyles.append(
-            {first - 1, last - 1, attributes.value(QLatin1String("style")).toInt()});
-}
-
 } // namespace
 
 Cell Row::cell(int column) const
@@ -257,11 +145,7 @@ Cell Row::cell(int column) const
 
 int SheetData::columnStyle(int column) const
 {
-    for (auto range = columnStyles.rbegin(); range != columnStyles.rend(); ++range) {
-        if (column >= range->first && column <= range->last)
-            return range->style;
-    }
-    return 0;
+    return columnStyleOf(columnStyles, column);
 }
 
 int columnOfReference(QStringView reference)
@@ -336,34 +220,25 @@ bool readWorkbookInfo(const Package& package, WorkbookInfo* info, QString* error
 
 bool readSheet(const QByteArray& xml, const WorkbookInfo& info, SheetData* sheet, QString* error)
 {
-    QXmlStreamReader reader(xml);
-    Row* row = nullptr;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        if (reader.name() == QLatin1String("row")) {
-            const int previous = sheet->rows.isEmpty() ? 0 : sheet->rows.last().number;
-            const auto number = reader.attributes().value(QLatin1String("r"));
-            sheet->rows.append(Row{number.isEmpty() ? previous + 1 : number.toInt(), {}});
-            row = &sheet->rows.last();
-            if (row->number <= previous || row->number > kMaxRows) {
-                *error = QStringLiteral("row %1 is out of order").arg(row->number);
-                return false;
-            }
-        } else if (reader.name() == QLatin1String("c") && row) {
-            if (!readCell(reader, info, row)) {
-                *error = QStringLiteral("a cell of row %1 has a bad reference").arg(row->number);
-                return false;
-            }
-        } else if (reader.name() == QLatin1String("col")) {
-            readColumnStyle(reader, sheet);
-        }
-    }
-    if (reader.hasError()) {
-        *error = QStringLiteral("a sheet is malformed (%1)").arg(reader.errorString());
+    SheetCells cells;
+    if (!readSheetCells(xml, info, &cells, error))
         return false;
+    for (const SheetRow& listed : cells.rows) {
+        Row row{listed.number, {}};
+        row.cells.reserve(listed.count);
+        for (const SheetCell& compact : cells.cellsOf(listed)) {
+            Cell cell;
+            cell.kind = compact.kind;
+            cell.column = compact.column;
+            cell.number = compact.kind == Cell::Kind::Text ? 0 : compact.number;
+            cell.style = compact.style;
+            if (compact.kind == Cell::Kind::Text)
+                cell.text = cells.text(compact, info);
+            row.cells.append(cell);
+        }
+        sheet->rows.append(row);
     }
+    sheet->columnStyles = cells.columnStyles;
     return true;
 }
 

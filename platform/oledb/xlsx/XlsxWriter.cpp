@@ -1,10 +1,9 @@
 #include "oledb/xlsx/XlsxWriter.h"
 
-#include "oledb/provider/NumberText.h"
+#include "oledb/xlsx/SheetWriter.h"
 #include "oledb/xlsx/XlsxReader.h"
 
 #include <QRegularExpression>
-#include <cmath>
 
 namespace vnt::oledb::xlsx {
 
@@ -22,78 +21,6 @@ QString escapeAttribute(const QString& text)
     QString escaped = escapeCellText(text);
     escaped.replace(QLatin1Char('"'), QLatin1String("&quot;"));
     return escaped;
-}
-
-QByteArray styleAttribute(int style)
-{
-    return style > 0 ? " s=\"" + QByteArray::number(style) + '"' : QByteArray();
-}
-
-void appendTextCell(QByteArray* xml, const QByteArray& prefix, const QByteArray& reference,
-                    int style, const QString& text)
-{
-    xml->append('<').append(prefix).append("c r=\"").append(reference).append('"');
-    xml->append(styleAttribute(style)).append(" t=\"inlineStr\"><").append(prefix);
-    xml->append("is><").append(prefix).append("t xml:space=\"preserve\">");
-    xml->append(escapeCellText(text).toUtf8());
-    xml->append("</").append(prefix).append("t></").append(prefix).append("is></");
-    xml->append(prefix).append("c>");
-}
-
-// Appends one cell; nothing for a null value. Written straight as UTF-8, as a sheet is
-// written whole after every change.
-void appendCell(QByteArray* xml, const QByteArray& prefix, const QByteArray& reference,
-                const QVariant& value, const ColumnFormat& format, double dateOffset)
-{
-    if (value.isNull())
-        return;
-    const bool integer = value.typeId() == QMetaType::LongLong;
-    if (!integer && value.typeId() != QMetaType::Double)
-        return appendTextCell(xml, prefix, reference, format.style, value.toString());
-    const double number = value.toDouble();
-    if (!std::isfinite(number))
-        return;
-    const QByteArray text = integer && !format.date
-                                ? QByteArray::number(value.toLongLong())
-                                : numberText(number - (format.date ? dateOffset : 0)).toLatin1();
-    xml->append('<').append(prefix).append("c r=\"").append(reference).append('"');
-    xml->append(styleAttribute(format.style)).append("><").append(prefix).append("v>");
-    xml->append(text).append("</").append(prefix).append("v></").append(prefix).append("c>");
-}
-
-QByteArray sheetDataXml(const QByteArray& prefix, const SheetContent& content)
-{
-    QList<QByteArray> columnNames;
-    for (int column = 0; column < content.columns.size(); ++column)
-        columnNames.append(columnName(column).toLatin1());
-    QByteArray xml = '<' + prefix + "sheetData>";
-    int rowNumber = 0;
-    if (content.headerRow) {
-        xml += '<' + prefix + "row r=\"1\">";
-        for (int column = 0; column < content.columns.size(); ++column)
-            appendTextCell(&xml, prefix, columnNames[column] + '1',
-                           content.columns[column].headerStyle, content.columns[column].name);
-        xml += "</" + prefix + "row>";
-        rowNumber = 1;
-    }
-    for (const QList<QVariant>& row : content.rows) {
-        const QByteArray number = QByteArray::number(++rowNumber);
-        xml += '<' + prefix + "row r=\"" + number + "\">";
-        for (int column = 0; column < row.size() && column < content.columns.size(); ++column)
-            appendCell(&xml, prefix, columnNames[column] + number, row[column],
-                       content.columns[column], content.dateOffset);
-        xml += "</" + prefix + "row>";
-    }
-    return xml + "</" + prefix + "sheetData>";
-}
-
-QString dimension(const SheetContent& content)
-{
-    const int rows = int(content.rows.size()) + (content.headerRow ? 1 : 0);
-    const int columns = int(content.columns.size());
-    if (rows == 0 || columns == 0)
-        return QStringLiteral("A1");
-    return QStringLiteral("A1:%1%2").arg(columnName(columns - 1)).arg(rows);
 }
 
 QByteArray sheetPart(const NewSheet& sheet)
@@ -196,28 +123,18 @@ QString escapeCellText(const QString& text)
 
 bool replaceSheetData(const QByteArray& sheetXml, const SheetContent& content, QByteArray* result)
 {
-    const QString xml = QString::fromUtf8(sheetXml);
-    static const QRegularExpression kStart(QStringLiteral("<([A-Za-z_][\\w.-]*:)?sheetData\\b"));
-    const QRegularExpressionMatch start = kStart.match(xml);
-    if (!start.hasMatch())
+    SheetPart part;
+    if (!splitSheetPart(sheetXml, &part))
         return false;
-    const QString prefix = start.captured(1);
-    const qsizetype openEnd = xml.indexOf(QLatin1Char('>'), start.capturedEnd());
-    if (openEnd < 0)
-        return false;
-    qsizetype end = openEnd + 1;
-    if (xml[openEnd - 1] != QLatin1Char('/')) {
-        const QString close = QStringLiteral("</%1sheetData>").arg(prefix);
-        const qsizetype closeAt = xml.indexOf(close, openEnd);
-        if (closeAt < 0)
-            return false;
-        end = closeAt + close.size();
+    SheetDataWriter writer(part, content.columns, content.headerRow, content.rows.size(),
+                           content.dateOffset);
+    for (const QList<QVariant>& row : content.rows) {
+        writer.beginRow();
+        for (int column = 0; column < row.size(); ++column)
+            writer.addValue(column, row[column]);
+        writer.endRow();
     }
-    QString head = xml.left(start.capturedStart());
-    const QRegularExpression dimensionRef(
-        QStringLiteral("(<%1dimension\\s+ref=\")[^\"]*\"").arg(QRegularExpression::escape(prefix)));
-    head.replace(dimensionRef, QStringLiteral("\\1%1\"").arg(dimension(content)));
-    *result = head.toUtf8() + sheetDataXml(prefix.toUtf8(), content) + xml.mid(end).toUtf8();
+    *result = writer.finish();
     return true;
 }
 

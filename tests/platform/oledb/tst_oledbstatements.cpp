@@ -302,6 +302,73 @@ private Q_SLOTS:
         QCOMPARE(found->rowCount(), matched ? 1 : 0);
     }
 
+    // A sort on one column puts nulls first and orders by type (numbers before texts),
+    // whether the keys are sorted here or by the database.
+    void sortOrders_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("clause");
+        QTest::addColumn<bool>("withText");
+        QTest::addColumn<QStringList>("numbers");
+        const QStringList ascending = {"-", "10", "20", "30"};
+        const QStringList descending = {"30", "20", "10", "-"};
+        for (Kind kind : {Kind::Sqlite, Kind::Workbook}) {
+            const auto row = [kind](const char* tag, const char* clause, bool withText,
+                                    const QStringList& numbers) {
+                QTest::addRow("%s %s", kindName(kind), tag)
+                    << kind << QString::fromUtf8(clause) << withText << numbers;
+            };
+            row("ascending", " ORDER BY [Job number] ASC ", false, ascending);
+            row("descending", " ORDER BY [Job number] DESC", false, descending);
+            row("a text among numbers", " ORDER BY [Job number]", true,
+                ascending + QStringList{"x"});
+            row("a text, descending", " ORDER BY [Job number] desc", true,
+                QStringList{"x"} + descending);
+            row("filtered", " WHERE [Job number] > 10 ORDER BY [Job number]", false, {"20", "30"});
+            row("by position", " ORDER BY 2 DESC", false, descending);
+            row("by an expression", " ORDER BY [Job number] + 0", false, ascending);
+            row("two terms", " ORDER BY [Status], [Job number]", false, ascending);
+            row("nulls last", " ORDER BY [Job number] NULLS LAST", false, {"10", "20", "30", "-"});
+        }
+    }
+    void sortOrders()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QString, clause);
+        QFETCH(bool, withText);
+        QFETCH(QStringList, numbers);
+        TestDatabase db(kind);
+        QCOMPARE(db.open(), S_OK);
+        QString number;
+        DBSTATUS status = DBSTATUS_S_OK;
+        const QList<Binding> bindings = {Binding::text(2, 20, &number, &status)};
+        QStringList values = {u"30"_s, QString(), u"10"_s, u"20"_s};
+        if (withText)
+            values.insert(2, u"x"_s);
+        {
+            // The rows of a whole table are listed when first needed: before the new ones.
+            auto table = db.jobs();
+            Accessor accessor;
+            QCOMPARE(table->createAccessor(bindings, &accessor), S_OK);
+            for (const QString& value : values) {
+                number = value;
+                status = value.isNull() ? DBSTATUS_S_ISNULL : DBSTATUS_S_OK;
+                QCOMPARE(table->insertRow(accessor), S_OK);
+            }
+            QCOMPARE(table->rowCount(), values.size());
+        }
+        auto sorted = db.execute(u"SELECT * FROM "_s + db.jobTable() + clause);
+        QVERIFY2(sorted, qPrintable(describe(db.lastCommand())));
+        Accessor accessor;
+        QCOMPARE(sorted->createAccessor(bindings, &accessor), S_OK);
+        QStringList read;
+        for (HRESULT hr = sorted->moveFirst(); hr == S_OK; hr = sorted->moveNext()) {
+            QCOMPARE(sorted->getData(accessor), S_OK);
+            read.append(status == DBSTATUS_S_ISNULL ? u"-"_s : number);
+        }
+        QCOMPARE(read, numbers);
+    }
+
     // Numbers and dates match LIKE through their text; an escape of two characters is
     // refused and named.
     void likeOnNumbersAndItsEscape()

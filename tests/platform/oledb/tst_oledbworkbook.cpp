@@ -213,6 +213,17 @@ private Q_SLOTS:
             kHeader + u"<row r=\"2\"><c r=\"C2\"><v>3</v></c><c r=\"A2\"><v>1</v></c>"
                       "<c r=\"C2\"><v>4</v></c></row>"_s,
             {"1|-|4"});
+        row("references, character data, line ends and prefixes",
+            kHeader + u"<x:row xmlns:x=\"urn:main\" r=\"2\"><x:c r=\"A2\"><x:v> 1 </x:v></x:c><x:c "
+                      u"r=\"B2\" "
+                      "t='inlineStr'><x:is><x:t>a&amp;b&#x41;&#66;<![CDATA[<c>&amp;]]>\r\nz\r"
+                      "</x:t></x:is></x:c></x:row>"_s,
+            {"1|a&bAB<c>&amp;\nz\n"});
+        row("shared strings by number",
+            kHeader + u"<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\" t=\"s\"><v>1</v></c>"
+                      "</row><row r=\"3\"><c r=\"A3\"><v>2</v></c><c r=\"B3\" t=\"s\"><v>9</v></c>"
+                      "</row>"_s,
+            {"1|second_x0041_", "2|"});
         row("missing keys numbered after the others",
             kHeader + u"<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>a</t></is></c></row>"
                       "<row r=\"3\"><c r=\"A3\"><v>8</v></c></row>"
@@ -229,12 +240,144 @@ private Q_SLOTS:
             if (date1904)
                 replaceText(package, u"xl/workbook.xml"_s, "<sheets>",
                             "<workbookPr date1904=\"1\"/><sheets>");
+            package.setPart(u"xl/sharedStrings.xml"_s,
+                            "<sst><si><t>first</t></si><si><r><t>second</t></r><r><t>_x005F_x0041_"
+                            "</t></r></si></sst>");
+            replaceText(package, u"xl/_rels/workbook.xml.rels"_s, "</Relationships>",
+                        "<Relationship Id=\"rIdS\" Type=\"http://schemas.openxmlformats.org/"
+                        "officeDocument/2006/relationships/sharedStrings\" "
+                        "Target=\"sharedStrings.xml\"/></Relationships>");
         };
         Workbook db(workbookWithSheet(sheetData, mark1904), provider);
         QVERIFY2(succeeded(db.opened), qPrintable(describe(db.dataSource())));
         auto rowset = db.execute(u"SELECT * FROM [Job$]"_s);
         QVERIFY2(rowset, qPrintable(describe(db.dataSource())));
         QCOMPARE(rowTexts(*rowset), rows);
+    }
+
+    // A sheet that is not well-formed XML is refused, not read in part.
+    void malformedSheets_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::newRow("cut short") << u"<worksheet><sheetData><row r=\"1\"><c><v>1</v></c>"_s;
+        QTest::newRow("tags that do not match")
+            << u"<worksheet><sheetData><row></sheetData></row></worksheet>"_s;
+        QTest::newRow("unknown entity")
+            << u"<worksheet><sheetData><row><c t=\"str\"><v>&nbsp;</v></c></row></sheetData>"
+               "</worksheet>"_s;
+        QTest::newRow("character out of range")
+            << u"<worksheet><sheetData><row><c t=\"str\"><v>&#0;</v></c></row></sheetData>"
+               "</worksheet>"_s;
+        QTest::newRow("document type")
+            << u"<!DOCTYPE worksheet [<!ENTITY a \"b\">]><worksheet><sheetData/></worksheet>"_s;
+        QTest::newRow("unquoted attribute")
+            << u"<worksheet><sheetData><row r=1/></sheetData></worksheet>"_s;
+        QTest::newRow("element for a value")
+            << u"<worksheet><sheetData><row><c><v><b/></v></c></row></sheetData></worksheet>"_s;
+        QTest::newRow("two roots") << u"<worksheet/><worksheet/>"_s;
+        QTest::newRow("nothing") << QString();
+    }
+    void malformedSheets()
+    {
+        QFETCH(QString, xml);
+        xlsx::WorkbookInfo info;
+        xlsx::SheetData sheet;
+        QString error;
+        QVERIFY(!xlsx::readSheet(xml.toUtf8(), info, &sheet, &error));
+        QVERIFY2(error.startsWith(u"a sheet is malformed ("_s), qPrintable(error));
+    }
+
+    // Texts are written so that they read back the same, white space kept only where it
+    // needs saying; the rest of the sheet part stays, prefixes included.
+    void textsWrittenAndReadBack()
+    {
+        const QStringList texts = {u"plain words"_s,
+                                   u" leading"_s,
+                                   u"two  spaces"_s,
+                                   u"line\r\nend"_s,
+                                   u"a & <b> > c"_s,
+                                   u"_x0041_ literal"_s,
+                                   u"\u00e9t\u00e9 \U0001F600"_s,
+                                   u"nul\u0001 \ufffe"_s};
+        xlsx::SheetContent content;
+        content.columns = {{u"Text"_s, 0, 3, false}};
+        for (const QString& text : texts)
+            content.rows.append({text});
+        const QByteArray part = "<x:worksheet xmlns:x=\"urn:main\"><x:dimension ref=\"A1\"/>"
+                                "<x:sheetData/><x:pageMargins/></x:worksheet>";
+        QByteArray xml;
+        QVERIFY(xlsx::replaceSheetData(part, content, &xml));
+        QVERIFY(xml.startsWith("<x:worksheet xmlns:x=\"urn:main\"><x:dimension ref=\"A1:A9\"/>"
+                               "<x:sheetData><x:row r=\"1\">"));
+        QVERIFY(xml.endsWith("</x:sheetData><x:pageMargins/></x:worksheet>"));
+        QVERIFY(xml.contains("<x:c r=\"A2\" s=\"3\" t=\"inlineStr\"><x:is><x:t>plain words<"));
+        QVERIFY(xml.contains("<x:t xml:space=\"preserve\"> leading<"));
+        QVERIFY(xml.contains("<x:t>a &amp; &lt;b&gt; &gt; c<"));
+        xlsx::WorkbookInfo info;
+        xlsx::SheetData sheet;
+        QString error;
+        QVERIFY2(xlsx::readSheet(xml, info, &sheet, &error), qPrintable(error));
+        QStringList read;
+        for (qsizetype i = 1; i < sheet.rows.size(); ++i)
+            read.append(sheet.rows[i].cell(0).text);
+        QCOMPARE(read, texts);
+    }
+
+    // A large sheet is read while it is inflated and a large part of another kind is kept
+    // when the workbook is written again; damage to them is found.
+    void largeParts()
+    {
+        QByteArray rows = kHeader.toUtf8();
+        for (int i = 2; i <= 20001; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + QByteArray::number(i - 1) +
+                    "</v></c><c r=\"B" + n + "\" t=\"inlineStr\"><is><t>text " + n +
+                    "</t></is></c></row>";
+        }
+        rows.replace("text 778<", "bad \xff<");
+        const QByteArray media(2 * 1024 * 1024, 'm');
+        const QByteArray data = workbookWithSheet(QString(), [&](xlsx::Package& package) {
+            package.setPart(u"xl/worksheets/sheet1.xml"_s,
+                            "<worksheet><sheetData>" + rows + "</sheetData></worksheet>");
+            package.setPart(u"xl/media/image1.bin"_s, media);
+        });
+        Workbook db(data);
+        QCOMPARE(db.opened, S_OK);
+        auto picked = db.execute(u"SELECT * FROM [Job$] WHERE [ID] IN (1, 777, 20000)"_s);
+        QCOMPARE(rowTexts(*picked),
+                 (QStringList{"1|text 2", "777|bad \ufffd", "20000|text 20001"}));
+        QCOMPARE(picked->moveFirst(), S_OK);
+        QCOMPARE(picked->deleteRow(), S_OK);
+        QCOMPARE(packageOf(db.path()).part(u"xl/media/image1.bin"_s), media);
+        QCOMPARE(db.open(), S_OK);
+        QCOMPARE(db.execute(u"SELECT * FROM [Job$]"_s)->rowCount(), 19999);
+
+        QByteArray damaged = data;
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 0x55);
+        Workbook broken(damaged);
+        QVERIFY(failed(broken.opened));
+        QVERIFY2(describe(broken.dataSource()).contains(u"is damaged"_s),
+                 qPrintable(describe(broken.dataSource())));
+    }
+
+    // A large part is compressed in pieces side by side; they read back as one.
+    void largePartsRoundTrip()
+    {
+        QByteArray large;
+        for (int i = 0; large.size() < 6 * 1024 * 1024; ++i)
+            large += "<row r=\"" + QByteArray::number(i) + "\"><c><v>" +
+                     QByteArray::number(i * 7919 % 100003) + "</v></c></row>";
+        xlsx::Package package;
+        package.setPart(u"large.xml"_s, large);
+        package.setPart(u"small.xml"_s, "<a/>");
+        QByteArray data;
+        QString error;
+        QVERIFY(xlsx::writePackage(package, &data, &error));
+        QVERIFY(data.size() < large.size() / 3);
+        xlsx::Package read;
+        QVERIFY2(xlsx::readPackage(data, &read, &error), qPrintable(error));
+        QCOMPARE(read.names, package.names);
+        QVERIFY(read.part(u"large.xml"_s) == large);
     }
 
     // The first column must hold distinct whole numbers for the rows to be changed.
