@@ -9,6 +9,7 @@
 // The files are made once per run in a temporary folder; VANTREL_BENCH_ROWS and
 // VANTREL_BENCH_WORKBOOK_ROWS override their sizes.
 
+#include "BenchJobs.h"
 #include "DatabaseWorkspace.h"
 #include "WidgetBenchMain.h"
 
@@ -36,22 +37,6 @@ int rowsFromEnvironment(const char* name, int fallback)
     bool ok = false;
     const int rows = qEnvironmentVariableIntValue(name, &ok);
     return ok && rows > 0 ? rows : fallback;
-}
-
-// Problems of a help desk; one row in about two hundred mentions "abc".
-QString problemText(QRandomGenerator& random)
-{
-    static const std::array<const char*, 16> kWords = {
-        "printer", "jam",  "mail",   "server", "crash",   "login", "password", "reset",
-        "network", "slow", "screen", "update", "licence", "error", "file",     "backup"};
-    QString text;
-    for (int i = 0; i < 12; ++i) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += random.bounded(2400) == 0 ? QStringLiteral("abcd")
-                                          : QLatin1String(kWords[random.bounded(16)]);
-    }
-    return text;
 }
 
 Row jobRow(int number, QRandomGenerator& random)

@@ -10,6 +10,7 @@
 // rowset interface each). VANTREL_BENCH_ROWS and VANTREL_BENCH_WORKBOOK_ROWS override the
 // Job sizes; with VANTREL_BENCH_DIR the files are kept in that folder and reused.
 
+#include "BenchJobs.h"
 #include "oledb/Command.h"
 #include "oledb/DataSource.h"
 #include "oledb/DatabaseFiles.h"
@@ -79,22 +80,6 @@ struct KnowledgeRecord
         return list;
     }
 };
-
-// Problems of a help desk; one row in about two hundred mentions "abc".
-QString problemText(QRandomGenerator& random)
-{
-    static const std::array<const char*, 16> kWords = {
-        "printer", "jam",  "mail",   "server", "crash",   "login", "password", "reset",
-        "network", "slow", "screen", "update", "licence", "error", "file",     "backup"};
-    QString text;
-    for (int i = 0; i < 12; ++i) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += random.bounded(2400) == 0 ? QStringLiteral("abcd")
-                                          : QLatin1String(kWords[random.bounded(16)]);
-    }
-    return text;
-}
 
 bool isWorkbook(const QString& path)
 {

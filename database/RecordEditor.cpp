@@ -305,36 +305,36 @@ void RecordEditor::DeleteRecord()
     }
 }
 
-void RecordEditor::MoveFirst()
+// The write-back rule, then the move; a row found is shown with the given end flags.
+// False, with the flags as found, when there was no row.
+bool RecordEditor::move(HRESULT (RecordSet::*step)(), bool atFirst, bool atLast)
 {
     if (!activeOpen())
-        return;
+        return true;
     AutoWriteBack();
     RecordSet& set = activeSet();
-    if (set.moveFirst() == S_OK) {
-        showCurrent(set);
-        set.atFirst = true;
-        set.atLast = false;
+    if ((set.*step)() != S_OK)
+        return false;
+    showCurrent(set);
+    set.atFirst = atFirst;
+    set.atLast = atLast;
+    return true;
+}
+
+void RecordEditor::MoveFirst()
+{
+    if (move(&RecordSet::moveFirst, true, false))
         return;
-    }
     ShowViewMessage(m_host.hostWidget(), kMsgNoRecords, TitleInformation);
     InsertBlankRecord();
 }
 
 void RecordEditor::MovePrevious()
 {
-    if (!activeOpen())
+    if (move(&RecordSet::movePrevious, false, false))
         return;
-    AutoWriteBack();
-    RecordSet& set = activeSet();
-    if (set.movePrevious() == S_OK) {
-        showCurrent(set);
-        set.atFirst = false;
-        set.atLast = false;
-        return;
-    }
-    set.atFirst = true;
-    set.atLast = false;
+    activeSet().atFirst = true;
+    activeSet().atLast = false;
     ShowViewMessage(m_host.hostWidget(), kMsgNoPrevious, TitleInformation);
     m_skipAutoUpdate = m_host.autoRecordUpdate();
     MoveFirst();
@@ -342,16 +342,8 @@ void RecordEditor::MovePrevious()
 
 void RecordEditor::MoveNext()
 {
-    if (!activeOpen())
+    if (move(&RecordSet::moveNext, false, false))
         return;
-    AutoWriteBack();
-    RecordSet& set = activeSet();
-    if (set.moveNext() == S_OK) {
-        showCurrent(set);
-        set.atFirst = false;
-        set.atLast = false;
-        return;
-    }
     ShowViewMessage(m_host.hostWidget(), kMsgNoMore, TitleInformation);
     m_skipAutoUpdate = m_host.autoRecordUpdate();
     MoveLast();
@@ -359,18 +351,10 @@ void RecordEditor::MoveNext()
 
 void RecordEditor::MoveLast()
 {
-    if (!activeOpen())
+    if (move(&RecordSet::moveLast, false, true))
         return;
-    AutoWriteBack();
-    RecordSet& set = activeSet();
-    if (set.moveLast() == S_OK) {
-        showCurrent(set);
-        set.atFirst = false;
-        set.atLast = true;
-        return;
-    }
-    set.atFirst = false;
-    set.atLast = false;
+    activeSet().atFirst = false;
+    activeSet().atLast = false;
     ShowViewMessage(m_host.hostWidget(), kMsgNoRecords, TitleInformation);
     InsertBlankRecord();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database/RecordLayout.h"
+#include "oledb/OleDbTypes.h"
 
 #include <functional>
 
@@ -52,6 +53,7 @@ private:
     RecordSet& activeSet() const;
     std::span<const FieldSpec> activeFields() const;
     bool activeOpen() const;
+    bool move(vnt::oledb::HRESULT (RecordSet::*step)(), bool atFirst, bool atLast);
     void showCurrent(RecordSet& set);
     void rememberShown(RecordSet& set);
     void settleLongTexts(RecordSet& set, RecordValues* values);

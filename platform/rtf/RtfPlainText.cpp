@@ -1,5 +1,7 @@
 #include "rtf/RtfPlainText.h"
 
+#include "codepage/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -10,6 +12,8 @@ namespace vnt::rtf {
 
 namespace {
 
+using vnt::codepage::appendUtf8;
+
 // Windows-1252 bytes 0x80-0x9F; the five it leaves undefined map to themselves.
 constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -19,25 +23,6 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 char32_t fromCp1252(unsigned char byte)
 {
     return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : byte;
-}
-
-void appendUtf8(std::string* out, char32_t c)
-{
-    if (c < 0x80) {
-        out->push_back(char(c));
-    } else if (c < 0x800) {
-        out->push_back(char(0xC0 | (c >> 6)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(char(0xE0 | (c >> 12)));
-        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(char(0xF0 | (c >> 18)));
-        out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    }
 }
 
 // One code point from `text` at `*pos`; a byte that does not start valid UTF-8 is read as

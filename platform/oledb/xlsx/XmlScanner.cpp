@@ -1,11 +1,15 @@
 #include "oledb/xlsx/XmlScanner.h"
 
+#include "codepage/Utf8.h"
+
 #include <array>
 #include <cstring>
 
 namespace vnt::oledb::xlsx {
 
 namespace {
+
+using vnt::codepage::appendUtf8;
 
 // What each byte may be in a name: 1 its first character, 2 a later one.
 constexpr std::array<unsigned char, 256> kNameBytes = [] {
@@ -38,25 +42,6 @@ bool isXmlChar(char32_t c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-void appendUtf8(std::string* out, char32_t c)
-{
-    if (c < 0x80) {
-        out->push_back(char(c));
-    } else if (c < 0x800) {
-        out->push_back(char(0xC0 | (c >> 6)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(char(0xE0 | (c >> 12)));
-        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(char(0xF0 | (c >> 18)));
-        out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (c & 0x3F)));
-    }
 }
 
 // The character of a reference "lt", "#65", "#x41"; 0 when it is none.
