@@ -10,6 +10,7 @@
 #include "core/StringTable.h"
 #include "core/TextFiles.h"
 #include "mail/MailController.h"
+#include "notepad/NotepadController.h"
 #include "rtf/RtfReader.h"
 #include "topics/TopicController.h"
 #include "topics/TopicTreeWidget.h"
@@ -286,6 +287,8 @@ CSupportView::~CSupportView()
     m_hooks.logoff = nullptr;
     m_hooks.isComposing = nullptr;
     m_hooks.stopMessage = nullptr;
+    m_hooks.loadNotepad = nullptr;
+    m_hooks.saveNotepadIfModified = nullptr;
     m_compose.reset();
     m_mail.reset();
 }
@@ -361,6 +364,7 @@ void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus
     m_settings.monthStyle = monthStyle >= 0 && monthStyle <= 5 ? monthStyle : 0;
     createTextBoxes(menus.textBox);
     createDatabase(router);
+    createNotepad();
     LifecycleHooks::run(m_workspaceHooks.fillRecordChoices);
     createTopics(router, menus.topicTree);
     createMail(router, menus);

@@ -9,6 +9,7 @@
 #include "core/CSupportDoc.h"
 #include "database/DatabaseHost.h"
 #include "mail/MailHost.h"
+#include "notepad/NotepadHost.h"
 #include "topics/TopicHost.h"
 
 #include <QHash>
@@ -33,6 +34,9 @@ class ComposeController;
 namespace vantrel::database {
 class DatabaseController;
 }
+namespace vantrel::notepad {
+class NotepadController;
+}
 
 // The pop-up menus the view's controls show, built by the main frame.
 struct ViewMenus
@@ -51,7 +55,8 @@ class CSupportView : public QWidget,
                      public TopicHost,
                      public vantrel::mail::MailHost,
                      public vantrel::compose::ComposeHost,
-                     public vantrel::database::DatabaseHost
+                     public vantrel::database::DatabaseHost,
+                     public vantrel::notepad::NotepadHost
 {
     Q_OBJECT
 
@@ -135,6 +140,7 @@ public:
     vantrel::mail::MailController* mail() const { return m_mail.get(); }
     vantrel::compose::ComposeController* compose() const { return m_compose.get(); }
     vantrel::database::DatabaseController* database() const { return m_database.get(); }
+    vantrel::notepad::NotepadController* notepad() const { return m_notepad.get(); }
 
     // TopicHost and MailHost
     QWidget* hostWidget() override { return this; }
@@ -188,6 +194,10 @@ public:
     QString lastReadSubject() override;
     void startViewTimer(int timerId, int milliseconds) override;
 
+    // NotepadHost (SupportViewNotepad.cpp)
+    QTextEdit* notepadBox() override;
+    QCalendarWidget* monthCalendar() override;
+
     // Writes every setting back (once); also run by the destructor.
     void SaveSettings();
 
@@ -201,6 +211,7 @@ private:
     void createMail(CommandRouter& router, const ViewMenus& menus);
     void createCompose(CommandRouter& router);
     void createDatabase(CommandRouter& router);
+    void createNotepad();
     void configureTextBoxes();
     void configureDatePickers();
     void registerControl(int controlId, QWidget* control);
@@ -234,6 +245,7 @@ private:
     std::unique_ptr<vantrel::mail::MailController> m_mail;
     std::unique_ptr<vantrel::compose::ComposeController> m_compose;
     std::unique_ptr<vantrel::database::DatabaseController> m_database;
+    std::unique_ptr<vantrel::notepad::NotepadController> m_notepad;
     ViewTimers m_timers;
     std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
     std::array<int, WorkspaceTab::Count> m_focusMemory{};
