@@ -5,6 +5,8 @@
 #include "WorkspaceControls.h"
 #include "compose/ComposeController.h"
 #include "database/DatabaseController.h"
+#include "print/PrintController.h"
+#include "print/PrintHost.h"
 #include "core/LifecycleHooks.h"
 #include "core/MessageHelpers.h"
 #include "core/StringTable.h"
@@ -365,6 +367,7 @@ void CSupportView::OnInitialUpdate(CommandRouter& router, const ViewMenus& menus
     createTextBoxes(menus.textBox);
     createDatabase(router);
     createNotepad();
+    createPrint(router);
     LifecycleHooks::run(m_workspaceHooks.fillRecordChoices);
     createTopics(router, menus.topicTree);
     createMail(router, menus);

@@ -34,6 +34,10 @@ class ComposeController;
 namespace vantrel::database {
 class DatabaseController;
 }
+namespace vantrel::print {
+class PrintController;
+class PrintHost;
+} // namespace vantrel::print
 namespace vantrel::notepad {
 class NotepadController;
 }
@@ -141,6 +145,7 @@ public:
     vantrel::compose::ComposeController* compose() const { return m_compose.get(); }
     vantrel::database::DatabaseController* database() const { return m_database.get(); }
     vantrel::notepad::NotepadController* notepad() const { return m_notepad.get(); }
+    vantrel::print::PrintController* printing() const { return m_print.get(); }
 
     // TopicHost and MailHost
     QWidget* hostWidget() override { return this; }
@@ -212,6 +217,7 @@ private:
     void createCompose(CommandRouter& router);
     void createDatabase(CommandRouter& router);
     void createNotepad();
+    void createPrint(CommandRouter& router);
     void configureTextBoxes();
     void configureDatePickers();
     void registerControl(int controlId, QWidget* control);
@@ -246,6 +252,8 @@ private:
     std::unique_ptr<vantrel::compose::ComposeController> m_compose;
     std::unique_ptr<vantrel::database::DatabaseController> m_database;
     std::unique_ptr<vantrel::notepad::NotepadController> m_notepad;
+    std::unique_ptr<vantrel::print::PrintHost> m_printHost;
+    std::unique_ptr<vantrel::print::PrintController> m_print;
     ViewTimers m_timers;
     std::array<std::array<QString, kLabelSlots>, WorkspaceTab::Count> m_labels;
     std::array<int, WorkspaceTab::Count> m_focusMemory{};

@@ -7,6 +7,7 @@
 #include "database/DatabaseHost.h"
 #include "database/DatabasePage.h"
 #include "database/ProviderPicker.h"
+#include "database/RecordPrintRows.h"
 #include "oledb/DataSource.h"
 #include "oledb/Rowset.h"
 #include "oledb/Session.h"
@@ -311,6 +312,16 @@ bool DatabaseController::currentCustomer(QString* name, QString* address, QStrin
     *address = m_form.text(fields[CustomerEmail].controlId).trimmed();
     *problem = m_form.text(fields[Problem].controlId);
     return true;
+}
+
+print::RecordPrintForm DatabaseController::printForm(int printMode)
+{
+    const bool knowledge = printMode == 2;
+    const RecordPrintSource source{
+        [this](int id) { return m_host.recordControl(id); },
+        knowledge ? m_connection.knowledgeColumnNames : m_connection.jobColumnNames,
+        m_form.priority(), m_form.status(), QDateTime::currentDateTime()};
+    return knowledge ? KnowledgePrintForm(m_doc, source) : JobPrintForm(m_doc, source);
 }
 
 DatabasePageInput DatabaseController::pageInput() const

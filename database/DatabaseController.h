@@ -4,6 +4,7 @@
 #include "database/RecordEditor.h"
 #include "database/RecordForm.h"
 #include "database/SearchCommands.h"
+#include "print/RecordPrintForm.h"
 
 #include <QObject>
 
@@ -58,6 +59,8 @@ public:
 
     // The customer of the Job record shown, for a new message; false without one.
     bool currentCustomer(QString* name, QString* address, QString* problem) const;
+    // The Job (`printMode` 1) or Knowledge (2) record shown, as a printed form.
+    print::RecordPrintForm printForm(int printMode);
     // What the Database Preferences page shows of the connection.
     DatabasePageInput pageInput() const;
     // After the Preferences page changed a sort order: rebuild the base query and show all

@@ -5,10 +5,13 @@
 #include "DatabaseWorkspace.h"
 #include "database/DatabaseController.h"
 #include "database/DatabasePage.h"
+#include "print/PrintController.h"
 
 #include <QDateTimeEdit>
+#include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -419,6 +422,30 @@ private Q_SLOTS:
         w->view()->SelectTab(4);
         QCOMPARE(w->connection().active, int(JobTable));
         QCOMPARE(w->text(kProblemBox), u"written on leaving"_s);
+    }
+
+    // The record shown prints as a form with every label and value.
+    void printsTheRecord()
+    {
+        if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is needed");
+        auto w = open(u"vntdatab.db"_s, threeJobs());
+        QVERIFY(w);
+        w->router().execute(kNext);
+        const QString pdf = w->dir.filePath(u"record.pdf"_s);
+        QPrinter& printer = w->view()->printing()->printer();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        w->prompter.dialogResult(QDialog::Accepted);
+        QVERIFY(w->router().execute(32871));
+        QProcess text;
+        text.start(u"pdftotext"_s, {pdf, u"-"_s});
+        QVERIFY(text.waitForFinished(30000));
+        const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+        for (const QString& shown :
+             {u"Database record"_s, u"Job number"_s, u"2"_s, u"mail is slow"_s, u"Bob O'Brien"_s,
+              u"Solution 2"_s, u"Notes 2"_s, u"Normal"_s, u"Outstanding"_s, u"Product"_s})
+            QVERIFY2(page.contains(shown), qPrintable(shown + u" in "_s + page));
     }
 
     // A workbook the program has changed opens in the spreadsheet program with the changes.
