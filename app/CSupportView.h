@@ -140,6 +140,13 @@ public:
     // Edit commands on the focused control of the view; nothing when none has focus.
     void EditCommand(int commandId);
 
+    // Preferences (SupportViewPreferences.cpp): runs the sheet opening on `startPage` (see
+    // PreferencesSheet); the start page goes back to its default when the sheet closes.
+    void OnPreferences(int startPage);
+    int preferencesStartPage() const { return m_preferencesPage; }
+    // Fills the shared selector again for the tab in front.
+    void RefillSelector() { refillSelector(currentTab()); }
+
     TopicController* topics() const { return m_topics.get(); }
     vantrel::mail::MailController* mail() const { return m_mail.get(); }
     vantrel::compose::ComposeController* compose() const { return m_compose.get(); }
@@ -239,6 +246,7 @@ private:
     // Commands (SupportViewCommands.cpp).
     void bindCommands(CommandRouter& router);
     void afterPaste(QWidget* target);
+    void bindPreferences(CommandRouter& router);
 
     CSupportDoc& m_doc;
     LifecycleHooks& m_hooks;
@@ -263,4 +271,5 @@ private:
     bool m_waitSuspended = false;
     ViewSettings m_settings;
     bool m_settingsSaved = false;
+    int m_preferencesPage = 3; // "Calendar display"
 };

@@ -84,6 +84,7 @@ void CSupportView::bindCommands(CommandRouter& router)
         connect(copy, &QPushButton::clicked, this,
                 [this] { m_streams.CopyMessage(OutgoingFormat()); });
     bindTextFormatCommands(router, *this, m_doc);
+    bindPreferences(router);
 }
 
 void CSupportView::EditCommand(int commandId)

@@ -124,10 +124,10 @@ DatabasePageChanges cproppage1::apply(CSupportDoc& doc, ViewSettings& view) cons
 {
     view.openDatabaseAtStart = m_openAtStart->isChecked() ? 1 : 0;
     view.autoRecordUpdate = m_autoUpdate->isChecked() ? 1 : 0;
-    doc.WriteIntSetting(OpenDatabaseAtStart, view.openDatabaseAtStart);
-    doc.WriteIntSetting(AutoRecordUpdate, view.autoRecordUpdate);
+    doc.setIntSetting(OpenDatabaseAtStart, view.openDatabaseAtStart);
+    doc.setIntSetting(AutoRecordUpdate, view.autoRecordUpdate);
     // Takes effect at the next start, when the file names are derived again.
-    doc.WriteIntSetting(DatabaseType, m_databaseType->currentIndex());
+    doc.setIntSetting(DatabaseType, m_databaseType->currentIndex());
 
     DatabasePageChanges changes;
     if (m_jobOpen) {
@@ -150,7 +150,7 @@ bool cproppage1::applySort(CSupportDoc& doc, const SortControls& controls, int c
     const int oldOrder = shownIndex(doc.intSetting(orderSetting), 2);
     const int column = controls.field->currentIndex();
     const int order = controls.order->currentIndex();
-    doc.WriteIntSetting(columnSetting, column);
-    doc.WriteIntSetting(orderSetting, order);
+    doc.setIntSetting(columnSetting, column);
+    doc.setIntSetting(orderSetting, order);
     return column != oldColumn || order != oldOrder;
 }

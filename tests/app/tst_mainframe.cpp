@@ -324,7 +324,7 @@ private Q_SLOTS:
         auto app = start();
         CommandRouter& router = app->mainFrame()->router();
         router.updateAll();
-        for (int id : {1204, 1207, 32859, 32828})
+        for (int id : {1204, 1207, 32859})
             QVERIFY2(!router.action(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(router.execute(IdAppAbout));
         QCOMPARE(prompter.notices().size(), 1);

@@ -62,18 +62,13 @@ class TestDatabasePage : public QObject
         m_store = std::make_unique<SettingsStore>(m_dir.filePath(u"s%1.ini"_s.arg(++m_run)));
         m_doc = std::make_unique<CSupportDoc>(*m_store, m_dir.path() + u"/"_s);
         m_doc->LoadSettings();
-        for (int i = 0; i < 4; ++i) {
-            m_doc->WriteIntSetting(kSortSettings[i], sort[i]);
+        for (int i = 0; i < 4; ++i)
             m_doc->setIntSetting(kSortSettings[i], sort[i]);
-        }
         m_doc->setIntSetting(DatabaseType, type);
         return *m_doc;
     }
-    int stored(int index) const
-    {
-        const QString name = QString::fromUtf16(intSettingRule(index).name);
-        return m_store->readInt(SettingsStore::kInternalData, name, -99);
-    }
+    // The document's value: the page changes settings in memory, written at shut-down.
+    int stored(int index) const { return m_doc->intSetting(index); }
 
 private Q_SLOTS:
     void listsShowSidesAndSettings_data()
