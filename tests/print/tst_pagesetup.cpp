@@ -137,26 +137,6 @@ private Q_SLOTS:
         QCOMPARE(s.doc.stringSetting(DatabasePrintHeading), QString(100, u'H'));
         QCOMPARE(s.doc.stringSetting(KnowledgePrintHeading), knowledgeHeading);
     }
-
-    void pageWorksFromTheKeyboard()
-    {
-        printtest::Settings s;
-        QWidget window;
-        auto* page = new cproppage7(s.doc, &window);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-        const QList<QWidget*> chain = page->focusChain();
-        QCOMPARE(QApplication::focusWidget(), chain.first());
-        for (qsizetype i = 1; i < chain.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), chain.at(i));
-            if (chain.at(i) == page->metricCheck())
-                QTest::keyClick(page->metricCheck(), Qt::Key_Space);
-        }
-        QVERIFY(page->metricCheck()->isChecked());
-        QCOMPARE(page->unitLabel(cproppage7::Right)->text(), u"Cm"_s);
-    }
 };
 
 QTEST_MAIN(TestPageSetup)
