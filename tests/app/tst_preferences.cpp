@@ -341,6 +341,28 @@ private Q_SLOTS:
         QVERIFY(!headers().join(u' ').contains(u"Subject:"_s));
     }
 
+    // While an answer is open its display options are fixed; a forward fixes the attachment too.
+    void replyOptionsFixedWhileAnswering_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("optionsEnabled");
+        QTest::addColumn<bool>("attachmentEnabled");
+        using vantrel::compose::OutgoingMode;
+        QTest::newRow("composing") << int(OutgoingMode::Composing) << true << true;
+        QTest::newRow("reply") << int(OutgoingMode::Replying) << false << true;
+        QTest::newRow("reply all") << int(OutgoingMode::ReplyingAll) << false << true;
+        QTest::newRow("forward") << int(OutgoingMode::Forwarding) << false << false;
+    }
+    void replyOptionsFixedWhileAnswering()
+    {
+        QFETCH(int, mode);
+        cproppage2 page(*m_work.app->document(), m_work.view()->workingSettings(),
+                        vantrel::compose::OutgoingMode(mode));
+        for (int option = 1; option <= 4; ++option)
+            QTEST(page.replyButton(option)->isEnabled(), "optionsEnabled");
+        QTEST(page.attachmentCheck()->isEnabled(), "attachmentEnabled");
+    }
+
     void uncheckingEveryColumnKeepsTheKeyColumns()
     {
         setLoggedOn(true);
