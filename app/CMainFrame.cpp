@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
@@ -93,6 +94,19 @@ void CMainFrame::setView(CSupportView* view)
         view, [this](int context) { requestHelp(context); }, this);
     m_router->setInterceptor(
         [this](int id) { return m_contextHelp && m_contextHelp->commandChosen(id); });
+}
+
+QSize CMainFrame::firstStartSize() const
+{
+    if (!m_view || !centralWidget())
+        return CPersistentFrame::firstStartSize();
+    // The bars' share is what the window's layout adds around the central widget; the
+    // width is the form's, as the bars shorten or overflow on a narrower window.
+    const QWidget* central = centralWidget();
+    const QSize centralHint = central->sizeHint().expandedTo(central->minimumSizeHint());
+    const int bars = layout()->totalSizeHint().height() - centralHint.height();
+    const QSize form = m_view->minimumSize();
+    return QSize(form.width(), form.height() + bars);
 }
 
 QAction* CMainFrame::createAction(int id, const QString& text)

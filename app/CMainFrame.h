@@ -47,6 +47,9 @@ public:
         return {m_textBoxMenu, m_topicTreeMenu, m_folderTreeMenu, m_messageMenu};
     }
 
+    // The whole form below the menu bar and toolbars, above the status bar.
+    QSize firstStartSize() const override;
+
     // Asks for help on a context (see the application's help entry point).
     void requestHelp(int context);
 

@@ -13,6 +13,9 @@ const QString kRect = QStringLiteral("Rect");
 const QString kIcon = QStringLiteral("icon");
 const QString kMax = QStringLiteral("max");
 const QString kBarStateName = QStringLiteral("Vantrel");
+// A title bar and borders, to judge whether a window fits on the screen before the
+// window manager has framed it.
+constexpr QMargins kFrameAllowance(4, 28, 4, 4);
 // The framework's bar state leaves out the status bar, so its visibility is kept beside.
 const QString kStatusBarName = QStringLiteral("Vantrel status bar");
 
@@ -45,6 +48,10 @@ void CPersistentFrame::ActivateFrame(Qt::WindowState requested)
     restoreState(m_store.readBytes(SettingsStore::kBarState, kBarStateName));
     if (m_store.readInt(SettingsStore::kBarState, kStatusBarName, 1) == 0)
         statusBar()->hide();
+    if (m_store.readString(SettingsStore::kWindowSize, kRect).isEmpty()) {
+        showFirstStart();
+        return;
+    }
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
@@ -69,6 +76,26 @@ void CPersistentFrame::ActivateFrame(Qt::WindowState requested)
     }
     // Some platforms know the frame as soon as the window exists; others report it with
     // the first move after the window manager has framed it.
+    noteFrameMargins(false);
+}
+
+void CPersistentFrame::showFirstStart()
+{
+    // Deliberately not the small fixed rectangle of older versions: that showed a
+    // newcomer one corner of the form between scroll bars. The first window shows the
+    // whole form, centred, and takes the whole screen where the form does not fit.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QMargins frame = m_frameMargins.isNull() ? kFrameAllowance : m_frameMargins;
+    const FirstStartPlacement first =
+        firstStartPlacement(firstStartSize().grownBy(frame), available);
+    move(first.outer.topLeft());
+    resize(first.outer.size().shrunkBy(frame));
+    if (first.maximised)
+        showMaximized();
+    else
+        show();
+    activateWindow();
     noteFrameMargins(false);
 }
 

@@ -25,6 +25,9 @@ public:
     WindowPlacement readPlacement() const;
     WindowPlacement currentPlacement() const;
 
+    // The inner size the window takes on a first start, when no placement is stored.
+    virtual QSize firstStartSize() const { return sizeHint(); }
+
 protected:
     SettingsStore& settingsStore() { return m_store; }
     void moveEvent(QMoveEvent* event) override;
@@ -33,6 +36,7 @@ protected:
 
 private:
     void placeOuterRect(const QRect& outer);
+    void showFirstStart();
     void noteFrameMargins(bool geometryChanged);
 
     // The stored rectangle is the outer one, title bar and borders included; the

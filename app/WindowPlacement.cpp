@@ -94,6 +94,18 @@ QRect reachableRect(const QRect& outer, const QList<QRect>& screens)
     return rect;
 }
 
+FirstStartPlacement firstStartPlacement(const QSize& wanted, const QRect& available)
+{
+    if (!available.isValid())
+        return {QRect(QPoint(10, 10), wanted), false};
+    const bool tooSmall =
+        wanted.width() > available.width() || wanted.height() > available.height();
+    const QSize size = wanted.boundedTo(available.size());
+    const QPoint topLeft(available.x() + (available.width() - size.width()) / 2,
+                         available.y() + (available.height() - size.height()) / 2);
+    return {QRect(topLeft, size), tooSmall};
+}
+
 int leadingInteger(QStringView text)
 {
     qsizetype i = 0;

@@ -37,6 +37,17 @@ struct WindowPlacement
 // rectangle takes the first-start default.
 QRect reachableRect(const QRect& outer, const QList<QRect>& screens);
 
+// Where the window opens when no placement is stored yet: an outer rectangle of
+// `wanted` centred on the screen area `available`, maximised when that area is smaller
+// in either direction (the normal rectangle is then bounded to it). Without a known
+// screen area the window opens at (10, 10).
+struct FirstStartPlacement
+{
+    QRect outer;
+    bool maximised = false;
+};
+FirstStartPlacement firstStartPlacement(const QSize& wanted, const QRect& available);
+
 // Reads a number the way the C runtime's atoi does: leading blanks, an optional sign,
 // then digits; anything else ends it.
 int leadingInteger(QStringView text);

@@ -1,5 +1,7 @@
+#include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CommandIcons.h"
+#include "SingleInstance.h"
 
 #include <QApplication>
 
@@ -11,8 +13,16 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setWindowIcon(applicationIcon());
 
+    const StartOptions options = CSupportApp::optionsFrom(QApplication::arguments());
+    // Two runs on one program directory would overwrite each other's files and settings.
+    SingleInstance instance(options.programDirectory);
+    if (instance.claim() == SingleInstance::Role::Later)
+        return 0;
+
     CSupportApp theApp(QApplication::arguments());
-    if (!theApp.InitInstance(CSupportApp::optionsFrom(QApplication::arguments())))
+    QObject::connect(&instance, &SingleInstance::activationRequested, &theApp,
+                     [&theApp] { SingleInstance::bringToFront(theApp.mainFrame()); });
+    if (!theApp.InitInstance(options))
         return 1;
     return QApplication::exec();
 }

@@ -56,16 +56,15 @@ private Q_SLOTS:
         m_home = m_dir.filePath(QStringLiteral("%1/").arg(QTest::currentTestFunction()));
     }
 
-    void firstStartOpensAtTheDefaultPlacementAndStoresIt()
+    void firstStartShowsTheWholeFormAndStoresItsPlacement()
     {
         ScriptedPrompter prompter;
         auto app = start();
         QVERIFY(app);
         CMainFrame* frame = app->mainFrame();
         QVERIFY(frame->isVisible());
-        // The stored rectangle is the outer one: offscreen windows have 2-pixel frames.
-        QTRY_COMPARE(frame->frameGeometry(), QRect(10, 10, 490, 390));
-        QCOMPARE(frame->geometry(), QRect(12, 12, 486, 386));
+        // The offscreen screen (800 by 600) is too small for the wide form.
+        QVERIFY(frame->isMaximized());
         QCOMPARE(frame->windowTitle(), QStringLiteral("Vantrel"));
         QVERIFY(frame->standardToolBar()->isVisibleTo(frame));
         QVERIFY(frame->mailToolBar()->isVisibleTo(frame));
@@ -82,13 +81,71 @@ private Q_SLOTS:
         QVERIFY(closeWindow(*app));
         app.reset();
         QVERIFY(prompter.notices().isEmpty());
-        QCOMPARE(stored(QStringLiteral("Window size/Rect")).toString(),
-                 QStringLiteral("0010 0010 0500 0400"));
+        WindowPlacement placement;
+        placement.setRectText(stored(QStringLiteral("Window size/Rect")).toString());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(placement.normalRect()));
+        QVERIFY(placement.normalRect().width() > screen.width() / 2);
         QCOMPARE(stored(QStringLiteral("Window size/icon")).toInt(), 0);
-        QCOMPARE(stored(QStringLiteral("Window size/max")).toInt(), 0);
+        QCOMPARE(stored(QStringLiteral("Window size/max")).toInt(), 1);
         QCOMPARE(stored(QStringLiteral("Internal data/Edit out")).toUInt(), 0xFFFFFFu);
         QCOMPARE(stored(QStringLiteral("Internal data/Grid On")).toInt(), 1);
         QVERIFY(stored(QStringLiteral("Bar state/Vantrel")).isValid());
+    }
+
+    void firstStartSizeJustHoldsTheForm_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::newRow("800 layout") << 800;
+        QTest::newRow("wide layout") << 1024;
+    }
+    void firstStartSizeJustHoldsTheForm()
+    {
+        QFETCH(int, screen);
+        auto app = start(screen);
+        CMainFrame* frame = app->mainFrame();
+        auto* scroller = frame->findChild<QScrollArea*>(QStringLiteral("workspaceScroller"));
+        const QSize form = app->view()->minimumSize();
+        const QSize size = frame->firstStartSize();
+        QCOMPARE(size.width(), form.width());
+        frame->showNormal();
+        const auto scrollBarsAt = [&](const QSize& inner) {
+            frame->resize(inner);
+            QCoreApplication::processEvents();
+            return std::pair(scroller->horizontalScrollBar()->isVisible(),
+                             scroller->verticalScrollBar()->isVisible());
+        };
+        QCOMPARE(scrollBarsAt(size), std::pair(false, false));
+        QCOMPARE(app->view()->size(), form);
+        QCOMPARE(scrollBarsAt(size - QSize(0, 1)).second, true);
+    }
+
+    void firstStartPlacement_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("outer");
+        QTest::addColumn<bool>("maximised");
+        const QSize wanted(1030, 760);
+        QTest::newRow("large screen")
+            << QRect(0, 0, 1920, 1050) << QRect(QPoint(445, 145), wanted) << false;
+        QTest::newRow("beside a panel, second screen")
+            << QRect(1980, 30, 2500, 1400) << QRect(QPoint(2715, 350), wanted) << false;
+        QTest::newRow("exact fit")
+            << QRect(0, 0, 1030, 760) << QRect(QPoint(0, 0), wanted) << false;
+        QTest::newRow("one row short")
+            << QRect(0, 0, 1280, 759) << QRect(125, 0, 1030, 759) << true;
+        QTest::newRow("1024 by 768 less a panel")
+            << QRect(0, 0, 1024, 738) << QRect(0, 0, 1024, 738) << true;
+        QTest::newRow("no screen known") << QRect() << QRect(QPoint(10, 10), wanted) << false;
+    }
+    void firstStartPlacement()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QRect, outer);
+        QFETCH(bool, maximised);
+        const FirstStartPlacement placement = ::firstStartPlacement(QSize(1030, 760), available);
+        QCOMPARE(placement.outer, outer);
+        QCOMPARE(placement.maximised, maximised);
     }
 
     void unusableProgramDirectoryStopsTheStart()
@@ -106,7 +163,7 @@ private Q_SLOTS:
     void maximisedWindowReopensMaximisedWithItsNormalRectangle()
     {
         auto app = start();
-        QTRY_COMPARE(app->mainFrame()->frameGeometry(), QRect(10, 10, 490, 390));
+        app->mainFrame()->showNormal();
         app->mainFrame()->move(100, 120);
         app->mainFrame()->resize(496, 296);
         app->mainFrame()->showMaximized();
@@ -272,6 +329,7 @@ private Q_SLOTS:
         auto* scroller =
             app->mainFrame()->findChild<QScrollArea*>(QStringLiteral("workspaceScroller"));
         QVERIFY(scroller);
+        app->mainFrame()->showNormal();
         const QSize form = app->view()->minimumSize();
         QVERIFY(form.width() < app->view()->tabControl()->width());
         app->mainFrame()->resize(form.width() + 60, form.height() + 400);
