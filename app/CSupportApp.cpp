@@ -13,6 +13,7 @@
 #include "topics/TopicStore.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 
 namespace {
@@ -62,6 +63,17 @@ StartOptions CSupportApp::optionsFrom(const QStringList& arguments)
     StartOptions options;
     options.programDirectory = ProgramDirectory::resolve(arguments);
     options.settingsFile = optionValue(arguments, QStringLiteral("--settings"));
+    const qsizetype demo = arguments.indexOf(QStringLiteral("--demo"));
+    if (demo >= 0) {
+        const QString next = arguments.value(demo + 1);
+        options.demoDirectory = QDir(next.isEmpty() || next.startsWith(u'-')
+                                         ? QDir::homePath() + QStringLiteral("/vantrel-demo")
+                                         : next)
+                                    .absolutePath();
+        // The example home keeps everything of its own, away from the user's files.
+        options.programDirectory = options.demoDirectory + QStringLiteral("/home/");
+        options.settingsFile = options.demoDirectory + QStringLiteral("/settings.ini");
+    }
     return options;
 }
 

@@ -18,6 +18,7 @@ struct StartOptions
 {
     QString programDirectory; // empty: chosen from the arguments and environment
     QString settingsFile;     // empty: the user's own settings
+    QString demoDirectory;    // set: build the example home there first (--demo)
     int screenWidth = 0;      // 0: the primary screen's width
     bool show = true;
 };
@@ -36,7 +37,7 @@ public:
     // settings, the frame with its bars, the view and its initial update, then the
     // window. False when the program cannot start.
     bool InitInstance(const StartOptions& options = StartOptions());
-    // Turns `arguments` (--home DIR, --settings FILE) into options.
+    // Turns `arguments` (--home DIR, --settings FILE, --demo [DIR]) into options.
     static StartOptions optionsFrom(const QStringList& arguments);
 
     static CSupportApp* current();

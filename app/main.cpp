@@ -1,7 +1,9 @@
 #include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CommandIcons.h"
+#include "DemoHome.h"
 #include "SingleInstance.h"
+#include "core/Prompter.h"
 
 #include <QApplication>
 
@@ -18,6 +20,12 @@ int main(int argc, char* argv[])
     SingleInstance instance(options.programDirectory);
     if (instance.claim() == SingleInstance::Role::Later)
         return 0;
+
+    QString error;
+    if (!options.demoDirectory.isEmpty() && !BuildDemoHome(options.demoDirectory, &error)) {
+        Prompter::current().plainMessage(error);
+        return 1;
+    }
 
     CSupportApp theApp(QApplication::arguments());
     QObject::connect(&instance, &SingleInstance::activationRequested, &theApp,
