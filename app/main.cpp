@@ -13,6 +13,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Korvane"));
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    // Ties the window to the menu entry (icon and grouping on Wayland desktops).
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setWindowIcon(applicationIcon());
 
     const StartOptions options = CSupportApp::optionsFrom(QApplication::arguments());
