@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QtTest>
@@ -77,7 +76,7 @@ private:
     {
         w.view()->selector()->setCurrentIndex(criterion);
         w.setText(1035, text);
-        qobject_cast<QPushButton*>(w.view()->control(1036))->click();
+        w.click(1036);
     }
 
 private Q_SLOTS:
@@ -308,7 +307,7 @@ private Q_SLOTS:
         QCOMPARE(w->connection().active, int(JobTable));
 
         w->setText(1004, u"Bob O'Brien"_s);
-        qobject_cast<QPushButton*>(w->view()->control(1033))->click();
+        w->click(1033);
         QCOMPARE(w->text(kJobNumberBox), u"2"_s);
         w->prompter.answerYes();
         w->router().execute(kDelete);
@@ -328,7 +327,7 @@ private Q_SLOTS:
         cursor.setPosition(8);
         cursor.setPosition(10, QTextCursor::KeepAnchor);
         problem->setTextCursor(cursor);
-        qobject_cast<QPushButton*>(w->view()->control(1060))->click();
+        w->click(1060);
         QCOMPARE(w->view()->currentTab(), 5);
         QCOMPARE(w->text(kFactBox), u"Printer jams in tray"_s);
 
@@ -342,8 +341,7 @@ private Q_SLOTS:
         w->view()->timers().fire(2760);
         QCOMPARE(w->text(kFactBox), u"Toner low"_s);
 
-        QPushButton* transfer = qobject_cast<QPushButton*>(w->view()->control(1037));
-        transfer->click();
+        w->click(1037);
         QString outgoing;
         w->view()->StreamTextOut(1000, outgoing, 0);
         QCOMPARE(outgoing, u"Toner low\r\n"_s);
@@ -372,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(values->currentIndex(), 1); // the shown record's status
         values->setCurrentIndex(4);
         Q_EMIT values->activated(4);
-        qobject_cast<QPushButton*>(w->view()->control(1036))->click();
+        w->click(1036);
         QCOMPARE(w->text(kJobNumberBox), u"2"_s);
 
         w->view()->selector()->setCurrentIndex(13);
@@ -380,7 +378,7 @@ private Q_SLOTS:
         for (int id : {1072, 1073})
             qobject_cast<QDateTimeEdit*>(w->view()->control(id))
                 ->setDateTime(QDateTime(QDate(2023, 3, 15), QTime(18, 0))); // day 45000
-        qobject_cast<QPushButton*>(w->view()->control(1036))->click();
+        w->click(1036);
         QCOMPARE(w->text(kJobNumberBox), u"1"_s);
         w->router().execute(kNext);
         QCOMPARE(w->text(kJobNumberBox), u"2"_s);

@@ -6,6 +6,7 @@
 #include "CSupportView.h"
 #include "CTextBox.h"
 #include "MailTestSetup.h"
+#include "ProgramStart.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
@@ -136,15 +137,7 @@ class TestMailWorkspace : public QObject
         return readText();
     }
     QString settingsFile() const { return m_dir.filePath(u"settings.ini"_s); }
-    bool start()
-    {
-        m_app = std::make_unique<CSupportApp>(QStringList{u"vantrel"_s});
-        StartOptions options;
-        options.programDirectory = m_dir.filePath(u"home/"_s);
-        options.settingsFile = settingsFile();
-        options.screenWidth = 1024;
-        return m_app->InitInstance(options);
-    }
+    bool start() { return startProgram(m_app, m_dir.filePath(u"home/"_s), settingsFile()); }
     QTreeWidgetItem* treeItem(const QString& name) const
     {
         const auto found = tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);

@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CSupportView.h"
+#include "ProgramStart.h"
 #include "ScriptedPrompter.h"
 #include "WorkspaceTabs.h"
 #include "core/SettingsStore.h"
@@ -50,12 +51,7 @@ public:
             if (!store.flush())
                 return false;
         }
-        app = std::make_unique<CSupportApp>(QStringList{QStringLiteral("vantrel")});
-        StartOptions options;
-        options.programDirectory = home();
-        options.settingsFile = settingsPath();
-        options.screenWidth = 1024;
-        if (!app->InitInstance(options))
+        if (!startProgram(app, home(), settingsPath()))
             return false;
         view()->SelectTab(WorkspaceTab::NotePadCalendar);
         return true;

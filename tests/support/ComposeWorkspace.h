@@ -7,6 +7,7 @@
 #include "CSupportApp.h"
 #include "CSupportView.h"
 #include "MailTestSetup.h"
+#include "ProgramStart.h"
 #include "compose/ComposeController.h"
 #include "core/CommandRouter.h"
 #include "core/SettingsStore.h"
@@ -59,12 +60,9 @@ public:
             if (!store.flush())
                 return false;
         }
-        app = std::make_unique<CSupportApp>(QStringList{QStringLiteral("vantrel")});
-        StartOptions options;
-        options.programDirectory = dir.filePath(QStringLiteral("home/"));
-        options.settingsFile = dir.filePath(QStringLiteral("settings.ini"));
-        options.screenWidth = 1024;
-        return app->InitInstance(options) && view()->mail()->isLoggedOn();
+        return startProgram(app, dir.filePath(QStringLiteral("home/")),
+                            dir.filePath(QStringLiteral("settings.ini"))) &&
+               view()->mail()->isLoggedOn();
     }
 
     CSupportView* view() const { return app->view(); }

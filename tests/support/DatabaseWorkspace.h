@@ -5,6 +5,7 @@
 #include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CSupportView.h"
+#include "ProgramStart.h"
 #include "ScriptedPrompter.h"
 #include "core/CommandRouter.h"
 #include "core/SettingsStore.h"
@@ -15,6 +16,7 @@
 #include "oledb/Rowset.h"
 #include "oledb/Session.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -59,29 +61,42 @@ inline Row knowledge(int reference, const QString& fact, const QString& note1 = 
             QStringLiteral("N3")};
 }
 
-// Adds `rows` to `table` of the database at `path` in one transaction.
-inline bool addRows(const QString& path, const QString& table, const QList<Row>& rows)
+// A statement's rows on the database at `path`, opened with the given updatability (0 reads).
+struct OpenRows
 {
     std::unique_ptr<DataSource> source;
     std::unique_ptr<Session> session;
-    ErrorRecords errors;
-    if (failed(openDatabaseFile(path, &source, &session, &errors)))
-        return false;
     std::unique_ptr<Command> command;
     std::unique_ptr<Rowset> rowset;
-    DBPROPSET properties = {{DBPROP_IRowsetChange, true},
-                            {DBPROP_UPDATABILITY, DBPROPVAL_UP_INSERT}};
-    if (failed(session->createCommand(&command)) ||
-        failed(command->setCommandText(QStringLiteral("SELECT * FROM ") + table)) ||
-        failed(command->setProperties(&properties)) || failed(command->execute(&rowset)))
+
+    bool open(const QString& path, const QString& statement, qint32 updatability = 0)
+    {
+        ErrorRecords errors;
+        DBPROPSET properties;
+        if (updatability != 0)
+            properties = {{DBPROP_IRowsetChange, true}, {DBPROP_UPDATABILITY, updatability}};
+        return succeeded(openDatabaseFile(path, &source, &session, &errors)) &&
+               succeeded(session->createCommand(&command)) &&
+               succeeded(command->setCommandText(statement)) &&
+               succeeded(command->setProperties(&properties)) &&
+               succeeded(command->execute(&rowset));
+    }
+};
+
+// Adds `rows` to `table` of the database at `path` in one transaction.
+inline bool addRows(const QString& path, const QString& table, const QList<Row>& rows)
+{
+    OpenRows open;
+    if (!open.open(path, QStringLiteral("SELECT * FROM ") + table, DBPROPVAL_UP_INSERT))
         return false;
+    Rowset* rowset = open.rowset.get();
     const int columns = rows.isEmpty() ? 0 : int(rows.first().size());
     const auto slots = size_t(columns);
     std::vector<QString> texts(slots);
     std::vector<qint32> integers(slots);
     std::vector<double> reals(slots);
     std::vector<DBSTATUS> statuses(slots);
-    session->startTransaction();
+    open.session->startTransaction();
     for (const Row& row : rows) {
         QList<Binding> bindings;
         for (int i = 0; i < columns; ++i) {
@@ -106,21 +121,16 @@ inline bool addRows(const QString& path, const QString& table, const QList<Row>&
             failed(rowset->insertRow(accessor)))
             return false;
     }
-    return succeeded(session->commit());
+    return succeeded(open.session->commit());
 }
 
 // One column of `table` in statement order, read back through the database interface.
 inline QStringList columnValues(const QString& path, const QString& statement, int ordinal)
 {
-    std::unique_ptr<DataSource> source;
-    std::unique_ptr<Session> session;
-    ErrorRecords errors;
-    std::unique_ptr<Command> command;
-    std::unique_ptr<Rowset> rowset;
-    if (failed(openDatabaseFile(path, &source, &session, &errors)) ||
-        failed(session->createCommand(&command)) || failed(command->setCommandText(statement)) ||
-        failed(command->execute(&rowset)))
+    OpenRows open;
+    if (!open.open(path, statement))
         return {QStringLiteral("<cannot read>")};
+    Rowset* rowset = open.rowset.get();
     QString text;
     DBSTATUS status = 0;
     Accessor accessor;
@@ -137,17 +147,10 @@ inline QStringList columnValues(const QString& path, const QString& statement, i
 inline bool changeRows(const QString& path, const QString& statement, int ordinal,
                        const QString& text)
 {
-    std::unique_ptr<DataSource> source;
-    std::unique_ptr<Session> session;
-    ErrorRecords errors;
-    std::unique_ptr<Command> command;
-    std::unique_ptr<Rowset> rowset;
-    DBPROPSET properties = {{DBPROP_IRowsetChange, true},
-                            {DBPROP_UPDATABILITY, DBPROPVAL_UP_CHANGE | DBPROPVAL_UP_DELETE}};
-    if (failed(openDatabaseFile(path, &source, &session, &errors)) ||
-        failed(session->createCommand(&command)) || failed(command->setCommandText(statement)) ||
-        failed(command->setProperties(&properties)) || failed(command->execute(&rowset)))
+    OpenRows open;
+    if (!open.open(path, statement, DBPROPVAL_UP_CHANGE | DBPROPVAL_UP_DELETE))
         return false;
+    Rowset* rowset = open.rowset.get();
     QString value = text;
     DBSTATUS status = DBSTATUS_S_OK;
     Accessor accessor;
@@ -188,12 +191,8 @@ public:
             if (!store.flush())
                 return false;
         }
-        app = std::make_unique<CSupportApp>(QStringList{QStringLiteral("vantrel")});
-        StartOptions options;
-        options.programDirectory = dir.filePath(QStringLiteral("home/"));
-        options.settingsFile = dir.filePath(QStringLiteral("settings.ini"));
-        options.screenWidth = 1024;
-        return app->InitInstance(options);
+        return startProgram(app, dir.filePath(QStringLiteral("home/")),
+                            dir.filePath(QStringLiteral("settings.ini")));
     }
 
     QString databasePath(const QString& fileName) const
@@ -224,6 +223,7 @@ public:
         else if (auto* edit = qobject_cast<QPlainTextEdit*>(control))
             edit->setPlainText(text);
     }
+    void click(int id) const { qobject_cast<QAbstractButton*>(view()->control(id))->click(); }
     // The texts of the notices shown since the last call.
     QStringList takeNotices()
     {
