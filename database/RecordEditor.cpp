@@ -83,22 +83,15 @@ QString RecordEditor::fieldCaption(size_t index) const
     return name.isEmpty() ? QStringLiteral("This field") : u'"' + name + u'"';
 }
 
-void RecordEditor::rememberShown(RecordSet& set)
-{
-    RecordValues shown(set.fields().size());
-    if (m_form.collect(set.fields(), false, &shown))
-        m_shown[&set == &m_connection.knowledge   ? Knowledge
-                : &set == &m_connection.jobSearch ? JobSearch
-                                                  : JobTable] = std::move(shown);
-}
-
 void RecordEditor::showCurrent(RecordSet& set)
 {
     const HRESULT hr = set.read();
     if (failed(hr))
         ReportDatabaseError(m_host.hostWidget(), set.rowset());
     m_form.show(set.fields(), set.values());
-    rememberShown(set);
+    RecordValues shown(set.fields().size());
+    if (m_form.collect(set.fields(), false, &shown))
+        set.shown = std::move(shown);
 }
 
 void RecordEditor::LoadRecord(int set)
@@ -113,7 +106,7 @@ void RecordEditor::LoadRecord(int set)
 void RecordEditor::settleLongTexts(RecordSet& set, RecordValues* values)
 {
     const std::span<const FieldSpec> fields = set.fields();
-    const RecordValues& shown = m_shown[m_connection.active];
+    const RecordValues& shown = set.shown;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].kind != FieldKind::Text)
             continue;
@@ -179,7 +172,7 @@ bool RecordEditor::UpdateRecord()
         ShowViewMessage(m_host.hostWidget(), kMsgCannotUpdate, TitleInformation);
         return false;
     }
-    RecordValues& shown = m_shown[m_connection.active];
+    RecordValues& shown = set.shown;
     if (values == shown)
         return true;
     RecordValues written = values;

@@ -55,7 +55,6 @@ private:
     bool activeOpen() const;
     bool move(vnt::oledb::HRESULT (RecordSet::*step)(), bool atFirst, bool atLast);
     void showCurrent(RecordSet& set);
-    void rememberShown(RecordSet& set);
     void settleLongTexts(RecordSet& set, RecordValues* values);
     void storeInBuffer(RecordSet& set, const RecordValues& values);
     bool writeChecked(RecordSet& set);
@@ -67,8 +66,6 @@ private:
     RecordForm& m_form;
     DatabaseHost& m_host;
     bool m_skipAutoUpdate = false;
-    // The form's values as last shown, per record set.
-    RecordValues m_shown[3];
 };
 
 } // namespace vantrel::database

@@ -90,6 +90,7 @@ HRESULT RecordSet::open(Session& session, const QString& statement)
 
 void RecordSet::close()
 {
+    shown.clear();
     m_rowset.reset();
     m_accessor = Accessor();
     m_scratchAccessor = Accessor();

@@ -63,6 +63,9 @@ public:
 
     bool atFirst = false;
     bool atLast = false;
+    // The form's values as they were when this set's row was last shown: a record is
+    // written back only when the form differs from them.
+    RecordValues shown;
 
 private:
     QList<vnt::oledb::Binding> bindingsFor(RecordValues& values) const;
