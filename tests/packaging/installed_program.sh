@@ -79,6 +79,18 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$usr/share/metainfo/io.github.korvane.Vantrel.metainfo.xml" \
     >"$tmp/appstream.log" 2>&1 || { cat "$tmp/appstream.log"; fail "metainfo"; }
 fi
+# Debian's own checks. A tree configured for another prefix than /usr necessarily puts files
+# under /usr/local, which Debian forbids; only those findings are left out then.
+if command -v lintian >/dev/null; then
+  suppressed=()
+  [ "$prefix" = /usr ] ||
+    suppressed=(--suppress-tags file-in-usr-local,dir-in-usr-local,file-in-usr-marked-as-conffile,non-etc-file-marked-as-conffile)
+  lintian --fail-on error --allow-root "${suppressed[@]}" "$deb" >"$tmp/lintian.log" 2>&1 ||
+    { grep -v '^N:' "$tmp/lintian.log"; fail "lintian"; }
+  grep -c '^W:' "$tmp/lintian.log" | sed 's/^/lintian warnings: /'
+fi
+[ -f "$usr/share/doc/vantrel/copyright" ] || fail "no copyright file"
+[ -f "$usr/share/doc/vantrel/html/index.html" ] || fail "no user guide pages"
 for page in "$usr"/share/man/man1/*.1.gz; do
   zcat "$page" | head -1 | grep -q '^\.TH ' || fail "${page#"$root"} is not a manual page"
 done
