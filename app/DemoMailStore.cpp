@@ -38,8 +38,10 @@ bool copyTree(const QString& from, const QString& to)
         } else if (!QFile::copy(path, target) || !keepDeliveryTime(target)) {
             return false;
         }
-        // A Maildir folder needs all three of its parts.
-        if (it.fileName() == u"cur" && !QDir().mkpath(QFileInfo(target).path() + u"/tmp"_s))
+        // A Maildir folder needs all three of its parts; empty ones are not stored.
+        const QString folder = QFileInfo(target).path();
+        if (it.fileName() == u"cur" &&
+            (!QDir().mkpath(folder + u"/tmp"_s) || !QDir().mkpath(folder + u"/new"_s)))
             return false;
     }
     return true;

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// Copies the store from `sourceDir` into `targetDir` (Maildir folders get their empty tmp/
-// folders back), writes a profile file for it there and points the mail library at that
+// Copies the store from `sourceDir` into `targetDir` (Maildir folders get their empty tmp/ and
+// new/ folders back), writes a profile file for it there and points the mail library at that
 // file and at a summary-index cache inside `targetDir`. False when a copy fails.
 bool InstallDemoMailStore(const QString& sourceDir, const QString& targetDir);

@@ -1,6 +1,7 @@
 #include "Profiles.h"
 
 #include "Maildir.h"
+#include "WelcomeMessage.h"
 
 #include <algorithm>
 #include <glib.h>
@@ -139,8 +140,13 @@ HRESULT writeDefaultProfile(const std::string& file)
 {
     const std::string mail = joinPath(programDirectory(), "Mail");
     const std::string contacts = joinPath(programDirectory(), "Contacts");
+    // Only a store made here gets the welcome message: one found in place is the user's.
+    const bool newStore = !g_file_test(mail.c_str(), G_FILE_TEST_EXISTS);
     if (!makeMaildir(mail) || g_mkdir_with_parents(contacts.c_str(), 0700) != 0) {
         return MAPI_E_NO_ACCESS;
+    }
+    if (newStore) {
+        writeWelcomeMessage(mail); // an empty Inbox is no reason to fail the profile
     }
     KeyFilePtr keys(g_key_file_new());
     g_key_file_set_boolean(keys.get(), "Profile Vantrel", "Default", TRUE);
