@@ -8,9 +8,11 @@
 #include "compose/Recipients.h"
 #include "core/CommandRouter.h"
 #include "core/MessageHelpers.h"
+#include "core/ProgressFeedback.h"
 #include "core/WaitCursor.h"
 #include "mail/MailController.h"
 #include "mail/MailHost.h"
+#include "mail/MapiProgress.h"
 #include "mail/MapiRows.h"
 
 #include <QGuiApplication>
@@ -53,6 +55,9 @@ constexpr int kMsgAbortFailed = 25716;
 constexpr int kMsgNotContactFolder = 25719;
 constexpr int kMsgStopFirst = 25720;
 constexpr int kMsgSelectOne = 25721;
+constexpr int kProgressMoving = 25694;
+constexpr int kProgressCopying = 25695;
+constexpr int kProgressDeleting = 25696;
 
 // What the reopened message does not take over from the draft: who sent it (it is sent
 // afresh) and its recipients (they come back through the boxes).
@@ -74,6 +79,29 @@ bool isUsableSlot(mail::MailController& mail, int slot)
 {
     return slot >= 0 && slot < mail.session().storeCount() && mail.session().store(slot);
 }
+
+// Long work on the selected messages: its progress dialog, the mail library's progress object
+// over it, and the list reading nothing meanwhile.
+class MessageWork
+{
+public:
+    MessageWork(mail::MessageList& list, QWidget* view, int labelId)
+        : m_list(list)
+        , m_feedback(view, labelId, ProgressFeedback::Cancel::Offered)
+    {
+        m_list.holdReading(true);
+    }
+    ~MessageWork() { m_list.holdReading(false); }
+    MessageWork(const MessageWork&) = delete;
+    MessageWork& operator=(const MessageWork&) = delete;
+    IMAPIProgress* progress() { return &m_progress; }
+
+private:
+    mail::MessageList& m_list;
+    WaitCursor m_wait;
+    ProgressFeedback m_feedback;
+    mail::MapiProgress m_progress{m_feedback};
+};
 
 } // namespace
 
@@ -238,11 +266,16 @@ bool MessageManagement::deleteForGood(int storeSlot, EntryList& entries)
         ShowViewMessage(view(), kMsgOpenFolderFailed, TitleInformation);
         return false;
     }
-    WaitCursor wait;
-    const HRESULT hr = opened->DeleteMessages(entries.get(), 0, nullptr, 0);
+    HRESULT hr = S_OK;
+    {
+        // Stopping between two messages is safe: those deleted are gone, the rest stay.
+        MessageWork work(mail.messages(), view(), kProgressDeleting);
+        hr = opened->DeleteMessages(entries.get(), 0, work.progress(), MESSAGE_DIALOG);
+    }
     refreshListIfUnadvised();
-    // Some left behind (waiting to be sent, or locked) is no success: the caller says so.
-    return hr == S_OK;
+    // Some left behind (waiting to be sent, or locked) is no success: the caller says so. The
+    // user's own Cancel needs no notice.
+    return hr == S_OK || hr == MAPI_E_USER_CANCEL;
 }
 
 const mail::FolderRecord* MessageManagement::sourceFolder()
@@ -358,14 +391,18 @@ bool MessageManagement::MoveOrCopySelected(int destinationSequence, bool move)
         return false;
     HRESULT hr = S_OK;
     {
-        WaitCursor wait;
+        // Stopping between two messages is safe: each is in one folder or the other, never
+        // in both or neither, and the list follows what moved.
+        MessageWork work(mail.messages(), view(), move ? kProgressMoving : kProgressCopying);
         // Read receipts still owed go now; the messages stay as read or unread as they are.
         source->SetReadFlags(entries.get(), 0, nullptr, GENERATE_RECEIPT_ONLY);
-        hr = source->CopyMessages(entries.get(), nullptr, target.get(), 0, nullptr,
-                                  move ? MESSAGE_MOVE : 0);
-        if (move)
-            refreshListIfUnadvised();
+        hr = source->CopyMessages(entries.get(), nullptr, target.get(), 0, work.progress(),
+                                  (move ? MESSAGE_MOVE : 0) | MESSAGE_DIALOG);
     }
+    if (move)
+        refreshListIfUnadvised();
+    if (hr == MAPI_E_USER_CANCEL)
+        return false;
     if (hr == MAPI_W_PARTIAL_COMPLETION) {
         ShowViewMessage(view(), kMsgPartlyMoved, TitleInformation);
         return false;

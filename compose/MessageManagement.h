@@ -64,10 +64,11 @@ public:
     void OnDropAt(const QPoint& globalPos);
 
     // Deletes the selected messages of the current folder for good; false unless every one
-    // of them went.
+    // of them went or the user cancelled part way (those deleted by then stay deleted).
     bool DeleteSelectedForGood(int storeSlot);
     // Moves or copies the selected messages to the folder whose record has
-    // `destinationSequence`; false unless every one of them arrived.
+    // `destinationSequence`; false unless every one of them arrived. A long move shows its
+    // progress and can be cancelled between two messages.
     bool MoveOrCopySelected(int destinationSequence, bool move);
     bool SetReadFlagsSelected(ULONG flags);
 

@@ -519,7 +519,7 @@ void MessageList::onRowModified(const TABLE_NOTIFICATION& table)
 
 void MessageList::onSelectionChanged()
 {
-    if (!m_view || !m_loggedOn())
+    if (!m_view || !m_loggedOn() || m_readingHeld)
         return;
     int row = focusedSelectedRow();
     if (row < 0) {

@@ -96,6 +96,9 @@ public:
     int lastReadIndex() const { return m_lastReadIndex; }
     void setLastReadIndex(int row) { m_lastReadIndex = row; }
     bool dragInProgress() const { return m_dragging; }
+    // While held, a changed selection reads nothing: rows that go during a long move or
+    // delete would have the next one read while its file may already be gone.
+    void holdReading(bool hold) { m_readingHeld = hold; }
 
 Q_SIGNALS:
     // The selected row is not the one read last: read it.
@@ -159,6 +162,7 @@ private:
     QPoint m_pressPos;
     int m_pressRow = -1;
     bool m_dragging = false;
+    bool m_readingHeld = false;
 };
 
 } // namespace vantrel::mail

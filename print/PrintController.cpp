@@ -3,11 +3,13 @@
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
 #include "core/MessageHelpers.h"
+#include "core/ProgressFeedback.h"
 #include "core/Prompter.h"
 #include "print/PrintHost.h"
 #include "print/PrintedText.h"
 #include "print/RecordPrintLayout.h"
 
+#include <QFile>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
@@ -21,6 +23,9 @@
 namespace vantrel::print {
 
 namespace {
+
+constexpr int kProgressPrinting = 25697;
+constexpr int kProgressPreview = 25698;
 
 int textLength(const QTextEdit* box)
 {
@@ -163,7 +168,11 @@ void PrintController::runPreview()
     const int pages = countPages(*m_printer);
     QPrintPreviewDialog dialog(m_printer.get(), m_host.hostWidget());
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [this](QPrinter* printer) { paintJob(*printer); });
+                     [this](QPrinter* printer) {
+                         m_previewing = true;
+                         paintJob(*printer);
+                         m_previewing = false;
+                     });
     if (auto* view = dialog.findChild<QPrintPreviewWidget*>()) {
         view->setViewMode(pages > 1 ? QPrintPreviewWidget::FacingPagesView
                                     : QPrintPreviewWidget::SinglePageView);
@@ -188,11 +197,25 @@ int PrintController::paintJob(QPrinter& printer) const
     return m_mode == TextJob ? paintText(printer) : paintRecord(printer);
 }
 
+// Only a job printed to a file can be cancelled part way: the printer's engine here cannot
+// abort (QPrinter::abort() does nothing), so whatever pages were drawn would be printed. A
+// cancelled file is removed. A preview has no Cancel either: cut short it would look complete.
+bool PrintController::canCancel(const QPrinter& printer) const
+{
+    return !m_previewing && printer.outputFormat() == QPrinter::PdfFormat &&
+           !printer.outputFileName().isEmpty();
+}
+
 int PrintController::paintText(QPrinter& printer) const
 {
     const QTextEdit* box = m_host.textBox(m_target);
     if (!box)
         return 0;
+    // Started before the pages are measured: that is part of the wait.
+    ProgressFeedback feedback(m_host.hostWidget(),
+                              m_previewing ? kProgressPreview : kProgressPrinting,
+                              canCancel(printer) ? ProgressFeedback::Cancel::Offered
+                                                 : ProgressFeedback::Cancel::NotOffered);
     const PrintedText text(*box->document(), &printer,
                            textRectDevice(margins(), pageMetrics(printer)));
     if (text.pages().isEmpty())
@@ -202,9 +225,16 @@ int PrintController::paintText(QPrinter& printer) const
         return 0;
     const auto [from, to] = printedPages(printer, static_cast<int>(text.pages().size()));
     for (int page = from; page <= to; ++page) {
+        if (!feedback.step(page - from + 1, to - from + 1))
+            break;
         if (page > from)
             printer.newPage();
         text.renderPage(painter, page);
+    }
+    painter.end();
+    if (feedback.cancelled()) {
+        QFile::remove(printer.outputFileName());
+        return 0;
     }
     return to - from + 1;
 }

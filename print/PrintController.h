@@ -66,13 +66,14 @@ public:
     // record job has one page.
     int countPages(QPrinter& printer) const;
     // Draws the current job onto `printer` (the pages of its print range, or all); returns
-    // the number of pages drawn.
+    // the number of pages drawn, 0 when the user cancelled it. A long job shows its progress.
     int paintJob(QPrinter& printer) const;
 
 private:
     void selectTarget(int boxId);
     void runPrint();
     void runPreview();
+    bool canCancel(const QPrinter& printer) const;
     int paintText(QPrinter& printer) const;
     int paintRecord(QPrinter& printer) const;
 
@@ -81,6 +82,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     int m_mode = TextJob;
     int m_target = 1000;
+    bool m_previewing = false; // pages are drawn for the preview dialog
 };
 
 } // namespace vantrel::print

@@ -86,6 +86,49 @@ HRESULT newTable(std::vector<PropList> rows, const std::vector<ULONG>& columns, 
     return S_OK;
 }
 
+// The progress of a copy, move or delete, told when the caller passes a progress object and
+// MESSAGE_DIALOG. Asked before each message: a cancel stops between two messages, and those
+// already done stay done.
+class ProgressReport
+{
+public:
+    ProgressReport(IMAPIProgress* progress, ULONG flags, std::size_t total)
+        : m_progress(flags & MESSAGE_DIALOG ? progress : nullptr)
+        , m_total(static_cast<ULONG>(total))
+    {}
+
+    // Whether to go on with the next message.
+    bool next()
+    {
+        if (m_progress && m_progress->Progress(m_done, m_done, m_total) == MAPI_E_USER_CANCEL) {
+            m_cancelled = true;
+            return false;
+        }
+        ++m_done;
+        return true;
+    }
+    void finish()
+    {
+        if (m_progress) {
+            m_progress->Progress(m_total, m_total, m_total);
+        }
+    }
+    // The messages gone through so far.
+    std::size_t done() const { return m_done; }
+    bool cancelled() const { return m_cancelled; }
+    std::string cancelText(const char* verb) const
+    {
+        return "Cancelled after " + std::to_string(m_done) + " of " + std::to_string(m_total) +
+               " messages were " + verb + ".";
+    }
+
+private:
+    IMAPIProgress* m_progress;
+    ULONG m_total;
+    ULONG m_done = 0;
+    bool m_cancelled = false;
+};
+
 } // namespace
 
 PropList folderProperties(const MsgStore& store, const std::string& folder)
@@ -275,7 +318,7 @@ std::size_t Folder::dropQueued(std::vector<MessageFile>* files) const
 }
 
 HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestFolder, ULONG,
-                             IMAPIProgress*, ULONG ulFlags)
+                             IMAPIProgress* lpProgress, ULONG ulFlags)
 {
     auto* dest = dynamic_cast<Folder*>(lpDestFolder);
     if (!lpMsgList || !dest) {
@@ -311,7 +354,11 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     HRESULT failure = S_OK;
     int systemError = 0;
     const bool renaming = move && !rewrite;
+    ProgressReport report(lpProgress, ulFlags, files.size());
     for (const MessageFile& file : files) {
+        if (!report.next()) {
+            break;
+        }
         // Either way the file gets a new unique name in its new folder.
         int error = 0;
         const HRESULT hr = renaming ? renameWithoutSync(file, destDir, &error)
@@ -324,9 +371,14 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
             systemError = error;
         }
     }
-    if (renaming && failed < files.size()) {
+    if (renaming && failed < report.done()) {
         syncDirectory(joinPath(destDir, "cur")); // every rename on disk before the answer
     }
+    if (report.cancelled()) {
+        setLastError(MAPI_E_USER_CANCEL, report.cancelText(move ? "moved" : "copied"));
+        return MAPI_E_USER_CANCEL;
+    }
+    report.finish();
     const std::size_t missing = lpMsgList->cValues - files.size() - locked;
     if (failed == 0 && complete && locked == 0) {
         return S_OK;
@@ -353,7 +405,8 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID, IMAPIFolder* lpDestF
     return result;
 }
 
-HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULONG)
+HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress* lpProgress,
+                               ULONG ulFlags)
 {
     if (!lpMsgList) {
         return MAPI_E_INVALID_PARAMETER;
@@ -361,9 +414,15 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG, IMAPIProgress*, ULO
     std::vector<MessageFile> files;
     bool complete = messagesOf(lpMsgList, &files);
     complete = dropQueued(&files) == 0 && complete;
+    ProgressReport report(lpProgress, ulFlags, files.size());
     for (const MessageFile& file : files) {
+        if (!report.next()) {
+            setLastError(MAPI_E_USER_CANCEL, report.cancelText("deleted"));
+            return MAPI_E_USER_CANCEL;
+        }
         complete = removeMessageFile(file) && complete;
     }
+    report.finish();
     return complete ? S_OK : MAPI_W_PARTIAL_COMPLETION;
 }
 
