@@ -1,6 +1,7 @@
 #include "CSupportApp.h"
 
 #include "AboutDialog.h"
+#include "AccessibleNames.h"
 #include "CMainFrame.h"
 #include "CSupportView.h"
 #include "HelpTopics.h"
@@ -97,6 +98,7 @@ bool CSupportApp::InitInstance(const StartOptions& options)
     BuildTopicStore(*m_doc);
     m_doc->RebuildSupportPathList();
 
+    AccessibleNames::install(); // names for screen readers, in every window from now on
     m_frame = std::make_unique<CMainFrame>(*m_store, *m_doc, m_hooks);
     connect(m_frame.get(), &CMainFrame::helpRequested, this,
             [this](int context) { WinHelp(context, true); });
@@ -126,7 +128,8 @@ void CSupportApp::bindApplicationCommands()
         Prompter::current().runDialog(about);
     });
     router.bind(IdHelpFinder, [this] { WinHelp(0, false); });
-    router.bind(IdHelp, [this] { WinHelp(0, false); });
+    // F1 explains the tab in front; Help Topics opens the contents.
+    router.bind(IdHelp, [this] { WinHelp(helpTopicForTab(view() ? view()->currentTab() : 0)); });
     router.bind(IdDefaultHelp, [this] { WinHelp(0, false); });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -472,6 +473,20 @@ void CTextBox::ToggleBullet()
     bullets.setStyle(QTextListFormat::ListDisc);
     bullets.setIndent(1);
     cursor.createList(bullets);
+}
+
+void CTextBox::keyPressEvent(QKeyEvent* event)
+{
+    // Tab is text in these boxes; Ctrl+Tab and Ctrl+Shift+Tab leave them, so the keyboard
+    // never gets stuck in one.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        const bool back =
+            event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        QAbstractScrollArea::focusNextPrevChild(!back);
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
 }
 
 void CTextBox::contextMenuEvent(QContextMenuEvent* event)

@@ -12,6 +12,7 @@ constexpr int kCreateReplyTab = 2;
 constexpr int kDatabaseTab = 4;
 constexpr int kKnowledgeTab = 5;
 constexpr int kTopicFileTab = 6;
+constexpr int kTabCount = 8;
 
 } // namespace
 
@@ -32,6 +33,11 @@ std::optional<int> helpTopicForContext(int context, int currentTab)
         return std::nullopt;
     }
     return context;
+}
+
+int helpTopicForTab(int tab)
+{
+    return kTabTopicBase + (tab >= 0 && tab < kTabCount ? tab : 0);
 }
 
 const HelpPages& HelpPages::instance()

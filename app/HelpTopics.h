@@ -18,6 +18,11 @@ constexpr int kSearchButtonContext = kHelpContextBase + 1036;
 // nothing. The shared selector and the search button mean different things by tab.
 std::optional<int> helpTopicForContext(int context, int currentTab);
 
+// The topic of the page that explains workspace tab `tab` (F1 shows it); tabs outside
+// 0..7 give the first tab's.
+constexpr int kTabTopicBase = 100700;
+int helpTopicForTab(int tab);
+
 // The mapping from topics to pages, from the "id<TAB>page" table.
 class HelpPages
 {

@@ -26,6 +26,8 @@ HelpWindow::HelpWindow(QWidget* parent)
     setModal(false);
     resize(720, 560);
 
+    m_browser->setObjectName(QStringLiteral("helpPage"));
+    m_browser->setAccessibleName(tr("Help page"));
     m_browser->setOpenExternalLinks(true);
     m_browser->setSearchPaths({EmbeddedResources::helpRoot()});
 

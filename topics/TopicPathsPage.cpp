@@ -19,6 +19,9 @@ cproppage5::cproppage5(const CSupportDoc& doc, QWidget* parent)
     for (int index = 0; index < kPaths; ++index) {
         auto* edit = new QLineEdit(doc.GetSupportPath(index), this);
         edit->setObjectName(QStringLiteral("topicPath%1").arg(index));
+        // The boxes have no captions of their own; the tips name them, for screen readers too.
+        if (index > 0)
+            edit->setToolTip(QStringLiteral("Topic path %1").arg(index + 1));
         m_edits[static_cast<size_t>(index)] = edit;
         grid->addWidget(edit, index + 1, 0);
         if (index == 0) {
@@ -28,6 +31,7 @@ cproppage5::cproppage5(const CSupportDoc& doc, QWidget* parent)
         }
         auto* button = new QPushButton(QStringLiteral("..."), this);
         button->setObjectName(QStringLiteral("browse%1").arg(index));
+        button->setToolTip(QStringLiteral("Choose the folder of topic path %1").arg(index + 1));
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
         connect(button, &QPushButton::clicked, this, [this, index] { browse(index); });
         grid->addWidget(button, index + 1, 1);

@@ -1,13 +1,57 @@
+#include "CMainFrame.h"
+#include "CSupportView.h"
+#include "CommandTable.h"
 #include "ContextHelpMode.h"
 #include "HelpTopics.h"
 #include "HelpWindow.h"
+#include "ProgramStart.h"
+#include "ScriptedPrompter.h"
+#include "core/CommandRouter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+
+namespace {
+
+const QString kHelp = QStringLiteral(":/help/");
+
+QString pageText(const QString& page)
+{
+    QFile file(kHelp + page);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList captures(const QString& text, const QRegularExpression& pattern)
+{
+    QStringList found;
+    for (const QRegularExpressionMatch& match : pattern.globalMatch(text))
+        found << match.captured(1);
+    return found;
+}
+
+const QRegularExpression kHref(QStringLiteral(R"re(href="([^"]*)")re"));
+const QRegularExpression kAnchor(QStringLiteral(R"re((?:name|id)="([^"]*)")re"));
+
+// "" when `target` ("page#anchor", "#anchor" or "page") names a shipped page and anchor.
+QString brokenLink(const QString& from, const QString& target)
+{
+    const QString page = target.section(u'#', 0, 0).isEmpty() ? from : target.section(u'#', 0, 0);
+    const QString anchor = target.section(u'#', 1);
+    if (!QFile::exists(kHelp + page))
+        return from + QStringLiteral(" -> ") + target + QStringLiteral(": no such page");
+    if (!anchor.isEmpty() && !captures(pageText(page), kAnchor).contains(anchor))
+        return from + QStringLiteral(" -> ") + target + QStringLiteral(": no such anchor");
+    return {};
+}
+
+} // namespace
 
 class TestHelp : public QObject
 {
@@ -55,6 +99,63 @@ private Q_SLOTS:
             QVERIFY2(QFile::exists(QStringLiteral(":/help/") + page), qPrintable(page));
         }
         QCOMPARE(pages.pageFor(424242), QStringLiteral("index.html"));
+    }
+
+    // Every link and every context resolves, and every page is reachable from the contents.
+    void linksResolve()
+    {
+        QStringList broken;
+        QStringList reached{HelpPages::kDefaultPage};
+        for (qsizetype next = 0; next < reached.size(); ++next) {
+            const QString page = reached.at(next);
+            for (const QString& target : captures(pageText(page), kHref)) {
+                if (target.startsWith(u"http") || target.startsWith(u"mailto:"))
+                    continue;
+                const QString problem = brokenLink(page, target);
+                const QString linked = target.section(u'#', 0, 0);
+                if (!problem.isEmpty())
+                    broken << problem;
+                else if (!linked.isEmpty() && linked.endsWith(u".html") &&
+                         !reached.contains(linked))
+                    reached << linked;
+            }
+        }
+        QFile table(kHelp + QStringLiteral("contexts.tsv"));
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.trimmed().split('\t');
+            if (fields.size() == 2 && !line.startsWith('#'))
+                broken << brokenLink(HelpPages::kDefaultPage, QString::fromUtf8(fields.at(1)));
+        }
+        broken.removeAll(QString());
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(u'\n')));
+        const QStringList shipped = QDir(kHelp).entryList({QStringLiteral("*.html")});
+        for (const QString& page : shipped)
+            QVERIFY2(reached.contains(page),
+                     qPrintable(page + QStringLiteral(" is linked from nowhere")));
+    }
+
+    // F1 in the running program shows the page of the tab in front.
+    void f1ShowsTheTabPage()
+    {
+        ScriptedPrompter prompter;
+        QTemporaryDir dir;
+        std::unique_ptr<CSupportApp> app;
+        QVERIFY(startProgram(app, dir.filePath(QStringLiteral("home/")),
+                             dir.filePath(QStringLiteral("settings.ini"))));
+        const QStringList pages = {QStringLiteral("tab-email-folders.html"),
+                                   QStringLiteral("tab-database.html"),
+                                   QStringLiteral("tab-notepad.html")};
+        const int tabs[] = {WorkspaceTab::EmailFolders, WorkspaceTab::Database,
+                            WorkspaceTab::NotePadCalendar};
+        for (int i = 0; i < pages.size(); ++i) {
+            app->view()->SelectTab(tabs[i]);
+            app->mainFrame()->router().execute(IdHelp);
+            QVERIFY(app->helpWindow());
+            QCOMPARE(app->helpWindow()->currentPage(), pages.at(i));
+        }
+        app->mainFrame()->router().execute(IdHelpFinder);
+        QCOMPARE(app->helpWindow()->currentPage(), HelpPages::kDefaultPage);
     }
 
     void pagesParseLeniently()
