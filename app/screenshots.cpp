@@ -1,13 +1,17 @@
-// Writes a picture of every workspace tab in the 800-pixel and the wide layout, so the
-// window can be looked at without a desktop: vantrel_screenshots OUTPUT_DIR
+// Writes a picture of every workspace tab of the demonstration home, the way a newcomer sees
+// it after `vantrel --demo`: a message read, a reply started from a topic file, the database
+// open. Scale and colour scheme come from the environment (QT_SCALE_FACTOR, the platform
+// theme), so scripts/screenshots runs it once per look.
+//
+//   vantrel_screenshots OUTPUT_DIR [--name PREFIX] [--screen-width 800]
 
 #include "CMainFrame.h"
 #include "CSupportApp.h"
 #include "CSupportView.h"
 #include "CommandIcons.h"
-#include "DemoMailStore.h"
+#include "DemoHome.h"
+#include "core/CommandRouter.h"
 #include "core/Prompter.h"
-#include "core/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,10 +19,22 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr int kMessageList = 1011;
+constexpr int kTopicTree = 1045;
+constexpr int kReplyCommand = 1204;
+
+struct Shot
+{
+    QString output;
+    QString prefix;
+    int screenWidth = 0;
+};
 
 // Answers the start-up's notices without a desktop to show them on.
 class SilentPrompter : public DesktopPrompter
@@ -28,70 +44,114 @@ public:
     {
         qInfo("%s: %s", qUtf8Printable(title), qUtf8Printable(text));
     }
+    // Leaving with the started reply unsent is what the pictures want.
+    bool askYesNo(QWidget*, const QString&, const QString& text) override
+    {
+        qInfo("%s: yes", qUtf8Printable(text));
+        return true;
+    }
 };
 
-// Reads a message so that the folder and read tabs show one.
-void selectSecondMessage(CSupportView& view)
+void settle()
 {
-    auto* list = qobject_cast<QTreeView*>(view.control(1011));
-    if (!list || !list->model() || list->model()->rowCount() < 2)
-        return;
-    const QModelIndex row = list->model()->index(1, 0);
-    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
-    QApplication::processEvents();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
 }
 
-bool shootLayout(int screenWidth, const QString& output)
+// Reads the first message so that the folder and read tabs show one.
+void selectFirstMessage(CSupportView& view)
+{
+    auto* list = qobject_cast<QTreeView*>(view.control(kMessageList));
+    if (!list || !list->model() || list->model()->rowCount() < 1)
+        return;
+    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect |
+                                                QItemSelectionModel::Rows);
+    settle();
+}
+
+// Opens the first topic file so that the reply tabs show its text.
+void selectFirstTopic(CSupportView& view)
+{
+    auto* tree = qobject_cast<QTreeWidget*>(view.control(kTopicTree));
+    if (!tree)
+        return;
+    tree->expandAll();
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->childCount() == 0) {
+            tree->setCurrentItem(*it);
+            break;
+        }
+    }
+    settle();
+}
+
+bool save(CMainFrame& frame, const Shot& shot, const QString& what)
+{
+    const QString name = u"%1/%2%3.png"_s.arg(shot.output, shot.prefix, what);
+    if (!frame.grab().save(name))
+        return false;
+    qInfo("%s", qUtf8Printable(name));
+    return true;
+}
+
+bool shoot(const Shot& shot)
 {
     QTemporaryDir scratch;
-    CSupportApp app(QApplication::arguments());
-    StartOptions options;
-    options.programDirectory = scratch.filePath(QStringLiteral("home/"));
-    options.settingsFile = scratch.filePath(QStringLiteral("settings.ini"));
-    options.screenWidth = screenWidth;
-    if (!InstallDemoMailStore(QStringLiteral(VANTREL_DEMO_DIR), scratch.filePath(u"demo"_s)))
+    const QStringList arguments{u"vantrel"_s, u"--demo"_s, scratch.filePath(u"demo"_s)};
+    StartOptions options = CSupportApp::optionsFrom(arguments);
+    options.screenWidth = shot.screenWidth;
+    QString error;
+    if (!BuildDemoHome(options.demoDirectory, &error)) {
+        qWarning("%s", qUtf8Printable(error));
         return false;
-    {
-        SettingsStore settings(options.settingsFile);
-        settings.writeInt(SettingsStore::kInternalData, u"Logon to Mail at startup"_s, 1);
-        settings.flush();
     }
+    CSupportApp app(arguments);
     if (!app.InitInstance(options))
         return false;
-    selectSecondMessage(*app.view());
-    CMainFrame* frame = app.mainFrame();
-    const QFontInfo info(app.view()->font());
-    qInfo("form font: %s %dpx", qUtf8Printable(info.family()), info.pixelSize());
-    const QSize form = app.view()->size();
-    frame->resize(form.width() + 24, form.height() + 120);
+    CMainFrame& frame = *app.mainFrame();
+    CSupportView& view = *app.view();
+    settle();
+    selectFirstMessage(view);
+    selectFirstTopic(view);
+
+    static const char* const names[WorkspaceTab::Count] = {
+        "1-email-folders", "2-read-email", "3-create-reply",   "4-send-email",
+        "5-database",      "6-knowledge",  "7-new-topic-file", "8-notepad"};
+    bool ok = true;
     for (int tab = 0; tab < WorkspaceTab::Count; ++tab) {
-        app.view()->SelectTab(tab);
-        QApplication::processEvents();
-        const QString name =
-            QStringLiteral("%1/%2-tab%3.png").arg(output).arg(screenWidth).arg(tab + 1);
-        if (!frame->grab().save(name))
-            return false;
-        qInfo("%s", qUtf8Printable(name));
+        // The reply is started from the read message, as a user would before composing.
+        if (tab == WorkspaceTab::CreateReply)
+            frame.router().execute(kReplyCommand);
+        view.SelectTab(tab);
+        settle();
+        ok = save(frame, shot, QString::fromLatin1(names[tab])) && ok;
     }
-    frame->close();
-    return true;
+    frame.close();
+    return ok;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(u"Korvane"_s);
+    QApplication::setApplicationName(u"Vantrel"_s);
     QApplication::setWindowIcon(applicationIcon());
-    const QString output =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-    QDir().mkpath(output);
+    const QStringList arguments = QApplication::arguments();
+    Shot shot;
+    shot.output = arguments.value(1, u"screenshots"_s);
+    const qsizetype name = arguments.indexOf(u"--name"_s);
+    shot.prefix = name > 0 ? arguments.value(name + 1) + u'-' : QString();
+    const qsizetype width = arguments.indexOf(u"--screen-width"_s);
+    shot.screenWidth = width > 0 ? arguments.value(width + 1).toInt() : 0;
+    QDir().mkpath(shot.output);
     SilentPrompter prompter;
     Prompter::install(&prompter);
-    const bool ok = shootLayout(800, output) && shootLayout(1024, output);
+    const bool ok = shoot(shot);
     Prompter::install(nullptr);
     return ok ? 0 : 1;
 }
