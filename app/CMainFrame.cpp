@@ -87,6 +87,8 @@ void CMainFrame::setView(CSupportView* view)
     scroller->setObjectName(QStringLiteral("workspaceScroller"));
     scroller->setWidgetResizable(true);
     scroller->setFrameShape(QFrame::NoFrame);
+    // Not a Tab stop of its own: the controls inside are, and focusing one scrolls to it.
+    scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setWidget(view);
     setCentralWidget(scroller);
     delete m_contextHelp;

@@ -1,5 +1,6 @@
 #include "CRecipientBox.h"
 
+#include <QPalette>
 #include <QTextCursor>
 
 CRecipientBox::CRecipientBox(QWidget* parent)
@@ -12,6 +13,12 @@ CRecipientBox::CRecipientBox(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // One line of names fits the box's 25 pixels; the scroll bar shows only when they wrap.
     document()->setDocumentMargin(1);
+    // The names carry fixed colours (checked blue, unknown red, groups green) meant for light
+    // paper, like the text boxes' default; a dark desktop theme must not put them on black.
+    QPalette paper = palette();
+    paper.setColor(QPalette::Base, Qt::white);
+    paper.setColor(QPalette::Text, Qt::black);
+    setPalette(paper);
 }
 
 void CRecipientBox::ApplyStartFormat()

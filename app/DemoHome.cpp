@@ -257,7 +257,7 @@ bool writeTopicFiles(const QString& home)
          u"A renewal that has not been used is refunded in full within 30 days. I have cancelled "
          "the subscription and refunded the renewal to the card that paid it; the refund shows "
          "on your statement within 3 to 5 working days.\n\nNo further charges will be made.\n"_s},
-        {u"support1/Installation/Moving to a new computer.txt"_s,
+        {u"support1/Licensing/Licence on a new computer.txt"_s,
          u"You do not need a second licence. A licence runs on one computer at a time:\n\n"
          "1. On the old computer choose Help > Deactivate licence.\n"
          "2. Install the program on the new computer from the Downloads page of your customer "

@@ -3,7 +3,7 @@
 // open. Scale and colour scheme come from the environment (QT_SCALE_FACTOR, the platform
 // theme), so scripts/screenshots runs it once per look.
 //
-//   vantrel_screenshots OUTPUT_DIR [--name PREFIX] [--screen-width 800]
+//   vantrel_screenshots OUTPUT_DIR [--prefix PREFIX] [--screen-width 800]
 
 #include "CMainFrame.h"
 #include "CSupportApp.h"
@@ -13,7 +13,9 @@
 #include "core/CommandRouter.h"
 #include "core/Prompter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QPixmap>
@@ -28,6 +30,11 @@ namespace {
 constexpr int kMessageList = 1011;
 constexpr int kTopicTree = 1045;
 constexpr int kReplyCommand = 1204;
+constexpr int kFooterButton = 1009;
+constexpr int kHeaderButton = 1010;
+constexpr int kTransferTopicButton = 1013;
+const QString kMessageSubject = QStringLiteral("Password reset");
+const QString kTopicName = QStringLiteral("Password reset e-mail not received.txt");
 
 struct Shot
 {
@@ -44,11 +51,15 @@ public:
     {
         qInfo("%s: %s", qUtf8Printable(title), qUtf8Printable(text));
     }
-    // Leaving with the started reply unsent is what the pictures want.
     bool askYesNo(QWidget*, const QString&, const QString& text) override
     {
-        qInfo("%s: yes", qUtf8Printable(text));
-        return true;
+        qInfo("%s: no", qUtf8Printable(text));
+        return false;
+    }
+    int runDialog(QDialog& dialog) override
+    {
+        qInfo("%s: cancelled", qUtf8Printable(dialog.windowTitle()));
+        return QDialog::Rejected;
     }
 };
 
@@ -58,32 +69,51 @@ void settle()
         QApplication::processEvents();
 }
 
-// Reads the first message so that the folder and read tabs show one.
-void selectFirstMessage(CSupportView& view)
+// Reads the demonstration's password-reset question (else the first message), so that the
+// folder and read tabs show one.
+void selectMessage(CSupportView& view)
 {
     auto* list = qobject_cast<QTreeView*>(view.control(kMessageList));
     if (!list || !list->model() || list->model()->rowCount() < 1)
         return;
-    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
-                                            QItemSelectionModel::ClearAndSelect |
-                                                QItemSelectionModel::Rows);
+    QAbstractItemModel& model = *list->model();
+    QModelIndex chosen = model.index(0, 0);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (int column = 0; column < model.columnCount(); ++column) {
+            if (model.index(row, column).data().toString().startsWith(kMessageSubject))
+                chosen = model.index(row, 0);
+        }
+    }
+    list->selectionModel()->setCurrentIndex(chosen, QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
     settle();
 }
 
-// Opens the first topic file so that the reply tabs show its text.
-void selectFirstTopic(CSupportView& view)
+// Opens the topic file that answers that question (else the first one).
+void selectTopic(CSupportView& view)
 {
     auto* tree = qobject_cast<QTreeWidget*>(view.control(kTopicTree));
     if (!tree)
         return;
     tree->expandAll();
+    QTreeWidgetItem* chosen = nullptr;
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        if ((*it)->childCount() == 0) {
-            tree->setCurrentItem(*it);
-            break;
-        }
+        if ((*it)->childCount() == 0 && (!chosen || (*it)->text(0) == kTopicName))
+            chosen = *it;
     }
+    if (chosen)
+        tree->setCurrentItem(chosen);
     settle();
+}
+
+// Builds the answer the way a user does: greeting, topic, signature.
+void composeAnswer(CSupportView& view)
+{
+    for (int button : {kHeaderButton, kTransferTopicButton, kFooterButton}) {
+        if (auto* push = qobject_cast<QAbstractButton*>(view.control(button)))
+            push->click();
+        settle();
+    }
 }
 
 bool save(CMainFrame& frame, const Shot& shot, const QString& what)
@@ -112,8 +142,8 @@ bool shoot(const Shot& shot)
     CMainFrame& frame = *app.mainFrame();
     CSupportView& view = *app.view();
     settle();
-    selectFirstMessage(view);
-    selectFirstTopic(view);
+    selectMessage(view);
+    selectTopic(view);
 
     static const char* const names[WorkspaceTab::Count] = {
         "1-email-folders", "2-read-email", "3-create-reply",   "4-send-email",
@@ -125,9 +155,11 @@ bool shoot(const Shot& shot)
             frame.router().execute(kReplyCommand);
         view.SelectTab(tab);
         settle();
+        if (tab == WorkspaceTab::CreateReply)
+            composeAnswer(view);
         ok = save(frame, shot, QString::fromLatin1(names[tab])) && ok;
     }
-    frame.close();
+    // The scratch home goes with the started reply; closing would ask what to do with it.
     return ok;
 }
 
@@ -144,8 +176,9 @@ int main(int argc, char* argv[])
     const QStringList arguments = QApplication::arguments();
     Shot shot;
     shot.output = arguments.value(1, u"screenshots"_s);
-    const qsizetype name = arguments.indexOf(u"--name"_s);
-    shot.prefix = name > 0 ? arguments.value(name + 1) + u'-' : QString();
+    // Not "--name": Qt takes that for itself.
+    const qsizetype prefix = arguments.indexOf(u"--prefix"_s);
+    shot.prefix = prefix > 0 ? arguments.value(prefix + 1) + u'-' : QString();
     const qsizetype width = arguments.indexOf(u"--screen-width"_s);
     shot.screenWidth = width > 0 ? arguments.value(width + 1).toInt() : 0;
     QDir().mkpath(shot.output);
