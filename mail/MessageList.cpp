@@ -2,6 +2,7 @@
 
 #include "core/CSupportDoc.h"
 #include "core/MessageHelpers.h"
+#include "core/ProgressFeedback.h"
 #include "mail/MailHost.h"
 #include "mail/MailSession.h"
 #include "mail/MapiRows.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QTreeView>
 #include <algorithm>
 
@@ -27,11 +29,14 @@ constexpr int kMsgTableError = 20147;
 constexpr int kMsgAddFailed = 20148;
 constexpr int kMsgDeleteFailed = 20149;
 constexpr int kMsgModifyFailed = 20150;
+constexpr int kMsgReadingFolder = 25700;
 
 constexpr int kFoldersTab = 0;
 // Rows read per call while filling: few enough that the platform's copy of them stays small.
 constexpr LONG kFillBatch = 512;
 constexpr int kIconHeaderWidth = 16;
+// How long each wait for a folder being read lasts: short enough to keep the windows painted.
+constexpr ULONG kReadingWaitMs = 20;
 
 // The notice that notifications could not start is given once per run.
 bool g_adviseFailureShown = false;
@@ -120,6 +125,11 @@ void MessageList::buildColumnTable()
 bool MessageList::openContents(const FolderRecord& record, IMsgStore* store,
                                bool contactPropertiesAvailable)
 {
+    // Only a timer or a notification can get here while a folder is read (the user's input
+    // waits): the opening under way stands.
+    if (m_opening)
+        return true;
+    const QScopedValueRollback opening(m_opening, true);
     releaseFolder();
     // Rows of the folder shown before must not stay listed as if they belonged to this one.
     m_model.clear();
@@ -148,11 +158,29 @@ bool MessageList::openFolder(const FolderRecord& record, IMsgStore* store)
     if (!folder)
         return false;
     MapiPtr<IMAPITable> table;
-    if (FAILED(folder->GetContentsTable(0, table.put())) || !table)
+    if (FAILED(folder->GetContentsTable(MAPI_DEFERRED_ERRORS, table.put())) || !table)
         return false;
+    waitUntilRead(table.get());
     m_folder = std::move(folder);
     m_table = std::move(table);
     return true;
+}
+
+// A folder opened for the first time has every message parsed, which takes seconds for a big
+// one: the table reads it in the background while the windows stay painted and, after half a
+// second, a dialog shows how far it has got. Nothing else sees the table until it is complete.
+void MessageList::waitUntilRead(IMAPITable* table)
+{
+    ProgressFeedback feedback(owner(), kMsgReadingFolder);
+    ULONG status = TBLSTAT_COMPLETE;
+    while (table->WaitForCompletion(0, kReadingWaitMs, &status) == MAPI_E_TIMEOUT) {
+        ULONG row = 0;
+        ULONG done = 0;
+        ULONG total = 0;
+        if (FAILED(table->QueryPosition(&row, &done, &total)))
+            done = total = 0;
+        feedback.step(done, total);
+    }
 }
 
 // The mask is read afresh at every opening: the preferences may have changed it.

@@ -117,6 +117,7 @@ private:
     void setUpView();
     void releaseFolder();
     bool openFolder(const FolderRecord& record, IMsgStore* store);
+    void waitUntilRead(IMAPITable* table);
     bool setColumns(FolderClass folderClass, bool contactPropertiesAvailable, ColumnSet* set);
     void resolveContactTags();
     void rebuildHeader(const ColumnSet& set);
@@ -163,6 +164,7 @@ private:
     int m_pressRow = -1;
     bool m_dragging = false;
     bool m_readingHeld = false;
+    bool m_opening = false;
 };
 
 } // namespace vantrel::mail

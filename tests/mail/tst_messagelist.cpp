@@ -4,6 +4,7 @@
 #include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
+#include "core/ProgressFeedback.h"
 #include "core/SettingsStore.h"
 #include "mail/ListImages.h"
 #include "mail/MailSession.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +62,20 @@ QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArra
            "@example.com\r\nEND:VCARD\r\n";
 }
 
+// Counts the progress dialogs shown while it lives.
+struct DialogCounter : QObject
+{
+    DialogCounter() { qApp->installEventFilter(this); }
+    ~DialogCounter() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(watched))
+            ++shown;
+        return false;
+    }
+    int shown = 0;
+};
+
 // Columns: Importance, Sensitivity, Attachment, Read, Subject, Recieved, Size, Sent,
 // Receipt requested.
 constexpr ColumnMask kCellsMask = 0x8F3F;
@@ -90,6 +106,7 @@ private Q_SLOTS:
     void emptyFolderIsNotAdvised();
     void dragStartsOnMessagesOnly();
     void changesFromOutside();
+    void bigFolderShowsProgress();
 
 private:
     QString writeMessage(const QString& sub, const QString& name, const QByteArray& content);
@@ -638,6 +655,41 @@ void TestMessageList::changesFromOutside()
     QFile::rename(m_dir.filePath(u"mail/cur/4.delta:2,S"_s), delta);
     QFile::remove(m_dir.filePath(u"mail/new/6.foxtrot"_s));
     writeMessage(u"new"_s, u"5.echo"_s, message("Echo unread attach", kDate, true));
+}
+
+// The first opening of a big folder parses every message: a progress dialog shows meanwhile
+// and the list ends complete. Opened again from its index, it is quick and shows none.
+void TestMessageList::bigFolderShowsProgress()
+{
+    constexpr int kMessages = 2000;
+    const QString cur = m_dir.filePath(u"empty/cur/"_s);
+    for (int n = 0; n < kMessages; ++n) {
+        QFile file(cur + u"%1.big%1:2,S"_s.arg(n));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(message("Case " + QByteArray::number(n), kDate));
+    }
+    FolderRecord inbox;
+    ULONG size = 0;
+    MapiBuffer<ENTRYID> id(m_session->api());
+    QCOMPARE(m_session->store(1)->GetReceiveFolder("IPM.Note", 0, &size, id.put(), nullptr), S_OK);
+    inbox.entryId = QByteArray(reinterpret_cast<const char*>(id.get()), size);
+    m_doc->setColumnMask(MaskKind::Inbox, kSubjectMask);
+    const ProgressFeedback::Timing timing = ProgressFeedback::setTiming({0, 0});
+    DialogCounter first;
+    const bool opened = m_list->openContents(inbox, m_session->store(1), true);
+    ProgressFeedback::setTiming(timing);
+    QVERIFY(opened);
+    QCOMPARE(first.shown, 1);
+    QCOMPARE(m_list->rowCount(), kMessages);
+    QVERIFY(m_list->isAdvised());
+
+    DialogCounter again;
+    QVERIFY(m_list->openContents(inbox, m_session->store(1), true));
+    QCOMPARE(again.shown, 0);
+    QCOMPARE(m_list->rowCount(), kMessages);
+    m_list->close();
+    for (int n = 0; n < kMessages; ++n)
+        QFile::remove(cur + u"%1.big%1:2,S"_s.arg(n));
 }
 
 QTEST_MAIN(TestMessageList)

@@ -22,16 +22,18 @@ constexpr std::size_t kReloadThreshold = 500;
 
 } // namespace
 
-HRESULT Folder::GetContentsTable(ULONG, IMAPITable** lppTable)
+HRESULT Folder::GetContentsTable(ULONG ulFlags, IMAPITable** lppTable)
 {
     if (!lppTable) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *lppTable = new ContentsTable(m_store, m_folder, kContentsColumns);
+    *lppTable = new ContentsTable(m_store, m_folder, kContentsColumns,
+                                  (ulFlags & MAPI_DEFERRED_ERRORS) != 0);
     return S_OK;
 }
 
-ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<ULONG> columns)
+ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<ULONG> columns,
+                             bool deferred)
     : MemoryTable(std::move(columns))
     , m_store(store)
     , m_folder(std::move(folder))
@@ -40,13 +42,23 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     m_store->AddRef();
     const bool maildir = m_folder != kSubtreeFolder && m_folder != kContactsFolder;
     if (maildir) {
-        watchEarly();
+        watchEarly(); // here, on the caller's thread: it reports nothing before Advise
+    }
+    if (maildir && deferred) {
+        m_reading =
+            std::make_unique<BackgroundWork>([this] { m_read = readRows(&m_known, &m_progress); });
+        return;
     }
     reload(readRows(maildir ? &m_known : nullptr)); // nobody is advised yet: no event
 }
 
 ContentsTable::~ContentsTable()
 {
+    if (m_reading) {
+        m_progress.stop = true;
+        m_reading.reset();
+        disposeLater(std::move(m_read));
+    }
     m_contactsWatcher.reset();
     endEarlyWatch();
     // A large folder's rows, names and files take a while to free: not the client's while.
@@ -60,7 +72,7 @@ ContentsTable::~ContentsTable()
 }
 
 // The folder's rows, and what it holds into `state`; a message keeps the instance key it had.
-PackedRows ContentsTable::readRows(FolderState* state)
+PackedRows ContentsTable::readRows(FolderState* state, ScanProgress* progress)
 {
     // Each row's key by its entry id, both seen in the rows until they are replaced.
     std::unordered_map<std::string_view, std::string_view> keys;
@@ -79,7 +91,49 @@ PackedRows ContentsTable::readRows(FolderState* state)
             return it != keys.end() ? Key(it->second.begin(), it->second.end())
                                     : keyOfNumber(newKeyNumber());
         },
-        state);
+        state, progress);
+}
+
+void ContentsTable::settle()
+{
+    if (!m_reading) {
+        return;
+    }
+    m_reading->wait();
+    m_reading.reset();
+    reload(std::move(m_read)); // nobody is advised before it settles: no event
+}
+
+HRESULT ContentsTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* lpulDenominator)
+{
+    if (!m_reading) {
+        return MemoryTable::QueryPosition(lpulRow, lpulNumerator, lpulDenominator);
+    }
+    if (!lpulRow || !lpulNumerator || !lpulDenominator) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
+    *lpulRow = 0;
+    *lpulNumerator = m_progress.done;
+    *lpulDenominator = m_progress.total;
+    return S_OK;
+}
+
+// Stopping part way would leave a table that looks complete with rows missing.
+HRESULT ContentsTable::Abort()
+{
+    return m_reading ? MAPI_E_UNABLE_TO_ABORT : S_OK;
+}
+
+HRESULT ContentsTable::WaitForCompletion(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus)
+{
+    if (m_reading && !m_reading->wait(std::chrono::milliseconds(ulTimeout))) {
+        if (lpulTableStatus) {
+            *lpulTableStatus = TBLSTAT_SORTING;
+        }
+        return MAPI_E_TIMEOUT;
+    }
+    settle();
+    return MemoryTable::WaitForCompletion(ulFlags, ulTimeout, lpulTableStatus);
 }
 
 // The row of message `name`, by its entry id; allRows().size() when it has none.

@@ -38,12 +38,17 @@ class FolderScan
 public:
     using Entry = std::pair<const std::string, KnownFile>;
 
-    FolderScan(const MsgStore& store, const std::string& folder, const KeyFor& keyFor)
+    FolderScan(const MsgStore& store, const std::string& folder, const KeyFor& keyFor,
+               ScanProgress* progress)
         : m_build(store, folder)
         , m_keyFor(keyFor)
         , m_folderDir(store.folderDirectory(folder))
         , m_state(FolderState::read(m_folderDir, true))
+        , m_progress(progress)
     {
+        if (m_progress) {
+            m_progress->total = static_cast<std::uint32_t>(m_state.files.size());
+        }
         std::uint32_t places = 0;
         for (const Entry& entry : m_state.files) {
             places = std::max(places, entry.second.listed + 1);
@@ -79,7 +84,12 @@ public:
         std::fill(m_packed.begin(), m_packed.end(), kNone);
         m_rows.clear();
         m_gone.clear();
+        if (m_progress) {
+            m_progress->done = 0;
+        }
     }
+
+    bool stopped() const { return m_progress && m_progress->stop; }
 
     // Parses what the index did not know, then brings the index up to date in one short
     // transaction: parsing a large folder must not keep another opener waiting for the lock.
@@ -87,6 +97,9 @@ public:
     {
         std::vector<std::pair<const Entry*, MessageSummary>> parsed;
         for (const Entry* entry : pendingByName()) {
+            if (stopped()) {
+                return;
+            }
             MessageSummary summary;
             if (!readMessage(messageFile(m_folderDir, entry->first, entry->second), &summary,
                              nullptr)) {
@@ -150,6 +163,9 @@ private:
         m_values.push_back({PR_INSTANCE_KEY, 0, m_key});
         m_packed[entry.second.listed] = static_cast<std::uint32_t>(m_rows.size());
         m_rows.append(m_values);
+        if (m_progress) {
+            m_progress->done.fetch_add(1, std::memory_order_relaxed);
+        }
     }
 
     // Inserting in key order keeps the index's B-tree from splitting pages all over (and from
@@ -178,6 +194,7 @@ private:
     std::vector<PropRef> m_values; // scratch
     std::string m_key;
     std::vector<std::string> m_gone;
+    ScanProgress* m_progress;
 };
 
 } // namespace
@@ -202,7 +219,7 @@ PackedRows packedContacts(const MsgStore& store, const KeyFor& keyFor)
 } // namespace
 
 PackedRows contentsRows(const MsgStore& store, const std::string& folder, const KeyFor& keyFor,
-                        FolderState* state)
+                        FolderState* state, ScanProgress* progress)
 {
     if (folder == kSubtreeFolder) {
         return {};
@@ -210,7 +227,7 @@ PackedRows contentsRows(const MsgStore& store, const std::string& folder, const 
     if (folder == kContactsFolder) {
         return packedContacts(store, keyFor);
     }
-    FolderScan scan(store, folder, keyFor);
+    FolderScan scan(store, folder, keyFor, progress);
     std::unique_ptr<SummaryIndex> index =
         SummaryIndex::open(store.config().key, store.folderDirectory(folder));
     if (index && !scan.takeKnown(index.get())) {

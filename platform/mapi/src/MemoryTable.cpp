@@ -214,16 +214,19 @@ MemoryTable::MemoryTable(std::vector<ULONG> columns)
 
 HRESULT MemoryTable::Advise(ULONG ulEventMask, IMAPIAdviseSink* lpAdviseSink, ULONG* lpulConnection)
 {
+    settle();
     return m_advise.add(ulEventMask, lpAdviseSink, std::string(), lpulConnection);
 }
 
 HRESULT MemoryTable::Unadvise(ULONG ulConnection)
 {
+    settle();
     return m_advise.remove(ulConnection);
 }
 
 HRESULT MemoryTable::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
 {
+    settle();
     if (!lpPropTagArray) {
         return MAPI_E_INVALID_PARAMETER;
     }
@@ -235,6 +238,7 @@ HRESULT MemoryTable::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
 
 HRESULT MemoryTable::QueryColumns(ULONG, LPSPropTagArray* lppPropTagArray)
 {
+    settle();
     if (!lppPropTagArray) {
         return MAPI_E_INVALID_PARAMETER;
     }
@@ -252,6 +256,7 @@ HRESULT MemoryTable::QueryColumns(ULONG, LPSPropTagArray* lppPropTagArray)
 
 HRESULT MemoryTable::GetRowCount(ULONG, ULONG* lpulCount)
 {
+    settle();
     if (!lpulCount) {
         return MAPI_E_INVALID_PARAMETER;
     }
@@ -261,6 +266,7 @@ HRESULT MemoryTable::GetRowCount(ULONG, ULONG* lpulCount)
 
 HRESULT MemoryTable::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought)
 {
+    settle();
     std::int64_t start = 0;
     if (bkOrigin == BOOKMARK_CURRENT) {
         start = static_cast<std::int64_t>(m_cursor);
@@ -280,6 +286,7 @@ HRESULT MemoryTable::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSou
 
 HRESULT MemoryTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* lpulDenominator)
 {
+    settle();
     if (!lpulRow || !lpulNumerator || !lpulDenominator) {
         return MAPI_E_INVALID_PARAMETER;
     }
@@ -291,6 +298,7 @@ HRESULT MemoryTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* 
 
 HRESULT MemoryTable::Restrict(LPSRestriction lpRestriction, ULONG)
 {
+    settle();
     std::unique_ptr<SRestriction, FreeRestriction> copy;
     if (lpRestriction) {
         const HRESULT hr = checkRestriction(*lpRestriction);
@@ -312,6 +320,7 @@ HRESULT MemoryTable::Restrict(LPSRestriction lpRestriction, ULONG)
 
 HRESULT MemoryTable::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
 {
+    settle();
     if (!lpSortCriteria) {
         return MAPI_E_INVALID_PARAMETER;
     }
@@ -421,6 +430,7 @@ HRESULT MemoryTable::buildRow(const RowView& row, SRow* out) const
 
 HRESULT MemoryTable::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows)
 {
+    settle();
     if (!lppRows || lRowCount == 0) {
         return MAPI_E_INVALID_PARAMETER;
     }

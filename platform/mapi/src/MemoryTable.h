@@ -37,6 +37,10 @@ public:
 protected:
     using Key = std::vector<BYTE>;
 
+    // Called before a call uses the rows: a table still making them in the background
+    // finishes here first. Abort and WaitForCompletion do not call it.
+    virtual void settle() {}
+
     const PackedRows& allRows() const { return m_allRows; }
     Key newInstanceKey();
     // Instance keys this table makes are numbers, kept as four bytes.

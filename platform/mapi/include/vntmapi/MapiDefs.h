@@ -413,6 +413,11 @@ constexpr BOOKMARK BOOKMARK_CURRENT = 1;
 constexpr BOOKMARK BOOKMARK_END = 2;
 constexpr ULONG TABLE_SORT_ASCEND = 0;
 constexpr ULONG TABLE_SORT_DESCEND = 1;
+// What WaitForCompletion reports: a folder's contents table asked for with
+// MAPI_DEFERRED_ERRORS is still reading the folder (QueryPosition then gives the messages read
+// so far over the messages listed) until it is complete.
+constexpr ULONG TBLSTAT_COMPLETE = 0;
+constexpr ULONG TBLSTAT_SORTING = 9;
 
 // Restrictions.
 constexpr ULONG RES_AND = 0;
