@@ -18,7 +18,7 @@ constexpr int kBarSteps = 1000;
 
 ProgressFeedback::Timing g_timing;
 
-bool isUserInput(const QEvent* event)
+bool isUserInput(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -44,7 +44,12 @@ bool isUserInput(const QEvent* event)
     case QEvent::Drop:
         return true;
     case QEvent::Close:
-        return event->spontaneous(); // the window manager's close button, not the program's
+        // The window manager's close button, not the program's; refused, so the window knows
+        // it stays open.
+        if (!event->spontaneous())
+            return false;
+        event->ignore();
+        return true;
     default:
         return false;
     }

@@ -59,19 +59,23 @@ RecordSet& DatabaseConnection::recordSet(int set)
 }
 
 HRESULT DatabaseConnection::openDataSource(const QString& provider, const QString& path,
-                                           bool* providerMissing)
+                                           bool* providerMissing, const Initializer& initialize)
 {
     closeAll();
     *providerMissing = false;
-    HRESULT hr = DataSource::create(provider, &m_dataSource);
+    // Made apart and adopted when initialised: until then nothing of this connection
+    // refers to it.
+    std::unique_ptr<DataSource> dataSource;
+    HRESULT hr = DataSource::create(provider, &dataSource);
     if (failed(hr)) {
         *providerMissing = true;
         return hr;
     }
     DBPROPSET properties = connectionProperties(path, names.providerString);
-    hr = m_dataSource->setProperties(&properties);
+    hr = dataSource->setProperties(&properties);
     if (succeeded(hr))
-        hr = m_dataSource->initialize();
+        hr = initialize ? initialize(&dataSource) : dataSource->initialize();
+    m_dataSource = std::move(dataSource);
     return hr;
 }
 
@@ -80,6 +84,11 @@ HRESULT DatabaseConnection::openSession()
     if (!m_dataSource)
         return E_UNEXPECTED;
     return m_dataSource->createSession(&m_session);
+}
+
+void DatabaseConnection::adoptSession(std::unique_ptr<Session> session)
+{
+    m_session = std::move(session);
 }
 
 void DatabaseConnection::closeAll()

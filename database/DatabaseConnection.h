@@ -3,6 +3,7 @@
 #include "database/DatabaseNames.h"
 #include "database/RecordSet.h"
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -49,13 +50,20 @@ public:
     bool isSideOpen(int set) const { return set == Knowledge ? knowledgeOpen() : jobOpen(); }
     bool isJobSet(int set) const { return set == JobTable || set == JobSearch; }
 
+    // Initialises a data source that is not yet this connection's; it may hand the object
+    // to another thread meanwhile, but gives it back before returning.
+    using Initializer =
+        std::function<vnt::oledb::HRESULT(std::unique_ptr<vnt::oledb::DataSource>*)>;
+
     // Creates the data source for `provider` with the connection properties and opens the
-    // file at `path`. On failure the data source (when one was made) keeps the error records;
-    // `providerMissing` tells a provider that does not exist from a file that cannot be
-    // opened.
+    // file at `path` (through `initialize` when given). On failure the data source (when one
+    // was made) keeps the error records; `providerMissing` tells a provider that does not
+    // exist from a file that cannot be opened.
     vnt::oledb::HRESULT openDataSource(const QString& provider, const QString& path,
-                                       bool* providerMissing);
+                                       bool* providerMissing, const Initializer& initialize = {});
     vnt::oledb::HRESULT openSession();
+    // A session opened on this connection's data source elsewhere.
+    void adoptSession(std::unique_ptr<vnt::oledb::Session> session);
     // Closes every record set, the session and the data source.
     void closeAll();
     vnt::oledb::Session* session() const { return m_session.get(); }

@@ -3,6 +3,7 @@
 #include "core/CSupportDoc.h"
 #include "core/CommandRouter.h"
 #include "core/MessageHelpers.h"
+#include "core/ProgressFeedback.h"
 #include "core/SettingsStore.h"
 #include "database/DatabaseHost.h"
 #include "database/DatabasePage.h"
@@ -15,6 +16,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QEvent>
+#include <QFileInfo>
+#include <QPointer>
+#include <chrono>
 
 namespace vantrel::database {
 
@@ -29,8 +34,42 @@ constexpr int kMsgNoRecords = 20050;
 constexpr int kMsgNoColumnInformation = 20019;
 constexpr int kJobSortDelay = 200;
 constexpr int kKnowledgeSortDelay = 400;
+constexpr int kMsgOpeningDatabase = 25699;
+// How long the user's thread waits for the worker between keeping the windows painted.
+constexpr std::chrono::milliseconds kOpenPoll(10);
+// A smaller file opens in a few milliseconds, less than handing it to a worker costs.
+constexpr qint64 kOpenAsideFrom = 512 * 1024;
 
 const QString kKnowledgeTableQuery = QStringLiteral("SELECT * FROM Knowledge");
+
+// While the file is being opened the main window refuses to close: the view and this
+// controller must outlive the worker and the steps that follow it.
+class CloseRefusal : public QObject
+{
+public:
+    explicit CloseRefusal(QWidget* window)
+        : m_window(window)
+    {
+        if (m_window)
+            m_window->installEventFilter(this);
+    }
+    ~CloseRefusal() override
+    {
+        if (m_window)
+            m_window->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_window || event->type() != QEvent::Close)
+            return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+};
 
 } // namespace
 
@@ -48,7 +87,11 @@ DatabaseController::DatabaseController(CSupportDoc& doc, DatabaseHost& host,
     };
 }
 
-DatabaseController::~DatabaseController() = default;
+DatabaseController::~DatabaseController()
+{
+    if (m_opening.valid())
+        m_opening.wait();
+}
 
 void DatabaseController::InitDatabaseNames()
 {
@@ -118,7 +161,7 @@ void DatabaseController::bindCommands(CommandRouter& router)
     router.bind(
         kConnect, [this] { ConnectDatabase(); },
         [this] {
-            return CommandState{!m_connection.anyOpen(), false};
+            return CommandState{!m_connection.anyOpen() && !m_connecting, false};
         });
     router.bind(
         kUpdate, [this] { m_editor.UpdateRecord(); }, anyOpen);
@@ -148,11 +191,97 @@ void DatabaseController::bindCommands(CommandRouter& router)
         kLast, [this] { m_editor.MoveLast(); }, on);
 }
 
+// What the worker opens beyond the data source when that opens: its session and the Job
+// table in the order of the settings, as the connection would open them next. Reading the
+// keys of a big table is most of the rest of the time a connection takes.
+struct OpenedAside
+{
+    std::unique_ptr<Session> session;
+    HRESULT firstOpen = E_FAIL; // the table as the names give it, for its column names
+    bool columnsRead = false;
+    QStringList columnNames;
+    QString sortedQuery;
+    HRESULT sortedOpen = E_FAIL;
+    RecordSet jobTable{JobFields()};
+};
+
+namespace {
+
+// What the user's thread reads for the worker before it starts.
+struct JobTableInput
+{
+    DatabaseNames names;
+    QStringList columnNames;
+    int columnIndex = 0;
+    bool descending = false;
+};
+
+// On the worker: the objects are its own until the user's thread takes them.
+void openJobTableAside(DataSource& dataSource, JobTableInput input, OpenedAside& opened)
+{
+    if (failed(dataSource.createSession(&opened.session)))
+        return;
+    RecordSet& set = opened.jobTable;
+    opened.firstOpen = set.open(*opened.session, input.names.jobBaseQuery);
+    if (failed(opened.firstOpen))
+        return;
+    opened.columnNames = input.columnNames;
+    opened.columnsRead = set.readColumnNames(&opened.columnNames);
+    set.close();
+    if (!opened.columnsRead)
+        opened.columnNames = input.columnNames;
+    BuildJobBaseQuery(input.names, opened.columnNames, input.columnIndex, input.descending);
+    opened.sortedQuery = input.names.jobBaseQuery;
+    opened.sortedOpen = set.open(*opened.session, opened.sortedQuery);
+}
+
+} // namespace
+
+// Opens the data source on a worker thread, which owns it meanwhile, and with it the session
+// and the Job table. The user's thread keeps the windows painted (a busy bar once it takes
+// more than half a second; no Cancel, as the open cannot be stopped part way) and takes the
+// objects back at the end; nothing the user's thread reads is touched by the worker.
+HRESULT DatabaseController::initializeAside(std::unique_ptr<DataSource>* dataSource)
+{
+    m_opened.reset();
+    JobTableInput input{m_connection.names, m_connection.jobColumnNames,
+                        m_doc.intSetting(ColumnIndex), m_doc.intSetting(IndexAscent) == 1};
+    m_opening = std::async(std::launch::async,
+                           [source = std::move(*dataSource), input = std::move(input)]() mutable {
+                               Initialized done{source->initialize(), nullptr, nullptr};
+                               if (succeeded(done.result)) {
+                                   done.opened = std::make_shared<OpenedAside>();
+                                   openJobTableAside(*source, std::move(input), *done.opened);
+                               }
+                               done.dataSource = std::move(source);
+                               return done;
+                           });
+    ProgressFeedback feedback(m_host.hostWidget(), kMsgOpeningDatabase);
+    while (m_opening.wait_for(kOpenPoll) != std::future_status::ready)
+        feedback.step(0);
+    Initialized done = m_opening.get();
+    *dataSource = std::move(done.dataSource);
+    m_opened = std::move(done.opened);
+    return done.result;
+}
+
+bool DatabaseController::openDataSource(const QString& provider, const QString& path,
+                                        bool* providerMissing)
+{
+    DatabaseConnection::Initializer aside;
+    if (QFileInfo(path).size() >= kOpenAsideFrom)
+        aside = [this](std::unique_ptr<DataSource>* dataSource) {
+            return initializeAside(dataSource);
+        };
+    return succeeded(m_connection.openDataSource(provider, path, providerMissing, aside));
+}
+
 bool DatabaseController::tryProvider(const QString& provider, const QString& path)
 {
     bool providerMissing = false;
-    if (succeeded(m_connection.openDataSource(provider, path, &providerMissing)))
+    if (openDataSource(provider, path, &providerMissing))
         return true;
+    m_opened.reset();
     m_connection.closeAll();
     return false;
 }
@@ -166,7 +295,7 @@ bool DatabaseController::openDataSource()
     const QString path = m_programDirectory + m_connection.names.fileName;
     DatabaseNames& names = m_connection.names;
     bool providerMissing = false;
-    if (succeeded(m_connection.openDataSource(names.providerName, path, &providerMissing)))
+    if (openDataSource(names.providerName, path, &providerMissing))
         return true;
     if (providerMissing && names.providerName != kDefaultProvider &&
         tryProvider(kDefaultProvider, path)) {
@@ -210,10 +339,38 @@ void DatabaseController::readColumnNames(const RecordSet& set, QStringList* name
         ShowViewMessage(m_host.hostWidget(), kMsgNoColumnInformation, TitleInformation);
 }
 
+// The Job table as the worker opened it: the same steps, their messages shown here.
+bool DatabaseController::adoptJobTable(OpenedAside& opened)
+{
+    DatabaseConnection& c = m_connection;
+    if (failed(opened.firstOpen)) {
+        failConnection(kMsgCannotOpen);
+        return false;
+    }
+    if (opened.columnsRead)
+        c.jobColumnNames = opened.columnNames;
+    else
+        ShowViewMessage(m_host.hostWidget(), kMsgNoColumnInformation, TitleInformation);
+    BuildJobBaseQuery(c.names, c.jobColumnNames, m_doc.intSetting(ColumnIndex),
+                      m_doc.intSetting(IndexAscent) == 1);
+    HRESULT hr = opened.sortedOpen;
+    if (c.names.jobBaseQuery != opened.sortedQuery)
+        hr = c.jobTable.open(*c.session(), c.names.jobBaseQuery);
+    else if (succeeded(hr))
+        hr = c.jobTable.adopt(opened.jobTable);
+    if (failed(hr)) {
+        failConnection(kMsgCannotOpen);
+        return false;
+    }
+    return true;
+}
+
 bool DatabaseController::openJobTable()
 {
     DatabaseConnection& c = m_connection;
     c.jobSearch.close();
+    if (const std::shared_ptr<OpenedAside> opened = std::exchange(m_opened, nullptr))
+        return adoptJobTable(*opened);
     if (failed(c.jobTable.open(*c.session(), c.names.jobBaseQuery))) {
         failConnection(kMsgCannotOpen);
         return false;
@@ -231,10 +388,26 @@ bool DatabaseController::openJobTable()
 
 void DatabaseController::ConnectDatabase()
 {
-    DatabaseConnection& c = m_connection;
-    if (!openDataSource())
+    // The windows are painted while the file opens, and timers run: none may start a
+    // second connection meanwhile.
+    if (m_connecting)
         return;
-    if (failed(c.openSession())) {
+    m_connecting = true;
+    const CloseRefusal refusal(m_host.hostWidget() ? m_host.hostWidget()->window() : nullptr);
+    if (openDataSource())
+        ConnectSession();
+    m_opened.reset();
+    m_connecting = false;
+}
+
+void DatabaseController::ConnectSession()
+{
+    DatabaseConnection& c = m_connection;
+    if (m_opened && m_opened->session)
+        c.adoptSession(std::move(m_opened->session));
+    else
+        m_opened.reset();
+    if (!c.session() && failed(c.openSession())) {
         ReportDatabaseError(m_host.hostWidget(), c.dataSourceErrors());
         failConnection(kMsgNoSession);
         return;

@@ -7,6 +7,7 @@
 #include "print/RecordPrintForm.h"
 
 #include <QObject>
+#include <future>
 
 class CSupportDoc;
 class CommandRouter;
@@ -17,6 +18,7 @@ struct ViewSettings;
 namespace vantrel::database {
 
 class DatabaseHost;
+struct OpenedAside;
 
 // The support database of the workspace: it owns the connection, the record form and
 // commands and the searches, binds the database commands and the record tabs' buttons,
@@ -46,6 +48,8 @@ public:
     void connectControls();
     void bindCommands(CommandRouter& router);
 
+    // Connects to the database. A big file is opened on a worker thread while the windows
+    // stay painted; a second call meanwhile is ignored.
     void ConnectDatabase();
 
     // Workspace hooks.
@@ -73,8 +77,19 @@ public:
     RecordForm& form() { return m_form; }
 
 private:
+    struct Initialized
+    {
+        vnt::oledb::HRESULT result = vnt::oledb::S_OK;
+        std::unique_ptr<vnt::oledb::DataSource> dataSource;
+        std::shared_ptr<OpenedAside> opened;
+    };
+
+    vnt::oledb::HRESULT initializeAside(std::unique_ptr<vnt::oledb::DataSource>* dataSource);
+    bool adoptJobTable(OpenedAside& opened);
+    bool openDataSource(const QString& provider, const QString& path, bool* providerMissing);
     bool openDataSource();
     bool tryProvider(const QString& provider, const QString& path);
+    void ConnectSession();
     bool openJobTable();
     void failConnection(int messageId);
     void OpenKnowledgeTable();
@@ -88,6 +103,12 @@ private:
     RecordForm m_form;
     RecordEditor m_editor;
     SearchCommands m_search;
+    bool m_connecting = false;
+    // The data source being opened on the worker thread, which alone uses it (and what it
+    // opens from it) until the result is taken.
+    std::future<Initialized> m_opening;
+    // What the worker opened beyond the data source, until the connection takes it.
+    std::shared_ptr<OpenedAside> m_opened;
 };
 
 } // namespace vantrel::database

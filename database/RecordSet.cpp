@@ -88,6 +88,25 @@ HRESULT RecordSet::open(Session& session, const QString& statement)
     return S_OK;
 }
 
+HRESULT RecordSet::adopt(RecordSet& other)
+{
+    close();
+    for (RecordSlot& slot : m_values)
+        slot = RecordSlot();
+    m_command = std::move(other.m_command);
+    m_rowset = std::move(other.m_rowset);
+    other.close();
+    m_failedObject = m_rowset.get();
+    HRESULT hr = m_rowset ? S_OK : E_UNEXPECTED;
+    if (succeeded(hr))
+        hr = m_rowset->createAccessor(bindingsFor(m_values), &m_accessor);
+    if (succeeded(hr))
+        hr = m_rowset->createAccessor(bindingsFor(m_scratch), &m_scratchAccessor);
+    if (failed(hr))
+        close();
+    return hr;
+}
+
 void RecordSet::close()
 {
     shown.clear();

@@ -31,6 +31,9 @@ public:
     vnt::oledb::HRESULT open(vnt::oledb::Session& session, const QString& statement);
     void close();
     bool isOpen() const { return m_rowset != nullptr; }
+    // Takes over the open statement of `other` (a set of the same fields, opened by a thread
+    // that is done with it) and binds this set's buffer to it; `other` is left closed.
+    vnt::oledb::HRESULT adopt(RecordSet& other);
 
     // The names of the bound columns in ordinal order, each at most 128 characters; false
     // when the rowset reports no column information.

@@ -3,6 +3,7 @@
 // the user does it through the record tabs and the Database menu.
 
 #include "DatabaseWorkspace.h"
+#include "core/ProgressFeedback.h"
 #include "database/DatabaseController.h"
 #include "database/DatabasePage.h"
 #include "print/PrintController.h"
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QtTest>
@@ -263,6 +265,76 @@ private Q_SLOTS:
                  u"Unable to open the database source provider. Please pick one from this list"_s);
         QVERIFY(missing->router().state(kConnect).enabled);
         QVERIFY(!missing->router().state(kUpdate).enabled);
+    }
+
+    // A big workbook is read on a worker thread: the window meanwhile shows a busy bar,
+    // refuses a second connection and refuses to close. A damaged one says why, as before.
+    void connectsWithBusyBar_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("whole") << false;
+        QTest::newRow("damaged") << true;
+    }
+    void connectsWithBusyBar()
+    {
+        QFETCH(bool, damaged);
+        // Rows enough that the workbook is still being read when the bar is first due.
+        QList<Row> jobs;
+        for (int number = 1; number <= 20000; ++number)
+            jobs.append(job(number, u"problem %1"_s.arg(number)));
+        auto w = std::make_unique<DatabaseWorkspace>();
+        QVERIFY(w->start(u"vntdatab.xlsx"_s, jobs, {knowledge(1, u"Toner low"_s)}));
+        w->view()->SelectTab(4);
+        QFile file(w->databasePath(u"vntdatab.xlsx"_s));
+        if (damaged) { // the Job sheet's data, well into the file
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() * 6 / 10));
+            QVERIFY(file.write(QByteArray(512, '\xff')) == 512);
+            file.close();
+        }
+        const ProgressFeedback::Timing timing = ProgressFeedback::setTiming({0, 0});
+        CMainFrame* frame = w->app->mainFrame();
+        QStringList seen;
+        QTimer probe;
+        probe.setInterval(0);
+        connect(&probe, &QTimer::timeout, this, [&] {
+            const auto dialogs = frame->findChildren<QProgressDialog*>();
+            if (dialogs.isEmpty() || !seen.isEmpty())
+                return;
+            seen << dialogs[0]->labelText() << QString::number(dialogs[0]->maximum());
+            w->db()->ConnectDatabase();
+            seen << QVariant(w->router().execute(kConnect)).toString();
+            // Closed by the window manager (dropped while busy) and by the program itself.
+            frame->close();
+            QCloseEvent close;
+            QApplication::sendEvent(frame, &close);
+            seen << QVariant(frame->isVisible() && !close.isAccepted()).toString();
+        });
+        probe.start();
+        w->router().execute(kConnect);
+        probe.stop();
+        ProgressFeedback::setTiming(timing);
+        QCOMPARE(seen, (QStringList{u"Opening the database..."_s, u"0"_s, u"false"_s, u"true"_s}));
+        QVERIFY(frame->findChildren<QProgressDialog*>().isEmpty());
+        if (damaged) {
+            const QList<ScriptedPrompter::Notice> notices = w->prompter.notices();
+            QCOMPARE(notices.size(), 2);
+            QCOMPARE(notices[0].title, u"Database Error"_s);
+            QVERIFY2(notices[0].text.startsWith(
+                         u"The workbook '%1' cannot be read: "_s.arg(file.fileName())),
+                     qPrintable(notices[0].text));
+            QCOMPARE(notices[1].text, u"Unable to open the database source provider. Please "
+                                      "pick one from this list"_s);
+            QVERIFY(!w->connection().anyOpen());
+            QVERIFY(w->router().state(kConnect).enabled);
+            return;
+        }
+        QCOMPARE(w->takeNotices(), QStringList());
+        QVERIFY(w->connection().jobOpen());
+        QVERIFY(w->connection().knowledgeOpen());
+        QCOMPARE(w->text(kJobNumberBox), u"1"_s);
+        QCOMPARE(w->text(kProblemBox), u"problem 1"_s);
+        w->router().execute(kNext);
+        QCOMPARE(w->text(kJobNumberBox), u"2"_s);
     }
 
     void searchesJobs_data() { connectsAndBrowses_data(); }
