@@ -9,6 +9,8 @@ class TestDayCount : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The texts at the edges of the range and past it; within it the table test below
+    // checks every day.
     void countsFromToday_data()
     {
         QTest::addColumn<QDate>("today");
@@ -18,20 +20,14 @@ private Q_SLOTS:
         const auto row = [](const char* name, QDate from, QDate to, const char* text) {
             QTest::newRow(name) << from << to << QString::fromLatin1(text);
         };
-        row("tomorrow", today, QDate(2023, 5, 16), " 1 days ahead ");
         row("today", today, today, "");
-        row("earlier in the month", today, QDate(2023, 5, 3), " 12 days ago ");
-        row("earlier month", today, QDate(2023, 2, 20), " 84 days ago ");
-        row("later month", today, QDate(2023, 8, 1), " 78 days ahead ");
         row("last day of last year", today, QDate(2022, 12, 31), " Last year");
         row("first day of last year", today, QDate(2022, 1, 1), " Last year");
         row("two years back", today, QDate(2021, 12, 31), " To far back");
-        row("next year past a leap day", today, QDate(2024, 3, 1), " 291 days ahead ");
         row("30 Dec to 2 Jan", QDate(2023, 12, 30), QDate(2024, 1, 2), " 3 days ahead ");
         row("leap year 28 Feb to 1 Mar", QDate(2024, 2, 28), QDate(2024, 3, 1), " 2 days ahead ");
         row("plain year 28 Feb to 1 Mar", QDate(2023, 2, 28), QDate(2023, 3, 1), " 1 days ahead ");
         row("back over a leap February", QDate(2024, 3, 10), QDate(2024, 2, 10), " 29 days ago ");
-        row("next year's last day", QDate(2023, 1, 1), QDate(2024, 12, 31), " 730 days ahead ");
         row("two years ahead", today, QDate(2025, 1, 1), " To far forward");
     }
     void countsFromToday()

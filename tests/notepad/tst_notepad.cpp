@@ -57,9 +57,9 @@ public:
         return true;
     }
 
-    QString home() const { return dir.filePath(QStringLiteral("home/")); }
-    QString notepadPath() const { return home() + QStringLiteral("notepad.rtf"); }
-    QString settingsPath() const { return dir.filePath(QStringLiteral("settings.ini")); }
+    QString home() const { return dir.filePath(u"home/"_s); }
+    QString notepadPath() const { return home() + u"notepad.rtf"_s; }
+    QString settingsPath() const { return dir.filePath(u"settings.ini"_s); }
     CSupportView* view() const { return app->view(); }
     QTextEdit* box() const { return view()->notepadBox(); }
     QCalendarWidget* calendar() const { return view()->monthCalendar(); }
@@ -71,7 +71,7 @@ public:
         QTextDocument document;
         if (ReadTextFile(notepadPath(), rtf) != ReadSuccess || !rtf.startsWith(u"{\\rtf") ||
             !vnt::rtf::readRtf(QStringView(rtf), &document))
-            return QStringLiteral("<unreadable>");
+            return u"<unreadable>"_s;
         return document.toPlainText();
     }
     QStringList takeNotices()
@@ -99,8 +99,7 @@ QByteArray fileBytes(const QString& path)
 QPoint dayCentre(QCalendarWidget* calendar, const QDate& date)
 {
     calendar->setCurrentPage(date.year(), date.month());
-    const auto* table =
-        calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+    const auto* table = calendar->findChild<QTableView*>(u"qt_calendar_calendarview"_s);
     int first =
         (QDate(date.year(), date.month(), 1).dayOfWeek() - calendar->firstDayOfWeek() + 7) % 7;
     if (first == 0)
@@ -115,10 +114,9 @@ QStringList shownColours(QCalendarWidget* calendar)
 {
     // A day in the middle of the month, away from the selected first day.
     calendar->setSelectedDate(QDate(2024, 5, 1));
-    auto* table = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
-    const auto* bar = calendar->findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"));
-    const auto* month =
-        calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    auto* table = calendar->findChild<QTableView*>(u"qt_calendar_calendarview"_s);
+    const auto* bar = calendar->findChild<QWidget*>(u"qt_calendar_navigationbar"_s);
+    const auto* month = calendar->findChild<QToolButton*>(u"qt_calendar_monthbutton"_s);
     const QImage image = calendar->grab().toImage();
     const auto pixel = [&](const QModelIndex& index) {
         const QPoint corner = table->visualRect(index).topLeft() + QPoint(2, 2);
@@ -145,7 +143,7 @@ QStringList styleColours(std::initializer_list<quint32> colourRefs)
     return names;
 }
 
-const QString kWarning = QStringLiteral("Warning!:");
+const QString kWarning = u"Warning!:"_s;
 
 } // namespace
 

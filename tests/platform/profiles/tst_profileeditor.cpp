@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace mapitest;
 using namespace vntprofiles;
 
@@ -110,7 +112,7 @@ private Q_SLOTS:
     void windowMnemonicsAreUniquePerTab();
 
 private:
-    QString path() const { return m_dir->filePath(QStringLiteral("profiles.ini")); }
+    QString path() const { return m_dir->filePath(u"profiles.ini"_s); }
     void writeProfiles(QByteArray ini);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -131,10 +133,10 @@ void TestProfileEditor::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    MaildirBuilder(m_dir->filePath(QStringLiteral("mail1")));
-    MaildirBuilder(m_dir->filePath(QStringLiteral("mail2")));
-    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("contacts"))));
-    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("afile")), "not a folder"));
+    MaildirBuilder(m_dir->filePath(u"mail1"_s));
+    MaildirBuilder(m_dir->filePath(u"mail2"_s));
+    QVERIFY(QDir().mkpath(m_dir->filePath(u"contacts"_s)));
+    QVERIFY(writeFile(m_dir->filePath(u"afile"_s), "not a folder"));
     qputenv("VANTREL_MAPI_PROFILES", QFile::encodeName(path()));
 }
 
@@ -151,28 +153,28 @@ void TestProfileEditor::writtenProfilesLogOnThroughLibrary()
     QVERIFY(file.profiles().isEmpty());
     // Names and values that need the key file's escapes: list separators, leading spaces,
     // comment and assignment characters, non-ASCII text.
-    QCOMPARE(file.addProfile(QStringLiteral("Büro Zwei")), QString());
-    QCOMPARE(file.addStore(0, QStringLiteral("Inbox; Archive")), QString());
-    QCOMPARE(file.addStore(0, QStringLiteral("Old = #mail")), QString());
+    QCOMPARE(file.addProfile(u"Büro Zwei"_s), QString());
+    QCOMPARE(file.addStore(0, u"Inbox; Archive"_s), QString());
+    QCOMPARE(file.addStore(0, u"Old = #mail"_s), QString());
     ProfileSettings details = file.profiles()[0];
-    details.identityName = QStringLiteral(" Jo #1; Bloggs");
-    details.identityAddress = QStringLiteral("jo@example.com");
-    details.stores[0].path = m_dir->filePath(QStringLiteral("mail1"));
-    details.stores[0].contacts = m_dir->filePath(QStringLiteral("contacts"));
-    details.stores[0].sentItems = QStringLiteral(".Sent");
-    details.stores[1].path = m_dir->filePath(QStringLiteral("mail2"));
+    details.identityName = u" Jo #1; Bloggs"_s;
+    details.identityAddress = u"jo@example.com"_s;
+    details.stores[0].path = m_dir->filePath(u"mail1"_s);
+    details.stores[0].contacts = m_dir->filePath(u"contacts"_s);
+    details.stores[0].sentItems = u".Sent"_s;
+    details.stores[1].path = m_dir->filePath(u"mail2"_s);
     details.stores[1].isDefault = true;
     details.stores[0].isDefault = false;
     details.transport.kind = TransportSettings::Smtp;
-    details.transport.host = QStringLiteral("mail.example.com");
+    details.transport.host = u"mail.example.com"_s;
     details.transport.port = 2525;
     details.transport.security = TransportSettings::Plain;
-    details.transport.user = QStringLiteral("jo");
+    details.transport.user = u"jo"_s;
     file.setDetails(0, details);
-    QCOMPARE(file.addProfile(QStringLiteral("Home")), QString());
-    QCOMPARE(file.addStore(1, QStringLiteral("Personal Folders")), QString());
+    QCOMPARE(file.addProfile(u"Home"_s), QString());
+    QCOMPARE(file.addStore(1, u"Personal Folders"_s), QString());
     details = file.profiles()[1];
-    details.stores[0].path = m_dir->filePath(QStringLiteral("mail1"));
+    details.stores[0].path = m_dir->filePath(u"mail1"_s);
     file.setDetails(1, details);
     file.setDefaultProfile(1);
     QString error;
@@ -186,7 +188,7 @@ void TestProfileEditor::writtenProfilesLogOnThroughLibrary()
     QCOMPARE(admin->GetProfileTable(0, table.put()), S_OK);
     RowSet rows;
     QCOMPARE(queryAll(table.get(), {PR_DISPLAY_NAME, PR_DEFAULT_PROFILE}, &rows), S_OK);
-    QCOMPARE(texts(rows, PR_DISPLAY_NAME), (QStringList{QStringLiteral("Büro Zwei"), "Home"}));
+    QCOMPARE(texts(rows, PR_DISPLAY_NAME), (QStringList{u"Büro Zwei"_s, "Home"}));
     QVERIFY(!findValue(rows.row(0), PR_DEFAULT_PROFILE)->Value.b);
     QVERIFY(findValue(rows.row(1), PR_DEFAULT_PROFILE)->Value.b);
 
@@ -196,8 +198,7 @@ void TestProfileEditor::writtenProfilesLogOnThroughLibrary()
     MapiPtr<IMAPITable> stores;
     QCOMPARE(session->GetMsgStoresTable(0, stores.put()), S_OK);
     QCOMPARE(queryAll(stores.get(), {PR_DISPLAY_NAME, PR_DEFAULT_STORE}, &rows), S_OK);
-    QCOMPARE(texts(rows, PR_DISPLAY_NAME),
-             (QStringList{QStringLiteral("Inbox; Archive"), QStringLiteral("Old = #mail")}));
+    QCOMPARE(texts(rows, PR_DISPLAY_NAME), (QStringList{u"Inbox; Archive"_s, u"Old = #mail"_s}));
     QVERIFY(!findValue(rows.row(0), PR_DEFAULT_STORE)->Value.b);
     QVERIFY(findValue(rows.row(1), PR_DEFAULT_STORE)->Value.b);
     QVERIFY(openStore(session.get(), 1));
@@ -208,14 +209,14 @@ void TestProfileEditor::writtenProfilesLogOnThroughLibrary()
     ProfileFile again;
     QVERIFY(again.load(path()));
     const ProfileSettings& read = again.profiles()[0];
-    QCOMPARE(read.identityName, QStringLiteral(" Jo #1; Bloggs"));
-    QCOMPARE(read.stores[0].contacts, m_dir->filePath(QStringLiteral("contacts")));
-    QCOMPARE(read.stores[0].sentItems, QStringLiteral(".Sent"));
+    QCOMPARE(read.identityName, u" Jo #1; Bloggs"_s);
+    QCOMPARE(read.stores[0].contacts, m_dir->filePath(u"contacts"_s));
+    QCOMPARE(read.stores[0].sentItems, u".Sent"_s);
     QCOMPARE(read.transport.kind, TransportSettings::Smtp);
     QCOMPARE(read.transport.port, 2525);
     QCOMPARE(read.transport.security, TransportSettings::Plain);
-    QCOMPARE(read.transport.user, QStringLiteral("jo"));
-    QCOMPARE(file.renameProfile(1, QStringLiteral("Home 2")), QString());
+    QCOMPARE(read.transport.user, u"jo"_s);
+    QCOMPARE(file.renameProfile(1, u"Home 2"_s), QString());
     QVERIFY2(file.save(&error), qPrintable(error));
 }
 
@@ -242,7 +243,7 @@ void TestProfileEditor::keepsWhatItDoesNotKnow()
                   "Path=@ROOT@/mail2\n");
     ProfileFile file;
     QVERIFY(file.load(path()));
-    QCOMPARE(file.renameProfile(0, QStringLiteral("New")), QString());
+    QCOMPARE(file.renameProfile(0, u"New"_s), QString());
     file.removeProfile(1);
     QString error;
     QVERIFY2(file.save(&error), qPrintable(error));
@@ -278,17 +279,17 @@ void TestProfileEditor::refusesFileChangedByAnotherProgram()
     }
     ProfileFile file;
     QVERIFY(file.load(path()));
-    QCOMPARE(file.addProfile(QStringLiteral("Mine")), QString());
-    const int mine = file.indexOf(QStringLiteral("Mine"));
-    QCOMPARE(file.addStore(mine, QStringLiteral("Mail")), QString());
+    QCOMPARE(file.addProfile(u"Mine"_s), QString());
+    const int mine = file.indexOf(u"Mine"_s);
+    QCOMPARE(file.addStore(mine, u"Mail"_s), QString());
     ProfileSettings details = file.profiles()[mine];
-    details.stores[0].path = m_dir->filePath(QStringLiteral("mail2"));
+    details.stores[0].path = m_dir->filePath(u"mail2"_s);
     file.setDetails(mine, details);
 
     if (change.isEmpty()) {
         QVERIFY(QFile::remove(path()));
     } else if (QByteArray(QTest::currentDataTag()).contains("rename")) {
-        const QString other = path() + QStringLiteral(".other");
+        const QString other = path() + u".other"_s;
         QVERIFY(writeFile(other, change));
         QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(path())) == 0);
     } else {
@@ -310,21 +311,14 @@ void TestProfileEditor::profileNames_data()
     QTest::addColumn<QString>("problem"); // a part of the message; empty: accepted
 
     QTest::newRow("empty") << QString() << "Enter a name";
-    QTest::newRow("only spaces") << "   "
-                                 << "Enter a name";
-    QTest::newRow("leading space") << " Work2"
-                                   << "begin or end with a space";
-    QTest::newRow("slash") << "Home/Work"
-                           << "cannot contain";
-    QTest::newRow("bracket") << "Home]"
-                             << "cannot contain";
-    QTest::newRow("control character") << "Ho\tme"
-                                       << "cannot contain";
-    QTest::newRow("same name") << "Work"
-                               << "already a profile named 'Work'";
-    QTest::newRow("same name, other case") << "WORK"
-                                           << "already a profile named 'Work'";
-    QTest::newRow("non-ASCII") << QStringLiteral("Büro") << QString();
+    QTest::newRow("only spaces") << u"   "_s << u"Enter a name"_s;
+    QTest::newRow("leading space") << u" Work2"_s << u"begin or end with a space"_s;
+    QTest::newRow("slash") << u"Home/Work"_s << u"cannot contain"_s;
+    QTest::newRow("bracket") << u"Home]"_s << u"cannot contain"_s;
+    QTest::newRow("control character") << u"Ho\tme"_s << u"cannot contain"_s;
+    QTest::newRow("same name") << u"Work"_s << u"already a profile named 'Work'"_s;
+    QTest::newRow("same name, other case") << u"WORK"_s << u"already a profile named 'Work'"_s;
+    QTest::newRow("non-ASCII") << u"Büro"_s << QString();
     QTest::newRow("separator and equals") << "a;b = c" << QString();
 }
 
@@ -339,7 +333,7 @@ void TestProfileEditor::profileNames()
     QVERIFY2(problem.isEmpty() ? added.isEmpty() : added.contains(problem), qPrintable(added));
     QCOMPARE(file.profiles().size(), problem.isEmpty() ? 2 : 1);
     // Renaming checks the same way, but a profile may keep its own name in another case.
-    QCOMPARE(file.renameProfile(0, QStringLiteral("work")), QString());
+    QCOMPARE(file.renameProfile(0, u"work"_s), QString());
 }
 
 void TestProfileEditor::validation_data()
@@ -411,21 +405,21 @@ void TestProfileEditor::windowManagesProfiles()
     auto* list = child<QListWidget>(&editor, "profileList");
     auto* storePath = child<QLineEdit>(&editor, "storePath");
 
-    const QString mail1 = m_dir->filePath(QStringLiteral("mail1"));
-    for (const QString& name : {QStringLiteral("First"), QStringLiteral("Second")}) {
-        script.answers = QStringList{name, QStringLiteral("Mail")};
+    const QString mail1 = m_dir->filePath(u"mail1"_s);
+    for (const QString& name : {u"First"_s, u"Second"_s}) {
+        script.answers = QStringList{name, u"Mail"_s};
         QTest::mouseClick(child<QPushButton>(&editor, "newButton"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>(&editor, "addStoreButton"), Qt::LeftButton);
         QTest::keyClicks(storePath, mail1);
     }
     QCOMPARE(list->count(), 2);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("First (default)"));
+    QCOMPARE(list->item(0)->text(), u"First (default)"_s);
     QCOMPARE(list->currentRow(), 1);
 
-    script.answers = QStringList{QStringLiteral("Zweite")};
+    script.answers = QStringList{u"Zweite"_s};
     QTest::mouseClick(child<QPushButton>(&editor, "renameButton"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(&editor, "defaultButton"), Qt::LeftButton);
-    QCOMPARE(list->item(1)->text(), QStringLiteral("Zweite (default)"));
+    QCOMPARE(list->item(1)->text(), u"Zweite (default)"_s);
     QVERIFY(!child<QPushButton>(&editor, "defaultButton")->isEnabled());
 
     list->setCurrentRow(0);
@@ -445,7 +439,7 @@ void TestProfileEditor::windowManagesProfiles()
     ProfileFile read;
     QVERIFY(read.load(path()));
     QCOMPARE(read.profiles().size(), 1);
-    QCOMPARE(read.profiles()[0].name, QStringLiteral("Zweite"));
+    QCOMPARE(read.profiles()[0].name, u"Zweite"_s);
     QVERIFY(read.profiles()[0].isDefault);
     QCOMPARE(read.profiles()[0].stores[0].path, mail1);
 }
@@ -464,15 +458,15 @@ void TestProfileEditor::windowEditsTransport()
     auto* kind = child<QComboBox>(&editor, "transportKind");
     kind->setCurrentIndex(kind->findData(TransportSettings::Smtp));
     QVERIFY(host->isEnabled());
-    QTest::keyClicks(host, QStringLiteral("smtp.example.com"));
+    QTest::keyClicks(host, u"smtp.example.com"_s);
     auto* security = child<QComboBox>(&editor, "security");
     security->setCurrentIndex(security->findData(TransportSettings::ImplicitTls));
-    QCOMPARE(port->text(), QStringLiteral("465")); // the usual port follows
+    QCOMPARE(port->text(), u"465"_s); // the usual port follows
     port->selectAll();
-    QTest::keyClicks(port, QStringLiteral("2465"));
+    QTest::keyClicks(port, u"2465"_s);
     security->setCurrentIndex(security->findData(TransportSettings::Plain));
-    QCOMPARE(port->text(), QStringLiteral("2465")); // a port of the user's own stays
-    QTest::keyClicks(child<QLineEdit>(&editor, "user"), QStringLiteral("help@example.com"));
+    QCOMPARE(port->text(), u"2465"_s); // a port of the user's own stays
+    QTest::keyClicks(child<QLineEdit>(&editor, "user"), u"help@example.com"_s);
     QVERIFY(child<QLabel>(&editor, "passwordNote")->text().contains(QLatin1String("keyring")));
 
     QTest::mouseClick(child<QDialogButtonBox>(&editor, "buttons")->button(QDialogButtonBox::Ok),
@@ -484,10 +478,10 @@ void TestProfileEditor::windowEditsTransport()
     QVERIFY(read.load(path()));
     const TransportSettings& transport = read.profiles()[0].transport;
     QCOMPARE(transport.kind, TransportSettings::Smtp);
-    QCOMPARE(transport.host, QStringLiteral("smtp.example.com"));
+    QCOMPARE(transport.host, u"smtp.example.com"_s);
     QCOMPARE(transport.port, 2465);
     QCOMPARE(transport.security, TransportSettings::Plain);
-    QCOMPARE(transport.user, QStringLiteral("help@example.com"));
+    QCOMPARE(transport.user, u"help@example.com"_s);
 }
 
 void TestProfileEditor::windowReportsBadInput_data()
@@ -495,20 +489,13 @@ void TestProfileEditor::windowReportsBadInput_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("problem");
 
-    QTest::newRow("empty new name") << "new:"
-                                    << "Enter a name for the profile";
-    QTest::newRow("duplicate new name") << "new:work"
-                                        << "already a profile named 'Work'";
-    QTest::newRow("duplicate store") << "store:MAIL"
-                                     << "already has a store named";
-    QTest::newRow("port out of range") << "port:70000"
-                                       << "from 1 to 65535";
-    QTest::newRow("port not a number") << "port:smtp"
-                                       << "from 1 to 65535";
-    QTest::newRow("store path not a folder") << "path:afile"
-                                             << "is not a folder";
-    QTest::newRow("bad address") << "address:help"
-                                 << "not an e-mail address";
+    QTest::newRow("empty new name") << u"new:"_s << u"Enter a name for the profile"_s;
+    QTest::newRow("duplicate new name") << u"new:work"_s << u"already a profile named 'Work'"_s;
+    QTest::newRow("duplicate store") << u"store:MAIL"_s << u"already has a store named"_s;
+    QTest::newRow("port out of range") << u"port:70000"_s << u"from 1 to 65535"_s;
+    QTest::newRow("port not a number") << u"port:smtp"_s << u"from 1 to 65535"_s;
+    QTest::newRow("store path not a folder") << u"path:afile"_s << u"is not a folder"_s;
+    QTest::newRow("bad address") << u"address:help"_s << u"not an e-mail address"_s;
 }
 
 void TestProfileEditor::windowReportsBadInput()
@@ -533,7 +520,7 @@ void TestProfileEditor::windowReportsBadInput()
     } else {
         auto* kind = child<QComboBox>(&editor, "transportKind");
         kind->setCurrentIndex(kind->findData(TransportSettings::Smtp));
-        QTest::keyClicks(child<QLineEdit>(&editor, "host"), QStringLiteral("mail.example.com"));
+        QTest::keyClicks(child<QLineEdit>(&editor, "host"), u"mail.example.com"_s);
         const char* field = verb == QLatin1String("port")   ? "port"
                             : verb == QLatin1String("path") ? "storePath"
                                                             : "identityAddress";

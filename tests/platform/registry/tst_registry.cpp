@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace vnt::registry;
 
 namespace {
@@ -53,8 +55,8 @@ private Q_SLOTS:
     void init()
     {
         QVERIFY(m_dir.isValid());
-        m_system = m_dir.filePath(QStringLiteral("system.ini"));
-        m_user = m_dir.filePath(QStringLiteral("user/registry.ini"));
+        m_system = m_dir.filePath(u"system.ini"_s);
+        m_user = m_dir.filePath(u"user/registry.ini"_s);
         QVERIFY(put(m_system, SystemFile));
         qputenv("VNT_TEST_ROOT", "/srv/root");
     }
@@ -68,7 +70,7 @@ private Q_SLOTS:
         qunsetenv("VANTREL_REGISTRY");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         RegistryKey mail;
-        QCOMPARE(mail.open(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients\\Mail"), KEY_READ),
+        QCOMPARE(mail.open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail"_s, KEY_READ),
                  ERROR_SUCCESS);
         RegistryValue defaultClient;
         QCOMPARE(mail.queryValue(QString(), &defaultClient), ERROR_SUCCESS);
@@ -78,39 +80,33 @@ private Q_SLOTS:
         RegistryKey entry;
         QCOMPARE(entry.open(mail, client, KEY_READ), ERROR_SUCCESS);
         RegistryValue path;
-        QCOMPARE(entry.queryValue(QStringLiteral("DLLPathEx"), &path), ERROR_SUCCESS);
+        QCOMPARE(entry.queryValue(u"DLLPathEx"_s, &path), ERROR_SUCCESS);
         QCOMPARE(path.type, REG_SZ);
         QCOMPARE(path.toString(), QStringLiteral(VNTREGISTRY_TEST_MAPI));
-        QCOMPARE(resolveLibraryName(QStringLiteral("mapi32.dll")), path.toString());
-        QCOMPARE(resolveLibraryName(QStringLiteral("MAPI32.DLL")), path.toString());
-        QCOMPARE(resolveLibraryName(QStringLiteral("/opt/x/mapi32.dll")),
-                 QStringLiteral("/opt/x/mapi32.dll"));
-        QCOMPARE(resolveLibraryName(QStringLiteral("other.dll")), QStringLiteral("other.dll"));
+        QCOMPARE(resolveLibraryName(u"mapi32.dll"_s), path.toString());
+        QCOMPARE(resolveLibraryName(u"MAPI32.DLL"_s), path.toString());
+        QCOMPARE(resolveLibraryName(u"/opt/x/mapi32.dll"_s), u"/opt/x/mapi32.dll"_s);
+        QCOMPARE(resolveLibraryName(u"other.dll"_s), u"other.dll"_s);
 
         // The "MAPIX" value fits the ten bytes the discovery reads it into.
         RegistryKey messaging;
         QCOMPARE(messaging.open(HKEY_LOCAL_MACHINE,
-                                QStringLiteral("SOFTWARE\\Microsoft\\Windows Messaging Subsystem"),
-                                KEY_READ),
+                                u"SOFTWARE\\Microsoft\\Windows Messaging Subsystem"_s, KEY_READ),
                  ERROR_SUCCESS);
         char buffer[10] = {};
         std::uint32_t size = sizeof buffer;
-        QCOMPARE(messaging.queryValue(QStringLiteral("MAPIX"), nullptr, buffer, &size),
-                 ERROR_SUCCESS);
+        QCOMPARE(messaging.queryValue(u"MAPIX"_s, nullptr, buffer, &size), ERROR_SUCCESS);
         QCOMPARE(QByteArray(buffer, int(size)), QByteArray("1", 2));
 
         // A user's own setting wins, and a mapping for the name replaces the built library.
         RegistryKey libraries;
-        QCOMPARE(libraries.create(HKEY_LOCAL_MACHINE,
-                                  QStringLiteral("SOFTWARE\\Korvane\\Libraries"), KEY_WRITE),
+        QCOMPARE(libraries.create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Korvane\\Libraries"_s, KEY_WRITE),
                  ERROR_SUCCESS);
-        QCOMPARE(
-            libraries.setValue(QStringLiteral("Mapi32.dll"),
-                               RegistryValue::expandString(QStringLiteral("%VNT_TEST_ROOT%/m.so"))),
-            ERROR_SUCCESS);
-        QCOMPARE(resolveLibraryName(QStringLiteral("mapi32.dll")),
-                 QStringLiteral("/srv/root/m.so"));
-        QVERIFY(QFile::exists(config.filePath(QStringLiteral("Korvane/registry.ini"))));
+        QCOMPARE(libraries.setValue(u"Mapi32.dll"_s,
+                                    RegistryValue::expandString(u"%VNT_TEST_ROOT%/m.so"_s)),
+                 ERROR_SUCCESS);
+        QCOMPARE(resolveLibraryName(u"mapi32.dll"_s), u"/srv/root/m.so"_s);
+        QVERIFY(QFile::exists(config.filePath(u"Korvane/registry.ini"_s)));
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -118,50 +114,47 @@ private Q_SLOTS:
     {
         Registry registry({m_system, m_user});
         RegistryKey mail;
-        QCOMPARE(mail.open(registry, HKEY_LOCAL_MACHINE, QStringLiteral("software\\clients\\MAIL"),
-                           KEY_ALL_ACCESS),
-                 ERROR_SUCCESS);
+        QCOMPARE(
+            mail.open(registry, HKEY_LOCAL_MACHINE, u"software\\clients\\MAIL"_s, KEY_ALL_ACCESS),
+            ERROR_SUCCESS);
         QCOMPARE(subkeys(mail), (QStringList{"Alpha", "beta", "Gamma"}));
 
         // Changes: a value overridden, one removed, a key removed and one added.
         RegistryKey beta;
-        QCOMPARE(beta.open(mail, QStringLiteral("Beta"), KEY_ALL_ACCESS), ERROR_SUCCESS);
-        QCOMPARE(beta.setValue(QStringLiteral("count"), RegistryValue::dword(7)), ERROR_SUCCESS);
-        QCOMPARE(beta.deleteValue(QStringLiteral("DLLPATHEX")), ERROR_SUCCESS);
-        QCOMPARE(beta.deleteValue(QStringLiteral("DLLPathEx")), ERROR_FILE_NOT_FOUND);
-        QCOMPARE(mail.deleteKey(QStringLiteral("Gamma")), ERROR_ACCESS_DENIED); // has a subkey
-        QCOMPARE(mail.deleteTree(QStringLiteral("Gamma")), ERROR_SUCCESS);
+        QCOMPARE(beta.open(mail, u"Beta"_s, KEY_ALL_ACCESS), ERROR_SUCCESS);
+        QCOMPARE(beta.setValue(u"count"_s, RegistryValue::dword(7)), ERROR_SUCCESS);
+        QCOMPARE(beta.deleteValue(u"DLLPATHEX"_s), ERROR_SUCCESS);
+        QCOMPARE(beta.deleteValue(u"DLLPathEx"_s), ERROR_FILE_NOT_FOUND);
+        QCOMPARE(mail.deleteKey(u"Gamma"_s), ERROR_ACCESS_DENIED); // has a subkey
+        QCOMPARE(mail.deleteTree(u"Gamma"_s), ERROR_SUCCESS);
         bool created = false;
         RegistryKey delta;
-        QCOMPARE(delta.create(mail, QStringLiteral("Delta\\Inner"), KEY_READ, &created),
-                 ERROR_SUCCESS);
+        QCOMPARE(delta.create(mail, u"Delta\\Inner"_s, KEY_READ, &created), ERROR_SUCCESS);
         QVERIFY(created);
-        QCOMPARE(delta.create(mail, QStringLiteral("delta\\inner"), KEY_READ, &created),
-                 ERROR_SUCCESS);
+        QCOMPARE(delta.create(mail, u"delta\\inner"_s, KEY_READ, &created), ERROR_SUCCESS);
         QVERIFY(!created);
         QCOMPARE(readAll(m_system), SystemFile);
 
         // A second process sees the same merged view through the files alone.
-        const QString copy = m_dir.filePath(QStringLiteral("copy.ini"));
+        const QString copy = m_dir.filePath(u"copy.ini"_s);
         QVERIFY(QFile::copy(m_user, copy));
         Registry other({m_system, copy});
         RegistryKey seen;
-        QCOMPARE(seen.open(other, HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients\\Mail"),
-                           KEY_READ),
+        QCOMPARE(seen.open(other, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail"_s, KEY_READ),
                  ERROR_SUCCESS);
         QCOMPARE(subkeys(seen), (QStringList{"Alpha", "beta", "Delta"}));
         RegistryKey seenBeta;
-        QCOMPARE(seenBeta.open(seen, QStringLiteral("beta"), KEY_READ), ERROR_SUCCESS);
+        QCOMPARE(seenBeta.open(seen, u"beta"_s, KEY_READ), ERROR_SUCCESS);
         RegistryValue value;
-        QCOMPARE(seenBeta.queryValue(QStringLiteral("DLLPathEx"), &value), ERROR_FILE_NOT_FOUND);
-        QCOMPARE(seenBeta.queryValue(QStringLiteral("Count"), &value), ERROR_SUCCESS);
+        QCOMPARE(seenBeta.queryValue(u"DLLPathEx"_s, &value), ERROR_FILE_NOT_FOUND);
+        QCOMPARE(seenBeta.queryValue(u"Count"_s, &value), ERROR_SUCCESS);
         QCOMPARE(value.toNumber(), 7u);
-        QCOMPARE(seen.open(other, HKEY_LOCAL_MACHINE,
-                           QStringLiteral("SOFTWARE\\Clients\\Mail\\Gamma\\Sub"), KEY_READ),
+        QCOMPARE(seen.open(other, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail\\Gamma\\Sub"_s,
+                           KEY_READ),
                  ERROR_FILE_NOT_FOUND);
 
         // A removed system key made again starts empty: its old subkey stays gone.
-        QCOMPARE(delta.create(mail, QStringLiteral("Gamma"), KEY_READ, &created), ERROR_SUCCESS);
+        QCOMPARE(delta.create(mail, u"Gamma"_s, KEY_READ, &created), ERROR_SUCCESS);
         QVERIFY(created);
         QCOMPARE(subkeys(delta), QStringList());
         QVERIFY(QFile::remove(m_user));
@@ -171,9 +164,9 @@ private Q_SLOTS:
     void valuesKeepTypeAndBytesThroughTheFile_data()
     {
         QTest::addColumn<RegistryValue>("value");
-        QTest::newRow("string") << RegistryValue::string(QStringLiteral("C:\\a \"b\"\n\tÿ€"));
+        QTest::newRow("string") << RegistryValue::string(u"C:\\a \"b\"\n\tÿ€"_s);
         QTest::newRow("empty string") << RegistryValue::string(QString());
-        QTest::newRow("expandable") << RegistryValue::expandString(QStringLiteral("%HOME%\\x"));
+        QTest::newRow("expandable") << RegistryValue::expandString(u"%HOME%\\x"_s);
         QTest::newRow("dword") << RegistryValue::dword(0xFFFFFFFFu);
         QTest::newRow("qword") << RegistryValue::qword(0x0102030405060708ull);
         QTest::newRow("binary") << RegistryValue::binary(QByteArray("\0\x01\xff", 3));
@@ -189,20 +182,19 @@ private Q_SLOTS:
         {
             RegistryKey key;
             QCOMPARE(key.create(Registry({QString(), m_user}), HKEY_CURRENT_USER,
-                                QStringLiteral("Software\\Test"), KEY_ALL_ACCESS),
+                                u"Software\\Test"_s, KEY_ALL_ACCESS),
                      ERROR_SUCCESS);
-            QCOMPARE(key.setValue(QStringLiteral("v=\"1\""), value), ERROR_SUCCESS);
+            QCOMPARE(key.setValue(u"v=\"1\""_s, value), ERROR_SUCCESS);
         }
-        const QString copy =
-            m_dir.filePath(QStringLiteral("copy-%1.ini").arg(QTest::currentDataTag()));
+        const QString copy = m_dir.filePath(u"copy-%1.ini"_s.arg(QTest::currentDataTag()));
         QVERIFY(QFile::copy(m_user, copy));
         Registry registry({QString(), copy});
         QCOMPARE(registry.damagedLines(), 0);
         RegistryKey key;
-        QCOMPARE(key.open(registry, HKEY_CURRENT_USER, QStringLiteral("Software\\Test"), KEY_READ),
+        QCOMPARE(key.open(registry, HKEY_CURRENT_USER, u"Software\\Test"_s, KEY_READ),
                  ERROR_SUCCESS);
         RegistryValue read;
-        QCOMPARE(key.queryValue(QStringLiteral("V=\"1\""), &read), ERROR_SUCCESS);
+        QCOMPARE(key.queryValue(u"V=\"1\""_s, &read), ERROR_SUCCESS);
         QCOMPARE(read.type, value.type);
         QCOMPARE(read.data, value.data);
     }
@@ -211,36 +203,33 @@ private Q_SLOTS:
     {
         Registry registry({m_system, m_user});
         RegistryKey alpha;
-        QCOMPARE(alpha.open(registry, HKEY_LOCAL_MACHINE,
-                            QStringLiteral("SOFTWARE\\Clients\\Mail\\Alpha"), KEY_READ),
-                 ERROR_SUCCESS);
+        QCOMPARE(
+            alpha.open(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail\\Alpha"_s, KEY_READ),
+            ERROR_SUCCESS);
         std::uint32_t type = 0;
         std::uint32_t size = 0;
-        QCOMPARE(alpha.queryValue(QStringLiteral("DLLPathEx"), &type, nullptr, &size),
-                 ERROR_SUCCESS);
+        QCOMPARE(alpha.queryValue(u"DLLPathEx"_s, &type, nullptr, &size), ERROR_SUCCESS);
         QCOMPARE(type, REG_SZ);
         QCOMPARE(size, 14u); // "/opt/alpha.so" and its NUL
         char small[13];
         std::memset(small, 'x', sizeof small);
         size = sizeof small;
-        QCOMPARE(alpha.queryValue(QStringLiteral("DLLPathEx"), &type, small, &size),
-                 ERROR_MORE_DATA);
+        QCOMPARE(alpha.queryValue(u"DLLPathEx"_s, &type, small, &size), ERROR_MORE_DATA);
         QCOMPARE(size, 14u);
         QCOMPARE(small[0], 'x');
         RegistryValue blob;
-        QCOMPARE(alpha.queryValue(QStringLiteral("Blob"), &blob), ERROR_SUCCESS);
+        QCOMPARE(alpha.queryValue(u"Blob"_s, &blob), ERROR_SUCCESS);
         QCOMPARE(blob, RegistryValue::binary(QByteArray("\0\xff\x10", 3)));
-        QCOMPARE(alpha.queryValue(QStringLiteral("Missing"), &blob), ERROR_FILE_NOT_FOUND);
-        QCOMPARE(alpha.setValue(QStringLiteral("x"), RegistryValue::dword(1)), ERROR_ACCESS_DENIED);
+        QCOMPARE(alpha.queryValue(u"Missing"_s, &blob), ERROR_FILE_NOT_FOUND);
+        QCOMPARE(alpha.setValue(u"x"_s, RegistryValue::dword(1)), ERROR_ACCESS_DENIED);
 
         RegistryKey mail;
-        QCOMPARE(mail.open(alpha, QStringLiteral("..\\x"), KEY_READ), ERROR_FILE_NOT_FOUND);
-        QCOMPARE(mail.open(registry, HKEY_LOCAL_MACHINE,
-                           QStringLiteral("SOFTWARE\\Clients\\Mail\\"), KEY_READ),
+        QCOMPARE(mail.open(alpha, u"..\\x"_s, KEY_READ), ERROR_FILE_NOT_FOUND);
+        QCOMPARE(mail.open(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail\\"_s, KEY_READ),
                  ERROR_SUCCESS);
         QString name;
         QCOMPARE(mail.enumKey(2, &name, 5), ERROR_SUCCESS);
-        QCOMPARE(name, QStringLiteral("Gamma"));
+        QCOMPARE(name, u"Gamma"_s);
         QCOMPARE(mail.enumKey(2, &name, 4), ERROR_MORE_DATA);
         QCOMPARE(mail.enumKey(3, &name), ERROR_NO_MORE_ITEMS);
         QCOMPARE(mail.enumValue(0, &name, &blob), ERROR_SUCCESS);
@@ -253,11 +242,10 @@ private Q_SLOTS:
 
         // A key removed by someone else while open.
         RegistryKey writer;
-        QCOMPARE(writer.open(registry, HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients"),
-                             KEY_ALL_ACCESS),
+        QCOMPARE(writer.open(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients"_s, KEY_ALL_ACCESS),
                  ERROR_SUCCESS);
-        QCOMPARE(writer.deleteTree(QStringLiteral("Mail")), ERROR_SUCCESS);
-        QCOMPARE(alpha.queryValue(QStringLiteral("DLLPathEx"), &blob), ERROR_KEY_DELETED);
+        QCOMPARE(writer.deleteTree(u"Mail"_s), ERROR_SUCCESS);
+        QCOMPARE(alpha.queryValue(u"DLLPathEx"_s, &blob), ERROR_KEY_DELETED);
         QCOMPARE(mail.enumKey(0, &name), ERROR_KEY_DELETED);
         RegistryKey closed;
         QCOMPARE(closed.queryValue(QString(), &blob), ERROR_INVALID_HANDLE);
@@ -267,18 +255,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expanded");
-        QTest::newRow("variable") << "%VNT_TEST_ROOT%/lib"
-                                  << "/srv/root/lib";
-        QTest::newRow("twice") << "%VNT_TEST_ROOT%%VNT_TEST_ROOT%"
-                               << "/srv/root/srv/root";
-        QTest::newRow("unknown kept") << "%VNT_NOT_SET%/x"
-                                      << "%VNT_NOT_SET%/x";
-        QTest::newRow("percent before") << "100% of %VNT_TEST_ROOT%"
-                                        << "100% of /srv/root";
-        QTest::newRow("lone percent") << "50%"
-                                      << "50%";
-        QTest::newRow("empty name") << "a%%b"
-                                    << "a%%b";
+        const auto row = [](const char* tag, const char* text, const char* expanded) {
+            QTest::newRow(tag) << QString::fromUtf8(text) << QString::fromUtf8(expanded);
+        };
+        row("variable", "%VNT_TEST_ROOT%/lib", "/srv/root/lib");
+        row("twice", "%VNT_TEST_ROOT%%VNT_TEST_ROOT%", "/srv/root/srv/root");
+        row("unknown kept", "%VNT_NOT_SET%/x", "%VNT_NOT_SET%/x");
+        row("percent before", "100% of %VNT_TEST_ROOT%", "100% of /srv/root");
+        row("lone percent", "50%", "50%");
+        row("empty name", "a%%b", "a%%b");
     }
 
     void expandsStringsFromTheEnvironment()
@@ -292,25 +277,24 @@ private Q_SLOTS:
     {
         Registry registry({m_system, m_user});
         RegistryKey beta;
-        QCOMPARE(beta.open(registry, HKEY_LOCAL_MACHINE,
-                           QStringLiteral("SOFTWARE\\Clients\\Mail\\Beta"), KEY_READ),
-                 ERROR_SUCCESS);
+        QCOMPARE(
+            beta.open(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail\\Beta"_s, KEY_READ),
+            ERROR_SUCCESS);
         RegistryValue value;
-        QCOMPARE(beta.queryValue(QStringLiteral("DLLPathEx"), &value), ERROR_SUCCESS);
+        QCOMPARE(beta.queryValue(u"DLLPathEx"_s, &value), ERROR_SUCCESS);
         QCOMPARE(value.type, REG_EXPAND_SZ);
-        QCOMPARE(beta.getValue(QStringLiteral("DLLPathEx"), RRF_RT_REG_SZ, &value), ERROR_SUCCESS);
-        QCOMPARE(value, RegistryValue::string(QStringLiteral("/srv/root/lib/beta.so")));
-        QCOMPARE(beta.getValue(QStringLiteral("DLLPathEx"), RRF_RT_REG_SZ | RRF_NOEXPAND, &value),
+        QCOMPARE(beta.getValue(u"DLLPathEx"_s, RRF_RT_REG_SZ, &value), ERROR_SUCCESS);
+        QCOMPARE(value, RegistryValue::string(u"/srv/root/lib/beta.so"_s));
+        QCOMPARE(beta.getValue(u"DLLPathEx"_s, RRF_RT_REG_SZ | RRF_NOEXPAND, &value),
                  ERROR_UNSUPPORTED_TYPE);
-        QCOMPARE(beta.getValue(QStringLiteral("Count"), RRF_RT_REG_SZ, &value),
-                 ERROR_UNSUPPORTED_TYPE);
-        QCOMPARE(beta.getValue(QStringLiteral("Count"), RRF_RT_ANY, &value), ERROR_SUCCESS);
+        QCOMPARE(beta.getValue(u"Count"_s, RRF_RT_REG_SZ, &value), ERROR_UNSUPPORTED_TYPE);
+        QCOMPARE(beta.getValue(u"Count"_s, RRF_RT_ANY, &value), ERROR_SUCCESS);
         QCOMPARE(value.toNumber(), 42u);
     }
 
     void damagedLinesAreSkipped()
     {
-        const QString path = m_dir.filePath(QStringLiteral("damaged.ini"));
+        const QString path = m_dir.filePath(u"damaged.ini"_s);
         QVERIFY(put(path, "\"orphan\"=\"no key yet\"\n"
                           "[HKEY_LOCAL_MACHINE\\A]\n"
                           "\"good\"=dword:1\n"
@@ -323,8 +307,7 @@ private Q_SLOTS:
         Registry registry({QString(), path});
         QCOMPARE(registry.damagedLines(), 7);
         RegistryKey key;
-        QCOMPARE(key.open(registry, HKEY_LOCAL_MACHINE, QStringLiteral("A"), KEY_READ),
-                 ERROR_SUCCESS);
+        QCOMPARE(key.open(registry, HKEY_LOCAL_MACHINE, u"A"_s, KEY_READ), ERROR_SUCCESS);
         std::uint32_t values = 0;
         QCOMPARE(key.queryInfo(nullptr, &values), ERROR_SUCCESS);
         QCOMPARE(values, 1u);
@@ -333,25 +316,23 @@ private Q_SLOTS:
     void writesThatCannotHappenReportWhy()
     {
         // The user file's folder cannot be made: its parent is a file.
-        QVERIFY(put(m_dir.filePath(QStringLiteral("plain")), "x"));
-        Registry registry({m_system, m_dir.filePath(QStringLiteral("plain/sub/registry.ini"))});
+        QVERIFY(put(m_dir.filePath(u"plain"_s), "x"));
+        Registry registry({m_system, m_dir.filePath(u"plain/sub/registry.ini"_s)});
         RegistryKey key;
-        QCOMPARE(
-            key.create(registry, HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\New"), KEY_WRITE),
-            ERROR_ACCESS_DENIED);
-        QCOMPARE(key.open(registry, HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients\\Mail"),
+        QCOMPARE(key.create(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\New"_s, KEY_WRITE),
+                 ERROR_ACCESS_DENIED);
+        QCOMPARE(key.open(registry, HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Mail"_s,
                           KEY_WRITE | KEY_READ),
                  ERROR_SUCCESS);
-        QCOMPARE(key.setValue(QString(), RegistryValue::string(QStringLiteral("x"))),
-                 ERROR_ACCESS_DENIED);
+        QCOMPARE(key.setValue(QString(), RegistryValue::string(u"x"_s)), ERROR_ACCESS_DENIED);
         RegistryValue value;
         QCOMPARE(key.queryValue(QString(), &value), ERROR_SUCCESS);
-        QCOMPARE(value.toString(), QStringLiteral("Beta"));
+        QCOMPARE(value.toString(), u"Beta"_s);
         // Without a user file nothing can change.
         Registry readOnly({m_system, QString()});
-        QCOMPARE(key.open(readOnly, HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE"), KEY_ALL_ACCESS),
+        QCOMPARE(key.open(readOnly, HKEY_LOCAL_MACHINE, u"SOFTWARE"_s, KEY_ALL_ACCESS),
                  ERROR_SUCCESS);
-        QCOMPARE(key.deleteTree(QStringLiteral("Clients")), ERROR_ACCESS_DENIED);
+        QCOMPARE(key.deleteTree(u"Clients"_s), ERROR_ACCESS_DENIED);
     }
 
 private:

@@ -12,6 +12,8 @@
 // Helpers shared by the RTF tests.
 namespace rtftest {
 
+using namespace Qt::StringLiterals;
+
 // One row of a data table, the values in column order.
 template<typename... Values>
 void addRow(const char* name, const Values&... values)
@@ -41,19 +43,19 @@ inline QString describe(const QTextCharFormat& format, const QFont* defaults = n
     if (size == 0 && defaults)
         size = defaults->pointSizeF();
     if (size > 0)
-        parts << QString::number(size) + QStringLiteral("pt");
+        parts << QString::number(size) + u"pt"_s;
     if (format.fontWeight() > QFont::Medium)
-        parts << QStringLiteral("bold");
+        parts << u"bold"_s;
     if (format.fontItalic())
-        parts << QStringLiteral("italic");
+        parts << u"italic"_s;
     if (format.fontUnderline())
-        parts << QStringLiteral("underline");
+        parts << u"underline"_s;
     if (format.fontStrikeOut())
-        parts << QStringLiteral("strike");
+        parts << u"strike"_s;
     if (format.foreground().style() != Qt::NoBrush)
-        parts << QStringLiteral("fg") + format.foreground().color().name();
+        parts << u"fg"_s + format.foreground().color().name();
     if (format.background().style() != Qt::NoBrush)
-        parts << QStringLiteral("bg") + format.background().color().name();
+        parts << u"bg"_s + format.background().color().name();
     return parts.join(u' ');
 }
 
@@ -84,7 +86,7 @@ inline QTextCharFormat formatOf(const QTextDocument& document, const QString& te
 
 inline QString describeBlock(const QTextBlockFormat& format)
 {
-    return QStringLiteral("align=%1 left=%2 right=%3 first=%4 top=%5 bottom=%6")
+    return u"align=%1 left=%2 right=%3 first=%4 top=%5 bottom=%6"_s
         .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
         .arg(format.leftMargin())
         .arg(format.rightMargin())

@@ -13,9 +13,9 @@ namespace {
 // table whose first entry is "auto".
 QString wrap(const QString& body)
 {
-    return QStringLiteral(R"({\rtf1\ansi\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\froman )"
-                          R"(Times New Roman;}{\f2\fnil\fcharset2 Symbol;}})"
-                          R"({\colortbl ;\red255\green0\blue0;\red0\green128\blue0;})") +
+    return uR"({\rtf1\ansi\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\froman )"
+           R"(Times New Roman;}{\f2\fnil\fcharset2 Symbol;}})"
+           R"({\colortbl ;\red255\green0\blue0;\red0\green128\blue0;})"_s +
            body + u'}';
 }
 
@@ -23,7 +23,7 @@ QString plainText(const QString& rtf)
 {
     QTextDocument document;
     if (!readRtf(QStringView(rtf), &document))
-        return QStringLiteral("<not read>");
+        return u"<not read>"_s;
     return textOf(document);
 }
 
@@ -32,7 +32,7 @@ QString listStyles(const QTextDocument& document)
     QStringList styles;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
         styles << (block.textList() ? QString::number(-block.textList()->format().style())
-                                    : QStringLiteral("-"));
+                                    : u"-"_s);
     return styles.join(u' ');
 }
 
@@ -43,35 +43,23 @@ class TestRtfReader : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readsRichEditText()
-    {
-        QTextDocument document;
-        const QString rtf = QStringLiteral(
-            R"({\rtf1\ansi\ansicpg1252\deff0\deflang2057{\fonttbl{\f0\fswiss\fcharset0 Arial;}})"
-            R"({\colortbl ;\red0\green0\blue128;}\viewkind4\uc1\pard\f0\fs20 Hello \b bold\b0\par})");
-        QVERIFY(readRtf(QStringView(rtf), &document));
-        QCOMPARE(textOf(document), QStringLiteral("Hello bold"));
-        QCOMPARE(describe(formatOf(document, "Hello")), QStringLiteral("Arial 10pt"));
-        QCOMPARE(describe(formatOf(document, "bold")), QStringLiteral("Arial 10pt bold"));
-    }
-
     void readsSamples_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("text");
         addRow("recipient box", "recipients.rtf", "John Smith;bad name;Mary Jones;");
         addRow("rich edit", "richedit.rtf",
-               QString::fromUtf16(u"Hello bold\nNavy text and marked words.\n"
-                                  u"Line one\u2028line two\ttabbed"));
+               u"Hello bold\nNavy text and marked words.\n"
+               "Line one\u2028line two\ttabbed"_s);
         addRow("wordpad", "wordpad.rtf",
-               QString::fromUtf16(u"Dear customer,\n"
-                                  u"Thank you for your order. The caf\u00e9 price is \u20ac12.50.\n"
-                                  u"Important: please check the following:\n"
-                                  u"First item\nSecond item with italic text\n"
-                                  u"Underlined blue\nCentered Times\n"));
+               u"Dear customer,\n"
+               "Thank you for your order. The caf\u00e9 price is \u20ac12.50.\n"
+               "Important: please check the following:\n"
+               "First item\nSecond item with italic text\n"
+               "Underlined blue\nCentered Times\n"_s);
         addRow("word processor", "word.rtf",
-               QString::fromUtf16(u"Quarterly report for caf\u00e9 owners \u2013 see below.\n"
-                                  u"Revenue rose by 5\u20ac per unit.\nLogo above.\nSigned"));
+               u"Quarterly report for caf\u00e9 owners \u2013 see below.\n"
+               "Revenue rose by 5\u20ac per unit.\nLogo above.\nSigned"_s);
     }
     void readsSamples()
     {
@@ -96,6 +84,7 @@ private Q_SLOTS:
         addRow("unresolved name", box, "bad name", 0, "Arial 10pt fg#c80000");
         addRow("its separator", box, ";", 1, "Arial 10pt fg#c80000");
         addRow("second resolved", box, "Mary Jones", 0, "Arial 10pt underline fg#0000c8");
+        addRow("rich edit bold", "richedit.rtf", "bold", 0, "Arial 10pt bold");
         addRow("rich edit colour", "richedit.rtf", "Navy", 0, "Arial 10pt fg#000080");
         addRow("rich edit highlight", "richedit.rtf", "marked", 0, "Arial 10pt bg#000080");
         addRow("rich edit plain", "richedit.rtf", "words", 0, "Arial 10pt");
@@ -125,8 +114,8 @@ private Q_SLOTS:
     void readsSampleParagraphs()
     {
         QTextDocument document;
-        QVERIFY(readRtf(readSample(QStringLiteral("wordpad.rtf")), &document));
-        QCOMPARE(listStyles(document), QStringLiteral("- - - 1 1 - - -"));
+        QVERIFY(readRtf(readSample(u"wordpad.rtf"_s), &document));
+        QCOMPARE(listStyles(document), u"- - - 1 1 - - -"_s);
         const QTextBlock first = document.findBlockByNumber(3);
         QCOMPARE(first.textList(), document.findBlockByNumber(4).textList());
         // \fi-360\li720: the bullet starts 360 twips in.
@@ -134,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(first.blockFormat().bottomMargin(), 200 / 15.0);
         QCOMPARE(document.findBlockByNumber(6).blockFormat().alignment(), Qt::AlignHCenter);
 
-        QVERIFY(readRtf(readSample(QStringLiteral("word.rtf")), &document));
+        QVERIFY(readRtf(readSample(u"word.rtf"_s), &document));
         QCOMPARE(document.lastBlock().blockFormat().alignment(), Qt::AlignHCenter);
     }
 
@@ -204,21 +193,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("text");
         addRow("symbol words", R"(\emdash\endash\bullet\lquote\rquote\ldblquote\rdblquote)",
-               QString::fromUtf16(u"\u2014\u2013\u2022\u2018\u2019\u201c\u201d"));
-        addRow("control symbols", R"(a\~b\-c\_d\{\}\\)",
-               QString::fromUtf16(u"a\u00a0bc\u2011d{}\\"));
-        addRow("tab and line", R"(a\tab b\line c)", QString::fromUtf16(u"a\tb\u2028c"));
-        addRow("code page", R"(caf\'e9 \'80\'93)", QString::fromUtf16(u"caf\u00e9 \u20ac\u201c"));
-        addRow("unicode", R"(\u8364?\u937?)", QString::fromUtf16(u"\u20ac\u03a9"));
-        addRow("surrogates", R"(\u-10179?\u-8704?)", QString::fromUtf16(u"\U0001F600"));
-        addRow("two-byte fallback", R"(\uc2\u937\'d9\'daX)", QString::fromUtf16(u"\u03a9X"));
-        addRow("no fallback", R"(\uc0\u937 X)", QString::fromUtf16(u"\u03a9X"));
-        addRow("fallback ends at a word", R"(\u937\b X)", QString::fromUtf16(u"\u03a9X"));
-        addRow("fallback ends at a group", R"({\u937}X)", QString::fromUtf16(u"\u03a9X"));
-        addRow("symbol font", R"({\f2\'b7\'61})", QString::fromUtf16(u"\u2022\u03b1"));
-        addRow("symbol font as unicode", R"({\f2\u-3913?})", QString::fromUtf16(u"\u2022"));
-        addRow("raw unicode text", QString::fromUtf16(u"stra\u00dfe \u20ac"),
-               QString::fromUtf16(u"stra\u00dfe \u20ac"));
+               u"\u2014\u2013\u2022\u2018\u2019\u201c\u201d"_s);
+        addRow("control symbols", R"(a\~b\-c\_d\{\}\\)", u"a\u00a0bc\u2011d{}\\"_s);
+        addRow("tab and line", R"(a\tab b\line c)", u"a\tb\u2028c"_s);
+        addRow("code page", R"(caf\'e9 \'80\'93)", u"caf\u00e9 \u20ac\u201c"_s);
+        addRow("unicode", R"(\u8364?\u937?)", u"\u20ac\u03a9"_s);
+        addRow("surrogates", R"(\u-10179?\u-8704?)", u"\U0001F600"_s);
+        addRow("two-byte fallback", R"(\uc2\u937\'d9\'daX)", u"\u03a9X"_s);
+        addRow("no fallback", R"(\uc0\u937 X)", u"\u03a9X"_s);
+        addRow("fallback ends at a word", R"(\u937\b X)", u"\u03a9X"_s);
+        addRow("fallback ends at a group", R"({\u937}X)", u"\u03a9X"_s);
+        addRow("symbol font", R"({\f2\'b7\'61})", u"\u2022\u03b1"_s);
+        addRow("symbol font as unicode", R"({\f2\u-3913?})", u"\u2022"_s);
+        addRow("raw unicode text", u"stra\u00dfe \u20ac"_s, u"stra\u00dfe \u20ac"_s);
         addRow("structural characters dropped", R"(a\u0?b\u13?c\u8233?d\u65532?e)", "abcde");
         addRow("binary data", R"(a{\pict\bin3 }}{b}c)", "ac");
         addRow("unknown words", R"(\foo\bar42 x)", "x");
@@ -231,25 +218,14 @@ private Q_SLOTS:
                "link");
         addRow("hex cut short", R"(a\'4g)", "ag");
         addRow("line end after backslash", "a\\\nb", "a\nb");
-    }
-    void characters()
-    {
-        QFETCH(QString, body);
-        QFETCH(QString, text);
-        QCOMPARE(plainText(wrap(body)), text);
-    }
-
-    void paragraphMarks_data()
-    {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QString>("text");
+        // Paragraph marks.
         addRow("final mark ends the last paragraph", R"(a\par)", "a");
         addRow("empty paragraph at the end", R"(a\par\par)", "a\n");
         addRow("no final mark", R"(a\par b)", "a\nb");
         addRow("empty first paragraph", R"(\par a)", "\na");
         addRow("page and row end paragraphs", R"(a\page b\cell c\row)", "a\nb\tc");
     }
-    void paragraphMarks()
+    void characters()
     {
         QFETCH(QString, body);
         QFETCH(QString, text);
@@ -264,7 +240,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("lists");
         QTest::addColumn<QString>("firstItem");
         const QString bullet =
-            QStringLiteral(R"({\pntext\f2\'B7\tab}{\*\pn\pnlvlblt\pnf2\pnindent0{\pntxtb\'B7}})");
+            uR"({\pntext\f2\'B7\tab}{\*\pn\pnlvlblt\pnf2\pnindent0{\pntxtb\'B7}})"_s;
         addRow("bullets",
                R"(\pard)" + bullet + R"(\fi-360\li360 one\par)" +
                    R"({\pntext\f2\'B7\tab}two\par\pard three\par)",
@@ -282,7 +258,7 @@ private Q_SLOTS:
         addRow("marker without a list is text", R"({\pntext 1.\tab}one\par)", "1.\tone", "-", 0,
                "");
         addRow("list text of newer writers", R"({\listtext\pard\plain\f2 \'b7\tab}\ls1 one\par)",
-               QString::fromUtf16(u"\u2022\tone"), "-", 0, "");
+               u"\u2022\tone"_s, "-", 0, "");
         addRow("a plain paragraph splits lists",
                bullet + R"(a\par\pard b\par)" + bullet + R"(c\par)", "a\nb\nc", "1 - 1", 2, "");
     }
@@ -307,17 +283,17 @@ private Q_SLOTS:
     {
         QTextDocument document;
         QVERIFY(readRtf(QStringView(wrap(R"({\pntext\b 1.}{\pntext\f1\tab}one\par)")), &document));
-        QCOMPARE(textOf(document), QStringLiteral("1.\tone"));
-        QCOMPARE(describe(formatOf(document, "1.")), QStringLiteral("Arial bold"));
-        QCOMPARE(describe(formatOf(document, "\t")), QStringLiteral("Times New Roman"));
+        QCOMPARE(textOf(document), u"1.\tone"_s);
+        QCOMPARE(describe(formatOf(document, "1.")), u"Arial bold"_s);
+        QCOMPARE(describe(formatOf(document, "\t")), u"Times New Roman"_s);
     }
 
     void rawCharacters_data()
     {
         QTest::addColumn<bool>("bytes");
         QTest::addColumn<QString>("text");
-        addRow("bytes through the code page", true, QString::fromUtf16(u"\u00e9\u20ac"));
-        addRow("unicode as it is", false, QString::fromUtf16(u"\u00e9\u0080"));
+        addRow("bytes through the code page", true, u"\u00e9\u20ac"_s);
+        addRow("unicode as it is", false, u"\u00e9\u0080"_s);
     }
     void rawCharacters()
     {
@@ -333,12 +309,12 @@ private Q_SLOTS:
     void refusesTextThatIsNotRtf()
     {
         QTextDocument document;
-        document.setPlainText(QStringLiteral("kept"));
+        document.setPlainText(u"kept"_s);
         QVERIFY(!readRtf(QStringView(u"rtf1 hello"), &document));
         QVERIFY(!readRtf(QByteArray(), &document));
-        QCOMPARE(textOf(document), QStringLiteral("kept"));
+        QCOMPARE(textOf(document), u"kept"_s);
         QVERIFY(readRtf(QStringView(u" \r\n{\\rtf1 new}"), &document));
-        QCOMPARE(textOf(document), QStringLiteral("new"));
+        QCOMPARE(textOf(document), u"new"_s);
     }
 
     void survivesMalformedInput_data()
@@ -346,20 +322,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rtf");
         QTest::addColumn<QString>("text");
         const auto nested = [](int depth, const QString& inner) {
-            return QStringLiteral("{\\rtf1 ") + QString(depth, u'{') + inner +
-                   QString(depth, u'}') + QStringLiteral(" y}");
+            return u"{\\rtf1 "_s + QString(depth, u'{') + inner + QString(depth, u'}') + u" y}"_s;
         };
         addRow("extra closing braces", R"({\rtf1 a}}}b)", "a");
         addRow("missing closing braces", R"({\rtf1 a{\b b)", "ab");
         addRow("truncated hex", R"({\rtf1 a\'4)", "a");
         addRow("truncated word", R"({\rtf1 a\)", "a");
-        addRow("huge unicode", R"({\rtf1 \u99999999999?x\u-99999999?y})",
-               QString::fromUtf16(u"\ufffdx\ufffdy"));
-        addRow("huge skip count", R"({\rtf1 {\uc99999999\u937 abc}d})",
-               QString::fromUtf16(u"\u03a9d"));
+        addRow("huge unicode", R"({\rtf1 \u99999999999?x\u-99999999?y})", u"\ufffdx\ufffdy"_s);
+        addRow("huge skip count", R"({\rtf1 {\uc99999999\u937 abc}d})", u"\u03a9d"_s);
         addRow("huge binary length", R"({\rtf1 a\bin99999999999 bcd})", "a");
-        addRow("nul characters", QStringLiteral("{\\rtf1 a") + QChar(0) + "b}", "ab");
-        addRow("very deep nesting", nested(200000, QStringLiteral("x")), "x y");
+        addRow("nul characters", u"{\\rtf1 a"_s + QChar(0) + "b}", "ab");
+        addRow("very deep nesting", nested(200000, u"x"_s), "x y");
     }
     void survivesMalformedInput()
     {
@@ -371,12 +344,12 @@ private Q_SLOTS:
     void readsFlatBeyondTheDepthLimit()
     {
         const int depth = vnt::rtf::kMaxGroupDepth + 100;
-        const QString rtf = QStringLiteral("{\\rtf1 ") + QString(depth, u'{') +
-                            QStringLiteral("\\b x") + QString(depth, u'}') + QStringLiteral(" y}");
+        const QString rtf =
+            u"{\\rtf1 "_s + QString(depth, u'{') + u"\\b x"_s + QString(depth, u'}') + u" y}"_s;
         QTextDocument document;
         QVERIFY(readRtf(QStringView(rtf), &document));
-        QCOMPARE(textOf(document), QStringLiteral("x y"));
-        QCOMPARE(describe(formatOf(document, "x")), QStringLiteral("bold"));
+        QCOMPARE(textOf(document), u"x y"_s);
+        QCOMPARE(describe(formatOf(document, "x")), u"bold"_s);
         QCOMPARE(describe(formatOf(document, "y")), QString());
     }
 
@@ -401,7 +374,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, end);
         QTextDocument document;
-        document.setPlainText(QStringLiteral("hello world\nsecond"));
+        document.setPlainText(u"hello world\nsecond"_s);
         QTextCursor cursor(&document);
         cursor.setPosition(from);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
@@ -409,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(textOf(document), text);
         QCOMPARE(cursor.position(), end);
         document.undo();
-        QCOMPARE(textOf(document), QStringLiteral("hello world\nsecond"));
+        QCOMPARE(textOf(document), u"hello world\nsecond"_s);
     }
 
     void pasteKeepsTheTargetParagraphFormat()
@@ -419,9 +392,9 @@ private Q_SLOTS:
         QTextBlockFormat centred;
         centred.setAlignment(Qt::AlignHCenter);
         cursor.setBlockFormat(centred);
-        cursor.insertText(QStringLiteral("ab"));
+        cursor.insertText(u"ab"_s);
         QVERIFY(insertRtf(QStringView(u"{\\rtf1\\qr x\\par\\qj y\\par}"), cursor));
-        QCOMPARE(textOf(document), QStringLiteral("abx\ny"));
+        QCOMPARE(textOf(document), u"abx\ny"_s);
         QCOMPARE(document.begin().blockFormat().alignment(), Qt::AlignHCenter);
         QCOMPARE(document.lastBlock().blockFormat().alignment(), Qt::AlignJustify);
 

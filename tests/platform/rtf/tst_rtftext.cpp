@@ -25,12 +25,11 @@ private Q_SLOTS:
             R"({\rtf1{\fonttbl{\f0 Arial;}}{\colortbl;\red1\green2\blue3;}{\stylesheet{Normal;}})"
             R"({\info{\author Me}}{\*\generator Gen;}{\pict 0102}{\header Head}body})",
             "body");
-        addRow("escapes", R"({\rtf1\ansi caf\'e9 \u8364? \{\}})",
-               QString::fromUtf16(u"caf\u00e9 \u20ac {}"));
+        addRow("escapes", R"({\rtf1\ansi caf\'e9 \u8364? \{\}})", u"caf\u00e9 \u20ac {}"_s);
         addRow("list markers kept",
                R"({\rtf1{\fonttbl{\f2\fcharset2 Symbol;}}{\pntext\f2\'B7\tab})"
                R"({\*\pn\pnlvlblt\pnf2{\pntxtb\'B7}}item\par})",
-               QString::fromUtf16(u"\u2022\titem\r\n"));
+               u"\u2022\titem\r\n"_s);
         addRow("not rtf stays as it is", "plain {text}\r\n", "plain {text}\r\n");
         addRow("truncated", R"({\rtf1 a\par{\b b)", "a\r\nb");
     }
@@ -49,17 +48,15 @@ private Q_SLOTS:
         addRow("rich edit", "richedit.rtf",
                "Hello bold\r\nNavy text and marked words.\r\n"
                "Line one\r\nline two\ttabbed\r\n");
-        addRow(
-            "word processor", "word.rtf",
-            QString::fromUtf16(u"Quarterly report for caf\u00e9 owners \u2013 see below.\r\n"
-                               u"Revenue rose by 5\u20ac per unit.\r\nLogo above.\r\nSigned\r\n"));
-        addRow(
-            "wordpad", "wordpad.rtf",
-            QString::fromUtf16(u"Dear customer,\r\n"
-                               u"Thank you for your order. The caf\u00e9 price is \u20ac12.50.\r\n"
-                               u"Important: please check the following:\r\n"
-                               u"\u2022\tFirst item\r\n\u2022\tSecond item with italic text\r\n"
-                               u"Underlined blue\r\nCentered Times\r\n\r\n"));
+        addRow("word processor", "word.rtf",
+               u"Quarterly report for caf\u00e9 owners \u2013 see below.\r\n"
+               "Revenue rose by 5\u20ac per unit.\r\nLogo above.\r\nSigned\r\n"_s);
+        addRow("wordpad", "wordpad.rtf",
+               u"Dear customer,\r\n"
+               "Thank you for your order. The caf\u00e9 price is \u20ac12.50.\r\n"
+               "Important: please check the following:\r\n"
+               "\u2022\tFirst item\r\n\u2022\tSecond item with italic text\r\n"
+               "Underlined blue\r\nCentered Times\r\n\r\n"_s);
     }
     void convertsSamples()
     {
@@ -71,13 +68,11 @@ private Q_SLOTS:
     void writesMinimalRtf()
     {
         QCOMPARE(plainTextToRtf(u"Hello"),
-                 QStringLiteral(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil Arial;}})"
-                                R"(\uc1\pard\f0\fs20 Hello})"));
-        QCOMPARE(
-            plainTextToRtf(QString::fromUtf16(u"a\r\n{\u20ac}\tb\nc"),
-                           QStringLiteral("Courier New"), 12),
-            QStringLiteral(R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil Courier New;}})"
-                           "\\uc1\\pard\\f0\\fs24 a\\par\r\n\\{\\u8364?\\}\\tab b\\par\r\nc}"));
+                 uR"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil Arial;}})"
+                 R"(\uc1\pard\f0\fs20 Hello})"_s);
+        QCOMPARE(plainTextToRtf(u"a\r\n{\u20ac}\tb\nc"_s, u"Courier New"_s, 12),
+                 uR"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil Courier New;}})"
+                 "\\uc1\\pard\\f0\\fs24 a\\par\r\n\\{\\u8364?\\}\\tab b\\par\r\nc}"_s);
     }
 
     void roundTripsPlainText_data()
@@ -89,8 +84,7 @@ private Q_SLOTS:
         addRow("empty lines", "\n\na\n", "\r\n\r\na\r\n");
         addRow("specials", "{\\}\t-", "{\\}\t-");
         addRow("leading space and digits", " 12 x", " 12 x");
-        addRow("outside latin-1", QString::fromUtf16(u"\u03a9 \U0001F600 \uffe0"),
-               QString::fromUtf16(u"\u03a9 \U0001F600 \uffe0"));
+        addRow("outside latin-1", u"\u03a9 \U0001F600 \uffe0"_s, u"\u03a9 \U0001F600 \uffe0"_s);
     }
     void roundTripsPlainText()
     {
@@ -102,9 +96,8 @@ private Q_SLOTS:
     void minimalRtfCarriesFaceAndSize()
     {
         QTextDocument document;
-        QVERIFY(vnt::rtf::readRtf(QStringView(plainTextToRtf(u"x", QStringLiteral("Tahoma"), 11)),
-                                  &document));
-        QCOMPARE(describe(formatOf(document, "x")), QStringLiteral("Tahoma 11pt"));
+        QVERIFY(vnt::rtf::readRtf(QStringView(plainTextToRtf(u"x", u"Tahoma"_s, 11)), &document));
+        QCOMPARE(describe(formatOf(document, "x")), u"Tahoma 11pt"_s);
     }
 };
 

@@ -21,40 +21,35 @@ QTextCharFormat charFormat(const std::function<void(QTextCharFormat&)>& setup)
 // Every format the writer carries, text outside Latin-1 and characters RTF escapes.
 void buildRichDocument(QTextDocument& document)
 {
-    document.setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 13));
+    document.setDefaultFont(QFont(u"Liberation Serif"_s, 13));
     QTextCursor cursor(&document);
-    cursor.insertText(QStringLiteral("Plain "));
-    cursor.insertText(QStringLiteral("bold "),
-                      charFormat([](auto& f) { f.setFontWeight(QFont::Bold); }));
-    cursor.insertText(QStringLiteral("italic "),
-                      charFormat([](auto& f) { f.setFontItalic(true); }));
-    cursor.insertText(QStringLiteral("under "),
-                      charFormat([](auto& f) { f.setFontUnderline(true); }));
-    cursor.insertText(QStringLiteral("struck "),
-                      charFormat([](auto& f) { f.setFontStrikeOut(true); }));
-    cursor.insertText(QStringLiteral("mono"), charFormat([](auto& f) {
-                          f.setFontFamilies({QStringLiteral("Courier New")});
+    cursor.insertText(u"Plain "_s);
+    cursor.insertText(u"bold "_s, charFormat([](auto& f) { f.setFontWeight(QFont::Bold); }));
+    cursor.insertText(u"italic "_s, charFormat([](auto& f) { f.setFontItalic(true); }));
+    cursor.insertText(u"under "_s, charFormat([](auto& f) { f.setFontUnderline(true); }));
+    cursor.insertText(u"struck "_s, charFormat([](auto& f) { f.setFontStrikeOut(true); }));
+    cursor.insertText(u"mono"_s, charFormat([](auto& f) {
+                          f.setFontFamilies({u"Courier New"_s});
                           f.setFontPointSize(9.5);
                       }));
-    cursor.insertText(QStringLiteral(" all"), charFormat([](auto& f) {
+    cursor.insertText(u" all"_s, charFormat([](auto& f) {
                           f.setFontWeight(QFont::Bold);
                           f.setFontItalic(true);
                           f.setFontUnderline(true);
                           f.setForeground(QColor(200, 0, 0));
                           f.setBackground(QColor(255, 255, 0));
                       }));
-    cursor.insertText(
-        QString::fromUtf16(u" \u20ac \u03a9 \U0001F600 \u00e9 {br}ace\\s\ta\u2028b\u00a0c"),
-        charFormat([](auto& f) { f.setForeground(QColor(0, 0, 255)); }));
+    cursor.insertText(u" \u20ac \u03a9 \U0001F600 \u00e9 {br}ace\\s\ta\u2028b\u00a0c"_s,
+                      charFormat([](auto& f) { f.setForeground(QColor(0, 0, 255)); }));
 
     QTextBlockFormat block;
     block.setAlignment(Qt::AlignHCenter);
     cursor.insertBlock(block);
-    cursor.insertText(QStringLiteral("centred"));
+    cursor.insertText(u"centred"_s);
     block.setAlignment(Qt::AlignRight);
     block.setRightMargin(48);
     cursor.insertBlock(block);
-    cursor.insertText(QStringLiteral("right"));
+    cursor.insertText(u"right"_s);
     block = QTextBlockFormat();
     block.setAlignment(Qt::AlignJustify);
     block.setLeftMargin(96);
@@ -62,35 +57,35 @@ void buildRichDocument(QTextDocument& document)
     block.setTopMargin(20);
     block.setBottomMargin(10);
     cursor.insertBlock(block);
-    cursor.insertText(QStringLiteral("justified"));
+    cursor.insertText(u"justified"_s);
 
     cursor.insertBlock(QTextBlockFormat());
     cursor.insertList(QTextListFormat::ListDisc);
-    cursor.insertText(QStringLiteral("bullet one"));
+    cursor.insertText(u"bullet one"_s);
     cursor.insertBlock();
-    cursor.insertText(QStringLiteral("bullet two"));
+    cursor.insertText(u"bullet two"_s);
     cursor.insertBlock(QTextBlockFormat());
     QTextListFormat numbers;
     numbers.setStyle(QTextListFormat::ListLowerAlpha);
-    numbers.setNumberSuffix(QStringLiteral(")"));
+    numbers.setNumberSuffix(u")"_s);
     cursor.insertList(numbers);
-    cursor.insertText(QStringLiteral("first"));
+    cursor.insertText(u"first"_s);
     cursor.insertBlock();
-    cursor.insertText(QStringLiteral("second"));
+    cursor.insertText(u"second"_s);
     cursor.insertBlock(QTextBlockFormat());
     cursor.insertBlock(QTextBlockFormat());
-    cursor.insertText(QStringLiteral("after an empty paragraph"));
+    cursor.insertText(u"after an empty paragraph"_s);
     cursor.insertBlock(QTextBlockFormat());
     cursor.insertList(QTextListFormat::ListDecimal);
-    cursor.insertText(QStringLiteral("numbered with the default suffix"));
+    cursor.insertText(u"numbered with the default suffix"_s);
 }
 
 QString describeList(const QTextBlock& block)
 {
     const QTextList* list = block.textList();
     if (!list)
-        return QStringLiteral("-");
-    return QStringLiteral("%1 %2").arg(-list->format().style()).arg(list->itemText(block));
+        return u"-"_s;
+    return u"%1 %2"_s.arg(-list->format().style()).arg(list->itemText(block));
 }
 
 // Text, per-character formats (with the fonts each document falls back to) and
@@ -146,18 +141,17 @@ private Q_SLOTS:
         QTextDocument document;
         buildRichDocument(document);
         const QString rtf = writeRtf(document);
-        QVERIFY(rtf.startsWith(QStringLiteral(
-            R"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil\fcharset0 Liberation Serif;})")));
-        QVERIFY(rtf.contains(QStringLiteral(R"({\f2\fnil\fcharset2 Symbol;}})")));
-        QVERIFY(rtf.contains(
-            QStringLiteral(R"({\colortbl ;\red200\green0\blue0;\red255\green255\blue0;)")));
-        QVERIFY(rtf.contains(QStringLiteral(R"(\uc1)")));
+        QVERIFY(rtf.startsWith(
+            uR"({\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fnil\fcharset0 Liberation Serif;})"_s));
+        QVERIFY(rtf.contains(uR"({\f2\fnil\fcharset2 Symbol;}})"_s));
+        QVERIFY(rtf.contains(uR"({\colortbl ;\red200\green0\blue0;\red255\green255\blue0;)"_s));
+        QVERIFY(rtf.contains(uR"(\uc1)"_s));
         QVERIFY(rtf.endsWith(u'}'));
         // Rich edit style bullets and numbering.
-        QVERIFY(rtf.contains(QStringLiteral(
-            R"(\pard{\pntext\f2\'B7\tab}{\*\pn\pnlvlblt\pnf2\pnindent0{\pntxtb\'B7}}\fi-360\li360 bullet one)")));
-        QVERIFY(rtf.contains(QStringLiteral(
-            R"({\pntext\f0 b)\tab}{\*\pn\pnlvlbody\pnf0\pnindent0\pnstart1\pnlcltr{\pntxta )}}\fi-360\li360 second)")));
+        QVERIFY(rtf.contains(
+            uR"(\pard{\pntext\f2\'B7\tab}{\*\pn\pnlvlblt\pnf2\pnindent0{\pntxtb\'B7}}\fi-360\li360 bullet one)"_s));
+        QVERIFY(rtf.contains(
+            uR"({\pntext\f0 b)\tab}{\*\pn\pnlvlbody\pnf0\pnindent0\pnstart1\pnlcltr{\pntxta )}}\fi-360\li360 second)"_s));
     }
 
     void escapesText_data()
@@ -165,14 +159,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("rtf");
         addRow("braces and backslash", "{a}\\", R"(\{a\}\\)");
-        addRow("euro", QString::fromUtf16(u"\u20ac"), R"(\u8364?)");
-        addRow("above U+7FFF", QString::fromUtf16(u"\uffe0"), R"(\u-32?)");
-        addRow("emoji", QString::fromUtf16(u"\U0001F600"), R"(\u-10179?\u-8704?)");
+        addRow("euro", u"\u20ac"_s, R"(\u8364?)");
+        addRow("above U+7FFF", u"\uffe0"_s, R"(\u-32?)");
+        addRow("emoji", u"\U0001F600"_s, R"(\u-10179?\u-8704?)");
         addRow("tab", "a\tb", R"(a\tab b)");
-        addRow("line break", QString::fromUtf16(u"a\u2028b"), R"(a\line b)");
-        addRow("no-break space", QString::fromUtf16(u"a\u00a0b"), R"(a\~b)");
-        addRow("control characters dropped", QStringLiteral("a\x01\x1f") + QChar(0xFFFC) + "b",
-               "ab");
+        addRow("line break", u"a\u2028b"_s, R"(a\line b)");
+        addRow("no-break space", u"a\u00a0b"_s, R"(a\~b)");
+        addRow("control characters dropped", u"a\x01\x1f"_s + QChar(0xFFFC) + "b", "ab");
     }
     void escapesText()
     {
@@ -182,17 +175,17 @@ private Q_SLOTS:
         QTextCursor(&document).insertText(text);
         const QString written = writeRtf(document);
         QVERIFY(isSevenBit(written));
-        QVERIFY2(written.contains(rtf + QStringLiteral(R"(\par)")), qPrintable(written));
+        QVERIFY2(written.contains(rtf + uR"(\par)"_s), qPrintable(written));
     }
 
     void writesRunsWithoutFontInTheDefaultFont()
     {
         QTextDocument document;
-        document.setDefaultFont(QFont(QStringLiteral("Courier New"), 9));
-        QTextCursor(&document).insertText(QStringLiteral("text"));
+        document.setDefaultFont(QFont(u"Courier New"_s, 9));
+        QTextCursor(&document).insertText(u"text"_s);
         const QString rtf = writeRtf(document);
-        QVERIFY(rtf.contains(QStringLiteral(R"({\f0\fnil\fcharset0 Courier New;})")));
-        QVERIFY(rtf.contains(QStringLiteral(R"(\f0\fs18 text)")));
+        QVERIFY(rtf.contains(uR"({\f0\fnil\fcharset0 Courier New;})"_s));
+        QVERIFY(rtf.contains(uR"(\f0\fs18 text)"_s));
     }
 
     void writesTheSelectionOnly_data()
@@ -237,7 +230,7 @@ private Q_SLOTS:
         QTextCursor cursor(&original);
         cursor.setPosition(5);
         const QString rtf = writeRtf(cursor);
-        QVERIFY(!rtf.contains(QStringLiteral(R"(\par)")));
+        QVERIFY(!rtf.contains(uR"(\par)"_s));
         QTextDocument copy;
         QVERIFY(readRtf(QStringView(rtf), &copy));
         QVERIFY(copy.isEmpty());
