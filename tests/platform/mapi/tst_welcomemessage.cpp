@@ -1,11 +1,10 @@
 // The welcome message of a new local mail store: one, in new/, only in a store the library
 // made itself, readable through the library, and never at the cost of the profile.
+#include "../fileio/FaultTestUtil.h"
 #include "MapiFixture.h"
 
 #include <QtTest>
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 
 using namespace mapitest;
 
@@ -27,29 +26,9 @@ HRESULT makeDefaultProfile(const QString& profiles, const QString& program)
     return hr;
 }
 
-// Files bigger than `bytes` cannot be written while it lives (a full disk, as far as a write
-// can tell); the profile file is smaller than that, the welcome message is not.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
+// Files bigger than the limit cannot be written (a full disk, as far as a write can tell); the
+// profile file is smaller than that, the welcome message is not.
+using faulttest::FileSizeLimit;
 
 QStringList filesIn(const QString& dir)
 {
