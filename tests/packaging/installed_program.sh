@@ -103,6 +103,9 @@ export XDG_CONFIG_DIRS=$root/etc/xdg QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES=
   fail "vantrel-db --query"
 [ -s "$tmp/job.csv" ] || fail "vantrel-db wrote no header row"
 
+env -u DISPLAY "$usr/bin/vantrel" --version | grep -q '^vantrel [0-9]' || fail "vantrel --version"
+env -u DISPLAY "$usr/bin/vantrel" --help | grep -q -- '--demo' || fail "vantrel --help"
+
 # The program has no option to quit by itself: still running after the timeout is success.
 timeout 8 "$usr/bin/vantrel" --home "$tmp/program" --settings "$tmp/settings.ini" \
   >"$tmp/vantrel.log" 2>&1
