@@ -10,6 +10,7 @@
 //   build/bench/bench_progress --benchmark_counters_tabular=true
 #include "BenchMaildir.h"
 #include "ComposeTestSetup.h"
+#include "DialogCounter.h"
 #include "PrintFixture.h"
 #include "WidgetBenchMain.h"
 #include "compose/ComposeController.h"
@@ -29,20 +30,6 @@ double msOf(const QElapsedTimer& timer)
 {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
-
-// Counts the progress dialogs that show while it lives.
-struct DialogCounter : QObject
-{
-    DialogCounter() { qApp->installEventFilter(this); }
-    ~DialogCounter() override { qApp->removeEventFilter(this); }
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(watched))
-            ++shown;
-        return false;
-    }
-    int shown = 0;
-};
 
 // The longest time between two paint events while it lives, once painting started.
 struct PaintGaps : QObject

@@ -205,8 +205,6 @@ struct OpenedAside
     RecordSet jobTable{JobFields()};
 };
 
-namespace {
-
 // What the user's thread reads for the worker before it starts.
 struct JobTableInput
 {
@@ -216,13 +214,15 @@ struct JobTableInput
     bool descending = false;
 };
 
-// On the worker: the objects are its own until the user's thread takes them.
-void openJobTableAside(DataSource& dataSource, JobTableInput input, OpenedAside& opened)
+namespace {
+
+// The Job table's opening: as the names give it for its column names, then in the order of
+// the settings. Shows nothing, so that it can run on the worker; its results are reported by
+// adoptJobTable().
+void openJobTableIn(Session& session, JobTableInput input, OpenedAside& opened)
 {
-    if (failed(dataSource.createSession(&opened.session)))
-        return;
     RecordSet& set = opened.jobTable;
-    opened.firstOpen = set.open(*opened.session, input.names.jobBaseQuery);
+    opened.firstOpen = set.open(session, input.names.jobBaseQuery);
     if (failed(opened.firstOpen))
         return;
     opened.columnNames = input.columnNames;
@@ -232,7 +232,14 @@ void openJobTableAside(DataSource& dataSource, JobTableInput input, OpenedAside&
         opened.columnNames = input.columnNames;
     BuildJobBaseQuery(input.names, opened.columnNames, input.columnIndex, input.descending);
     opened.sortedQuery = input.names.jobBaseQuery;
-    opened.sortedOpen = set.open(*opened.session, opened.sortedQuery);
+    opened.sortedOpen = set.open(session, opened.sortedQuery);
+}
+
+// On the worker: the objects are its own until the user's thread takes them.
+void openJobTableAside(DataSource& dataSource, JobTableInput input, OpenedAside& opened)
+{
+    if (succeeded(dataSource.createSession(&opened.session)))
+        openJobTableIn(*opened.session, std::move(input), opened);
 }
 
 } // namespace
@@ -244,10 +251,8 @@ void openJobTableAside(DataSource& dataSource, JobTableInput input, OpenedAside&
 HRESULT DatabaseController::initializeAside(std::unique_ptr<DataSource>* dataSource)
 {
     m_opened.reset();
-    JobTableInput input{m_connection.names, m_connection.jobColumnNames,
-                        m_doc.intSetting(ColumnIndex), m_doc.intSetting(IndexAscent) == 1};
     m_opening = std::async(std::launch::async,
-                           [source = std::move(*dataSource), input = std::move(input)]() mutable {
+                           [source = std::move(*dataSource), input = jobTableInput()]() mutable {
                                Initialized done{source->initialize(), nullptr, nullptr};
                                if (succeeded(done.result)) {
                                    done.opened = std::make_shared<OpenedAside>();
@@ -339,7 +344,7 @@ void DatabaseController::readColumnNames(const RecordSet& set, QStringList* name
         ShowViewMessage(m_host.hostWidget(), kMsgNoColumnInformation, TitleInformation);
 }
 
-// The Job table as the worker opened it: the same steps, their messages shown here.
+// The Job table as openJobTableIn() opened it: the messages of its steps are shown here.
 bool DatabaseController::adoptJobTable(OpenedAside& opened)
 {
     DatabaseConnection& c = m_connection;
@@ -365,25 +370,23 @@ bool DatabaseController::adoptJobTable(OpenedAside& opened)
     return true;
 }
 
+JobTableInput DatabaseController::jobTableInput() const
+{
+    return {m_connection.names, m_connection.jobColumnNames, m_doc.intSetting(ColumnIndex),
+            m_doc.intSetting(IndexAscent) == 1};
+}
+
+// The Job table, unless the worker opened it already, is opened here the same way.
 bool DatabaseController::openJobTable()
 {
     DatabaseConnection& c = m_connection;
     c.jobSearch.close();
-    if (const std::shared_ptr<OpenedAside> opened = std::exchange(m_opened, nullptr))
-        return adoptJobTable(*opened);
-    if (failed(c.jobTable.open(*c.session(), c.names.jobBaseQuery))) {
-        failConnection(kMsgCannotOpen);
-        return false;
+    std::shared_ptr<OpenedAside> opened = std::exchange(m_opened, nullptr);
+    if (!opened) {
+        opened = std::make_shared<OpenedAside>();
+        openJobTableIn(*c.session(), jobTableInput(), *opened);
     }
-    readColumnNames(c.jobTable, &c.jobColumnNames);
-    c.jobTable.close();
-    BuildJobBaseQuery(c.names, c.jobColumnNames, m_doc.intSetting(ColumnIndex),
-                      m_doc.intSetting(IndexAscent) == 1);
-    if (failed(c.jobTable.open(*c.session(), c.names.jobBaseQuery))) {
-        failConnection(kMsgCannotOpen);
-        return false;
-    }
-    return true;
+    return adoptJobTable(*opened);
 }
 
 void DatabaseController::ConnectDatabase()

@@ -18,6 +18,7 @@ struct ViewSettings;
 namespace vantrel::database {
 
 class DatabaseHost;
+struct JobTableInput;
 struct OpenedAside;
 
 // The support database of the workspace: it owns the connection, the record form and
@@ -85,6 +86,7 @@ private:
     };
 
     vnt::oledb::HRESULT initializeAside(std::unique_ptr<vnt::oledb::DataSource>* dataSource);
+    JobTableInput jobTableInput() const;
     bool adoptJobTable(OpenedAside& opened);
     bool openDataSource(const QString& provider, const QString& path, bool* providerMissing);
     bool openDataSource();

@@ -1,6 +1,7 @@
 // The message list over a real logon to the mail library: a Maildir Inbox with a message of
 // each kind, a vCard contacts folder and an empty store, shown in an offscreen QTreeView.
 // Changes made to the Maildir from outside reach the list through the table's notifications.
+#include "DialogCounter.h"
 #include "MailTestSetup.h"
 #include "ScriptedPrompter.h"
 #include "core/CSupportDoc.h"
@@ -61,20 +62,6 @@ QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArra
            "\r\nN:" + surname + ";" + given + ";;;\r\nEMAIL:" + uid +
            "@example.com\r\nEND:VCARD\r\n";
 }
-
-// Counts the progress dialogs shown while it lives.
-struct DialogCounter : QObject
-{
-    DialogCounter() { qApp->installEventFilter(this); }
-    ~DialogCounter() override { qApp->removeEventFilter(this); }
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(watched))
-            ++shown;
-        return false;
-    }
-    int shown = 0;
-};
 
 // Columns: Importance, Sensitivity, Attachment, Read, Subject, Recieved, Size, Sent,
 // Receipt requested.

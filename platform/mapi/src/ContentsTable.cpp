@@ -46,7 +46,7 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
     }
     if (maildir && deferred) {
         m_reading =
-            std::make_unique<BackgroundWork>([this] { m_read = readRows(&m_known, &m_progress); });
+            std::async(std::launch::async, [this] { return readRows(&m_known, &m_progress); });
         return;
     }
     reload(readRows(maildir ? &m_known : nullptr)); // nobody is advised yet: no event
@@ -54,10 +54,9 @@ ContentsTable::ContentsTable(MsgStore* store, std::string folder, std::vector<UL
 
 ContentsTable::~ContentsTable()
 {
-    if (m_reading) {
+    if (m_reading.valid()) {
         m_progress.stop = true;
-        m_reading.reset();
-        disposeLater(std::move(m_read));
+        disposeLater(m_reading.get());
     }
     m_contactsWatcher.reset();
     endEarlyWatch();
@@ -96,17 +95,14 @@ PackedRows ContentsTable::readRows(FolderState* state, ScanProgress* progress)
 
 void ContentsTable::settle()
 {
-    if (!m_reading) {
-        return;
+    if (m_reading.valid()) {
+        reload(m_reading.get()); // nobody is advised before it settles: no event
     }
-    m_reading->wait();
-    m_reading.reset();
-    reload(std::move(m_read)); // nobody is advised before it settles: no event
 }
 
 HRESULT ContentsTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* lpulDenominator)
 {
-    if (!m_reading) {
+    if (!m_reading.valid()) {
         return MemoryTable::QueryPosition(lpulRow, lpulNumerator, lpulDenominator);
     }
     if (!lpulRow || !lpulNumerator || !lpulDenominator) {
@@ -121,12 +117,13 @@ HRESULT ContentsTable::QueryPosition(ULONG* lpulRow, ULONG* lpulNumerator, ULONG
 // Stopping part way would leave a table that looks complete with rows missing.
 HRESULT ContentsTable::Abort()
 {
-    return m_reading ? MAPI_E_UNABLE_TO_ABORT : S_OK;
+    return m_reading.valid() ? MAPI_E_UNABLE_TO_ABORT : S_OK;
 }
 
 HRESULT ContentsTable::WaitForCompletion(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus)
 {
-    if (m_reading && !m_reading->wait(std::chrono::milliseconds(ulTimeout))) {
+    if (m_reading.valid() &&
+        m_reading.wait_for(std::chrono::milliseconds(ulTimeout)) != std::future_status::ready) {
         if (lpulTableStatus) {
             *lpulTableStatus = TBLSTAT_SORTING;
         }

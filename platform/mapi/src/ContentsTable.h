@@ -3,7 +3,6 @@
 // Maildir folder on a thread of its own: the client can show progress meanwhile.
 #pragma once
 
-#include "BackgroundWork.h"
 #include "EntryId.h"
 #include "FolderIndex.h"
 #include "FolderWatcher.h"
@@ -11,6 +10,7 @@
 #include "MsgStore.h"
 
 #include <QFileSystemWatcher>
+#include <future>
 
 namespace vntmapi {
 
@@ -57,8 +57,7 @@ private:
     // While the folder is read in the background: its progress, and the rows it made. Only
     // the reading thread touches the rows, m_known and the instance keys until it is done.
     ScanProgress m_progress;
-    PackedRows m_read;
-    std::unique_ptr<BackgroundWork> m_reading;
+    std::future<PackedRows> m_reading;
 };
 
 } // namespace vntmapi
